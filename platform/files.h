@@ -1,0 +1,35 @@
+// Files, folders and profile files, in the ANSI forms of the kernel32 calls.
+// Paths are Windows paths ("C:\Ticket\x86\uniDRV.DLL"); names compare without
+// regard to case, and '/' is a separator as well as '\'.
+#pragma once
+
+#include "platform/win_types.h"
+
+namespace platform {
+
+using win::BOOL;
+using win::DWORD;
+using win::HANDLE;
+
+class Files {
+public:
+    virtual ~Files() = default;
+
+    virtual DWORD GetCurrentDirectoryA(DWORD bufferLength, char* buffer) = 0;
+    virtual win::UINT GetSystemDirectoryA(char* buffer, win::UINT size) = 0;
+    virtual win::UINT GetWindowsDirectoryA(char* buffer, win::UINT size) = 0;
+    virtual DWORD GetFileAttributesA(const char* fileName) = 0;
+    virtual BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) = 0;
+    virtual BOOL DeleteFileA(const char* fileName) = 0;
+    virtual BOOL CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) = 0;
+    virtual BOOL RemoveDirectoryA(const char* pathName) = 0;
+    virtual HANDLE FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) = 0;
+    virtual BOOL FindNextFileA(HANDLE findFile, win::WIN32_FIND_DATAA* findData) = 0;
+    virtual BOOL FindClose(HANDLE findFile) = 0;
+
+    virtual DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) = 0;
+    virtual DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
+                                           char* returnedString, DWORD size, const char* fileName) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+// The service control manager and the process token: what it takes to start
+// or cycle the spooler and to enable a privilege in the installer's process.
+#pragma once
+
+#include "platform/win_types.h"
+
+namespace platform {
+
+using win::BOOL;
+using win::DWORD;
+using win::HANDLE;
+using win::SC_HANDLE;
+
+class Services {
+public:
+    virtual ~Services() = default;
+
+    virtual SC_HANDLE OpenSCManagerA(const char* machineName, const char* databaseName, DWORD desiredAccess) = 0;
+    virtual SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD desiredAccess) = 0;
+    virtual BOOL QueryServiceStatus(SC_HANDLE service, win::SERVICE_STATUS* status) = 0;
+    virtual BOOL StartServiceA(SC_HANDLE service, DWORD numArgs, const char** args) = 0;
+    virtual BOOL ControlService(SC_HANDLE service, DWORD control, win::SERVICE_STATUS* status) = 0;
+    virtual BOOL CloseServiceHandle(SC_HANDLE handle) = 0;
+
+    virtual HANDLE GetCurrentProcess() = 0;
+    virtual BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) = 0;
+    virtual BOOL LookupPrivilegeValueA(const char* systemName, const char* name, win::LUID* luid) = 0;
+    virtual BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::TOKEN_PRIVILEGES* newState,
+                                       DWORD bufferLength, win::TOKEN_PRIVILEGES* previousState,
+                                       DWORD* returnLength) = 0;
+    virtual BOOL CloseHandle(HANDLE handle) = 0;
+};
+
+}  // namespace platform

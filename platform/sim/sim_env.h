@@ -1,0 +1,50 @@
+// What every service of the simulated machine shares: the thread's last
+// error, the faults a test has injected, and the log of calls made.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace platform::sim {
+
+// The calling thread's last error, shared by all simulated machines as it is
+// shared by all of a process's calls on Windows.
+win::DWORD LastError();
+void SetLastError(win::DWORD code);
+
+class SimEnv {
+public:
+    // The next `times` calls of `operation` (the Win32 name, such as
+    // "AddPrinterDriverExA") fail with `error`, after `skip` calls that are
+    // let through. times < 0: every call from then on.
+    void InjectFault(const std::string& operation, win::DWORD error, int times = 1, int skip = 0);
+    void ClearFaults();
+
+    // Called at the top of every simulated operation: records the call and
+    // returns true with *error set when an injected fault applies. The
+    // operation then fails with that error, as the real one would.
+    bool TakeFault(const std::string& operation, win::DWORD* error);
+
+    // Records a call without consulting faults (for calls that cannot fail).
+    void Record(const std::string& operation);
+
+    std::vector<std::string> Calls() const;
+    int CallCount(const std::string& operation) const;
+    void ClearCalls();
+
+private:
+    struct Fault {
+        win::DWORD error;
+        int times;
+        int skip;
+    };
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::vector<Fault>> m_faults;
+    std::vector<std::string> m_calls;
+};
+
+}  // namespace platform::sim

@@ -1,0 +1,258 @@
+// The Windows value types and constants the installer's logic works with.
+//
+// The logic never includes windows.h: these are the project's own plain
+// definitions, with the Windows names and values, so that the same logic
+// compiles natively (against the simulated machine) and for Windows (where
+// the Win32 backend passes them straight through). A Win32 backend file
+// must include this header before windows.h: the Windows macros of the same
+// names then only shadow these constants inside that backend.
+#pragma once
+
+#include <cstdint>
+
+namespace win {
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using BOOL = int;
+using UINT = unsigned int;
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+using REGSAM = DWORD;
+
+// Opaque handles. Each kind is its own type so that they cannot be mixed up.
+using HANDLE = void*;
+struct HKEY__;
+using HKEY = HKEY__*;
+struct SC_HANDLE__;
+using SC_HANDLE = SC_HANDLE__*;
+struct HMODULE__;
+using HMODULE = HMODULE__*;
+
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+constexpr int MAX_PATH = 260;
+
+// Error codes.
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_NO_MORE_FILES = 18;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+constexpr DWORD ERROR_ADAP_HDW_ERR = 57;
+constexpr DWORD ERROR_FILE_EXISTS = 80;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_MORE_DATA = 234;
+constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+constexpr DWORD ERROR_OPERATION_ABORTED = 995;
+constexpr DWORD ERROR_IO_PENDING = 997;
+constexpr DWORD ERROR_CANTWRITE = 1013;
+constexpr DWORD ERROR_SERVICE_REQUEST_TIMEOUT = 1053;
+constexpr DWORD ERROR_SERVICE_ALREADY_RUNNING = 1056;
+constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
+constexpr DWORD ERROR_SERVICE_NOT_ACTIVE = 1062;
+constexpr DWORD ERROR_CANCELLED = 1223;
+constexpr DWORD ERROR_NO_SUCH_PRIVILEGE = 1313;
+constexpr DWORD ERROR_UNKNOWN_PORT = 1796;
+constexpr DWORD ERROR_UNKNOWN_PRINTER_DRIVER = 1797;
+constexpr DWORD ERROR_INVALID_PRINTER_NAME = 1801;
+constexpr DWORD ERROR_PRINTER_ALREADY_EXISTS = 1802;
+constexpr DWORD ERROR_UNKNOWN_PRINT_MONITOR = 3000;
+constexpr DWORD ERROR_PRINT_MONITOR_ALREADY_INSTALLED = 3006;
+
+// File attributes.
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    char cFileName[MAX_PATH];
+    char cAlternateFileName[14];
+};
+
+// Registry.
+inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
+inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u));
+inline HKEY const HKEY_CURRENT_CONFIG = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000005u));
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+constexpr REGSAM KEY_READ = 0x20019;
+constexpr REGSAM KEY_WRITE = 0x20006;
+constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_EXPAND_SZ = 2;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
+constexpr DWORD REG_MULTI_SZ = 7;
+constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+constexpr DWORD REG_OPTION_VOLATILE = 1;
+constexpr DWORD REG_CREATED_NEW_KEY = 1;
+constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    void* lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+
+// Service control manager.
+constexpr DWORD SC_MANAGER_ALL_ACCESS = 0xF003F;
+constexpr DWORD SERVICE_ALL_ACCESS = 0xF01FF;
+constexpr DWORD SERVICE_CONTROL_STOP = 1;
+constexpr DWORD SERVICE_STOPPED = 1;
+constexpr DWORD SERVICE_START_PENDING = 2;
+constexpr DWORD SERVICE_STOP_PENDING = 3;
+constexpr DWORD SERVICE_RUNNING = 4;
+
+struct SERVICE_STATUS {
+    DWORD dwServiceType;
+    DWORD dwCurrentState;
+    DWORD dwControlsAccepted;
+    DWORD dwWin32ExitCode;
+    DWORD dwServiceSpecificExitCode;
+    DWORD dwCheckPoint;
+    DWORD dwWaitHint;
+};
+
+// Process token.
+constexpr DWORD TOKEN_ADJUST_PRIVILEGES = 0x0020;
+constexpr DWORD TOKEN_QUERY = 0x0008;
+constexpr DWORD SE_PRIVILEGE_ENABLED = 0x00000002;
+
+struct LUID {
+    DWORD LowPart;
+    LONG HighPart;
+};
+
+struct LUID_AND_ATTRIBUTES {
+    LUID Luid;
+    DWORD Attributes;
+};
+
+struct TOKEN_PRIVILEGES {
+    DWORD PrivilegeCount;
+    LUID_AND_ATTRIBUTES Privileges[1];
+};
+
+// System version.
+constexpr DWORD VER_PLATFORM_WIN32s = 0;
+constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
+constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+
+struct OSVERSIONINFOEXA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    char szCSDVersion[128];
+    WORD wServicePackMajor;
+    WORD wServicePackMinor;
+    WORD wSuiteMask;
+    BYTE wProductType;
+    BYTE wReserved;
+};
+constexpr DWORD OSVERSIONINFOA_SIZE = 148;
+constexpr DWORD OSVERSIONINFOEXA_SIZE = 156;
+static_assert(sizeof(OSVERSIONINFOEXA) == OSVERSIONINFOEXA_SIZE, "layout of OSVERSIONINFOEXA");
+
+// Print spooler records. Field for field as winspool declares them.
+struct PORT_INFO_2 {
+    char* pPortName;
+    char* pMonitorName;
+    char* pDescription;
+    DWORD fPortType;
+    DWORD Reserved;
+};
+
+struct PRINTER_INFO_2 {
+    char* pServerName;
+    char* pPrinterName;
+    char* pShareName;
+    char* pPortName;
+    char* pDriverName;
+    char* pComment;
+    char* pLocation;
+    void* pDevMode;
+    char* pSepFile;
+    char* pPrintProcessor;
+    char* pDatatype;
+    char* pParameters;
+    void* pSecurityDescriptor;
+    DWORD Attributes;
+    DWORD Priority;
+    DWORD DefaultPriority;
+    DWORD StartTime;
+    DWORD UntilTime;
+    DWORD Status;
+    DWORD cJobs;
+    DWORD AveragePPM;
+};
+
+struct DRIVER_INFO_3 {
+    DWORD cVersion;
+    char* pName;
+    char* pEnvironment;
+    char* pDriverPath;
+    char* pDataFile;
+    char* pConfigFile;
+    char* pHelpFile;
+    char* pDependentFiles;
+    char* pMonitorName;
+    char* pDefaultDataType;
+};
+
+struct MONITOR_INFO_2 {
+    char* pName;
+    char* pEnvironment;
+    char* pDLLName;
+};
+
+struct PRINTER_DEFAULTS {
+    char* pDatatype;
+    void* pDevMode;
+    DWORD DesiredAccess;
+};
+
+constexpr DWORD PRINTER_ENUM_LOCAL = 0x00000002;
+constexpr DWORD PRINTER_ENUM_CONNECTIONS = 0x00000004;
+constexpr DWORD PRINTER_ALL_ACCESS = 0xF000C;
+constexpr DWORD PRINTER_CONTROL_PURGE = 3;
+constexpr DWORD APD_COPY_NEW_FILES = 0x00000004;
+
+}  // namespace win
