@@ -12,6 +12,23 @@ thread_local win::DWORD t_lastError = 0;
 win::DWORD LastError() { return t_lastError; }
 void SetLastError(win::DWORD code) { t_lastError = code; }
 
+std::string FoldName(std::string_view name) {
+    std::string folded(name);
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(folded[i]);
+        if (c >= 0x81 && c <= 0xFE && i + 1 < folded.size()) {
+            ++i;  // lead byte: keep the pair as it is
+        } else if (c >= 'A' && c <= 'Z') {
+            folded[i] = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return folded;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && FoldName(a) == FoldName(b);
+}
+
 void SimEnv::InjectFault(const std::string& operation, win::DWORD error, int times, int skip) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults[operation].push_back(Fault{error, times, skip});

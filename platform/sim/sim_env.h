@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/win_types.h"
@@ -15,6 +16,12 @@ namespace platform::sim {
 // shared by all of a process's calls on Windows.
 win::DWORD LastError();
 void SetLastError(win::DWORD code);
+
+// Windows compares registry, service and file names without regard to case.
+// Names are CP936 bytes: only ASCII letters fold, and the trail byte of a
+// double-byte character is never folded (it may fall in the ASCII range).
+std::string FoldName(std::string_view name);
+bool SameName(std::string_view a, std::string_view b);
 
 class SimEnv {
 public:
