@@ -1,0 +1,288 @@
+// Windows backend: the driver package unpacked by the system's cabinet.dll.
+#include "platform/win32/win32_archive.h"
+
+#include <fcntl.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/archive_paths.h"
+#include "platform/win32/windows_support.h"
+
+namespace platform::win32 {
+
+namespace {
+
+using FdiCreateFunction = HFDI(DIAMONDAPI*)(PFNALLOC, PFNFREE, PFNOPEN, PFNREAD, PFNWRITE, PFNCLOSE, PFNSEEK, int,
+                                            PERF);
+using FdiCopyFunction = BOOL(DIAMONDAPI*)(HFDI, char*, char*, int, PFNFDINOTIFY, PFNFDIDECRYPT, void*);
+using FdiDestroyFunction = BOOL(DIAMONDAPI*)(HFDI);
+
+::HMODULE Module(win::HMODULE module) { return reinterpret_cast<::HMODULE>(module); }
+
+template <typename Function>
+Function Export(win::HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(Module(module), name)));
+}
+
+// One extraction's state, shared by the notification callback (which gets
+// it as its user pointer) and the file callbacks (which get nothing but a
+// handle, hence the thread-local pointer).
+struct Extraction {
+    bool writing = false;  // false: the first pass, names only
+    std::string outputFolder;  // ends with a separator
+    bool refused = false;
+    bool writeFailed = false;
+    HANDLE output = INVALID_HANDLE_VALUE;  // the file being written, if any
+    std::string temporaryName;  // its name until it is complete
+    std::string targetName;  // the name it gets when complete
+};
+
+thread_local Extraction* t_extraction = nullptr;
+
+FNALLOC(CabAllocate) { return std::malloc(cb); }
+FNFREE(CabFree) { std::free(pv); }
+
+FNOPEN(CabOpen) {
+    // FDI opens only the cabinet itself through this; output files come from
+    // the notification callback.
+    if ((oflag & (_O_WRONLY | _O_RDWR)) != 0) return -1;
+    HANDLE file = ::CreateFileA(pszFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(file);
+}
+
+FNREAD(CabRead) {
+    ::DWORD done = 0;
+    if (!::ReadFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr)) return static_cast<UINT>(-1);
+    return done;
+}
+
+FNWRITE(CabWrite) {
+    ::DWORD done = 0;
+    if (!::WriteFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr)) return static_cast<UINT>(-1);
+    return done;
+}
+
+FNCLOSE(CabClose) {
+    HANDLE file = reinterpret_cast<HANDLE>(hf);
+    // FDI closes an output file itself when the data turn out to be corrupt.
+    if (t_extraction != nullptr && t_extraction->output == file) t_extraction->output = INVALID_HANDLE_VALUE;
+    return ::CloseHandle(file) ? 0 : -1;
+}
+
+FNSEEK(CabSeek) {
+    // SEEK_SET, SEEK_CUR and SEEK_END have the values of FILE_BEGIN, FILE_CURRENT and FILE_END.
+    ::DWORD position = ::SetFilePointer(reinterpret_cast<HANDLE>(hf), dist, nullptr, static_cast<::DWORD>(seektype));
+    return position == INVALID_SET_FILE_POINTER ? -1 : static_cast<__LONG32>(position);
+}
+
+// The entry's name in the ANSI code page, which is what CreateFileA will
+// see. Names flagged as UTF-8 are converted; a character the code page
+// lacks refuses the name rather than letting a best-fit substitute (which
+// could be a separator or a dot) through.
+bool AnsiEntryName(const char* name, unsigned attributes, std::string* ansi) {
+    if ((attributes & _A_NAME_IS_UTF) == 0) {
+        *ansi = name;
+        return true;
+    }
+    int wideLength = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0);
+    if (wideLength <= 0) return false;
+    std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide.data(), wideLength);
+    BOOL usedDefault = FALSE;
+    int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), -1, nullptr, 0, nullptr,
+                                       &usedDefault);
+    if (length <= 0 || usedDefault) return false;
+    std::vector<char> narrow(static_cast<size_t>(length));
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), -1, narrow.data(), length, nullptr,
+                          &usedDefault);
+    if (usedDefault) return false;
+    ansi->assign(narrow.data());
+    return true;
+}
+
+bool CreateFolder(const std::string& path) {
+    return ::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// fdintCOPY_FILE of the second pass: make the folders and open a temporary
+// file beside the target. Returns the handle for FDI, or -1 to abort.
+INT_PTR BeginFile(Extraction& extraction, const std::vector<std::string>& components) {
+    std::string folder = extraction.outputFolder;
+    for (size_t i = 0; i + 1 < components.size(); ++i) {
+        folder += components[i];
+        if (!CreateFolder(folder)) return -1;
+        folder += '\\';
+    }
+    char temporary[MAX_PATH];
+    if (::GetTempFileNameA(folder.c_str(), "cab", 0, temporary) == 0) return -1;
+    HANDLE file = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ::DeleteFileA(temporary);
+        return -1;
+    }
+    extraction.output = file;
+    extraction.temporaryName = temporary;
+    extraction.targetName = folder + components.back();
+    return reinterpret_cast<INT_PTR>(file);
+}
+
+// fdintCLOSE_FILE_INFO: the file is complete; give it its name. The
+// cabinet's attributes are not copied: a read-only file would outlive the
+// clean-up that deletes the unpacked package.
+bool FinishFile(Extraction& extraction, const FDINOTIFICATION& info) {
+    HANDLE file = reinterpret_cast<HANDLE>(info.hf);
+    FILETIME local, utc;
+    if (::DosDateTimeToFileTime(info.date, info.time, &local) && ::LocalFileTimeToFileTime(&local, &utc)) {
+        ::SetFileTime(file, nullptr, nullptr, &utc);
+    }
+    ::CloseHandle(file);
+    extraction.output = INVALID_HANDLE_VALUE;
+    bool renamed = ::MoveFileExA(extraction.temporaryName.c_str(), extraction.targetName.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!renamed) ::DeleteFileA(extraction.temporaryName.c_str());
+    extraction.temporaryName.clear();
+    return renamed;
+}
+
+FNFDINOTIFY(Notify) {
+    Extraction& extraction = *static_cast<Extraction*>(pfdin->pv);
+    switch (fdint) {
+    case fdintCOPY_FILE: {
+        std::string name;
+        std::vector<std::string> components;
+        if (!AnsiEntryName(pfdin->psz1, pfdin->attribs, &name) ||
+            CheckArchiveEntryPath(name, &components) != EntryPathProblem::kNone || components.empty()) {
+            extraction.refused = true;
+            return extraction.writing ? -1 : 0;
+        }
+        if (!extraction.writing) return 0;  // returning 0 skips the file's data
+        INT_PTR handle = BeginFile(extraction, components);
+        if (handle == -1) extraction.writeFailed = true;
+        return handle;
+    }
+    case fdintCLOSE_FILE_INFO:
+        if (FinishFile(extraction, *pfdin)) return TRUE;
+        extraction.writeFailed = true;
+        return FALSE;
+    case fdintPARTIAL_FILE:
+    case fdintNEXT_CABINET:
+        // The package is one cabinet; a file split across cabinets is not ours.
+        extraction.refused = true;
+        return -1;
+    default:
+        return 0;
+    }
+}
+
+// Splits "dir\name" into "dir\" and "name" for FDICopy, which joins them
+// again. Code page 936 trail bytes can equal '\', so the scan steps over
+// double-byte characters.
+void SplitArchivePath(const std::string& path, std::string* folder, std::string* name) {
+    size_t split = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (::IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+            ++i;
+        } else if (path[i] == '\\' || path[i] == '/' || path[i] == ':') {
+            split = i + 1;
+        }
+    }
+    *folder = path.substr(0, split);
+    *name = path.substr(split);
+}
+
+bool EndsWithSeparator(const std::string& path) {
+    bool separator = false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (::IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+            ++i;
+            separator = false;
+        } else {
+            separator = path[i] == '\\' || path[i] == '/';
+        }
+    }
+    return separator;
+}
+
+// Runs one FDICopy pass and releases whatever the pass left open.
+bool RunPass(FdiCopyFunction fdiCopy, HFDI fdi, const std::string& folder, const std::string& name,
+             Extraction& extraction) {
+    std::string cabinetName = name;
+    std::string cabinetFolder = folder;
+    t_extraction = &extraction;
+    BOOL copied = fdiCopy(fdi, cabinetName.data(), cabinetFolder.data(), 0, Notify, nullptr, &extraction);
+    t_extraction = nullptr;
+    if (extraction.output != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(extraction.output);
+        extraction.output = INVALID_HANDLE_VALUE;
+    }
+    if (!extraction.temporaryName.empty()) {
+        ::DeleteFileA(extraction.temporaryName.c_str());
+        extraction.temporaryName.clear();
+    }
+    return copied != 0 && !extraction.refused && !extraction.writeFailed;
+}
+
+}  // namespace
+
+HMODULE Win32Archive::LoadUnpacker() {
+    // By full path only: a cabinet.dll planted in the working folder, which
+    // is where the package is, must never be loaded.
+    char systemFolder[MAX_PATH];
+    UINT length = ::GetSystemDirectoryA(systemFolder, MAX_PATH);
+    if (length == 0) return nullptr;
+    if (length >= MAX_PATH) {
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return nullptr;
+    }
+    std::string path(systemFolder, length);
+    path += "\\cabinet.dll";
+    return reinterpret_cast<HMODULE>(::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+bool Win32Archive::HasEntryPoints(HMODULE module) {
+    return module != nullptr && Export<FdiCreateFunction>(module, "FDICreate") != nullptr &&
+           Export<FdiCopyFunction>(module, "FDICopy") != nullptr &&
+           Export<FdiDestroyFunction>(module, "FDIDestroy") != nullptr;
+}
+
+int Win32Archive::Extract(HMODULE module, const char* archivePath, const char* outputFolder) {
+    if (!HasEntryPoints(module)) return kExtractNoEntryPoints;
+    if (archivePath == nullptr || outputFolder == nullptr || *outputFolder == '\0') return kExtractNoArchive;
+    ::DWORD attributes = ::GetFileAttributesA(archivePath);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return kExtractNoArchive;
+    }
+    auto fdiCreate = Export<FdiCreateFunction>(module, "FDICreate");
+    auto fdiCopy = Export<FdiCopyFunction>(module, "FDICopy");
+    auto fdiDestroy = Export<FdiDestroyFunction>(module, "FDIDestroy");
+
+    std::string folder, name;
+    SplitArchivePath(archivePath, &folder, &name);
+    std::string output = outputFolder;
+    if (!EndsWithSeparator(output)) output += '\\';
+
+    ERF error{};
+    HFDI fdi = fdiCreate(CabAllocate, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek, cpuUNKNOWN, &error);
+    if (fdi == nullptr) return kExtractFailed;
+
+    int result = kExtractOk;
+    Extraction check;
+    check.outputFolder = output;
+    if (!RunPass(fdiCopy, fdi, folder, name, check)) {
+        result = check.refused ? kExtractRefusedEntry : kExtractFailed;
+    } else {
+        Extraction write;
+        write.writing = true;
+        write.outputFolder = output;
+        if (!RunPass(fdiCopy, fdi, folder, name, write)) result = write.refused ? kExtractRefusedEntry : kExtractFailed;
+    }
+    fdiDestroy(fdi);
+    return result;
+}
+
+BOOL Win32Archive::FreeLibrary(HMODULE module) { return ::FreeLibrary(Module(module)); }
+
+}  // namespace platform::win32

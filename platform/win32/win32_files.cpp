@@ -1,0 +1,56 @@
+// Windows backend: files, folders and profile files, through kernel32.
+#include "platform/win32/win32_files.h"
+
+#include "platform/win32/windows_support.h"
+
+namespace platform::win32 {
+
+namespace {
+::WIN32_FIND_DATAA* FindData(win::WIN32_FIND_DATAA* data) { return reinterpret_cast<::WIN32_FIND_DATAA*>(data); }
+}  // namespace
+
+DWORD Win32Files::GetCurrentDirectoryA(DWORD bufferLength, char* buffer) {
+    return ::GetCurrentDirectoryA(bufferLength, buffer);
+}
+
+win::UINT Win32Files::GetSystemDirectoryA(char* buffer, win::UINT size) { return ::GetSystemDirectoryA(buffer, size); }
+
+win::UINT Win32Files::GetWindowsDirectoryA(char* buffer, win::UINT size) {
+    return ::GetWindowsDirectoryA(buffer, size);
+}
+
+DWORD Win32Files::GetFileAttributesA(const char* fileName) { return ::GetFileAttributesA(fileName); }
+
+BOOL Win32Files::CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) {
+    return ::CopyFileA(existingFileName, newFileName, failIfExists);
+}
+
+BOOL Win32Files::DeleteFileA(const char* fileName) { return ::DeleteFileA(fileName); }
+
+BOOL Win32Files::CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) {
+    auto* attributes = reinterpret_cast<::SECURITY_ATTRIBUTES*>(const_cast<win::SECURITY_ATTRIBUTES*>(security));
+    return ::CreateDirectoryA(pathName, attributes);
+}
+
+BOOL Win32Files::RemoveDirectoryA(const char* pathName) { return ::RemoveDirectoryA(pathName); }
+
+HANDLE Win32Files::FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) {
+    return ::FindFirstFileA(fileName, FindData(findData));
+}
+
+BOOL Win32Files::FindNextFileA(HANDLE findFile, win::WIN32_FIND_DATAA* findData) {
+    return ::FindNextFileA(findFile, FindData(findData));
+}
+
+BOOL Win32Files::FindClose(HANDLE findFile) { return ::FindClose(findFile); }
+
+DWORD Win32Files::GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) {
+    return ::GetPrivateProfileSectionNamesA(returnBuffer, size, fileName);
+}
+
+DWORD Win32Files::GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
+                                           char* returnedString, DWORD size, const char* fileName) {
+    return ::GetPrivateProfileStringA(appName, keyName, defaultValue, returnedString, size, fileName);
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,27 @@
+// Windows backend: files, folders and profile files, through kernel32.
+#pragma once
+
+#include "platform/files.h"
+
+namespace platform::win32 {
+
+class Win32Files : public Files {
+public:
+    DWORD GetCurrentDirectoryA(DWORD bufferLength, char* buffer) override;
+    win::UINT GetSystemDirectoryA(char* buffer, win::UINT size) override;
+    win::UINT GetWindowsDirectoryA(char* buffer, win::UINT size) override;
+    DWORD GetFileAttributesA(const char* fileName) override;
+    BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) override;
+    BOOL DeleteFileA(const char* fileName) override;
+    BOOL CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) override;
+    BOOL RemoveDirectoryA(const char* pathName) override;
+    HANDLE FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) override;
+    BOOL FindNextFileA(HANDLE findFile, win::WIN32_FIND_DATAA* findData) override;
+    BOOL FindClose(HANDLE findFile) override;
+
+    DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) override;
+    DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
+                                   char* returnedString, DWORD size, const char* fileName) override;
+};
+
+}  // namespace platform::win32

@@ -1,0 +1,14 @@
+// Windows backend: the real machine, every service a thin pass-through.
+#include "platform/win32/win32_machine.h"
+
+#include "platform/win32/windows_support.h"
+
+namespace platform::win32 {
+
+win::DWORD Win32Machine::GetLastError() { return ::GetLastError(); }
+
+void Win32Machine::SetLastError(win::DWORD code) { ::SetLastError(code); }
+
+void Win32Machine::Sleep(win::DWORD milliseconds) { ::Sleep(milliseconds); }
+
+}  // namespace platform::win32

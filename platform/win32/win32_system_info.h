@@ -1,0 +1,18 @@
+// Windows backend: the version and WOW64 queries.
+#pragma once
+
+#include "platform/system_info.h"
+
+namespace platform::win32 {
+
+// Both functions are looked up at run time, so that the program still
+// starts on a system whose kernel32 lacks one of them (IsWow64Process came
+// with Windows XP SP2).
+class Win32SystemInfo : public SystemInfo {
+public:
+    BOOL GetVersionExA(win::OSVERSIONINFOEXA* info) override;
+    bool HasIsWow64Process() override;
+    BOOL IsWow64Process(HANDLE process, BOOL* wow64) override;
+};
+
+}  // namespace platform::win32
