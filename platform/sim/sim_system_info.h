@@ -1,0 +1,51 @@
+// Simulated machine: which Windows it pretends to be.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "platform/sim/sim_env.h"
+#include "platform/system_info.h"
+
+namespace platform::sim {
+
+// Faults: "GetVersionExA" and "IsWow64Process" through SimEnv.
+class SimSystemInfo : public platform::SystemInfo {
+public:
+    // Which forms of the version record GetVersionExA refuses, as systems
+    // before NT 4.0 SP6 refuse the extended one.
+    enum VersionFailure { kNoFailure, kExtendedFormFails, kBothFormsFail };
+
+    explicit SimSystemInfo(SimEnv& env);
+
+    // platform::SystemInfo
+    BOOL GetVersionExA(win::OSVERSIONINFOEXA* info) override;
+    bool HasIsWow64Process() override;
+    BOOL IsWow64Process(HANDLE process, BOOL* wow64) override;
+
+    void SetVersion(win::DWORD platformId, win::DWORD major, win::DWORD minor, win::DWORD build = 0,
+                    const std::string& csdVersion = std::string());
+    void SetServicePack(win::WORD major, win::WORD minor);
+    void SetVersionFailure(VersionFailure failure);
+    void SetHasIsWow64Process(bool present);
+    void SetWow64(bool wow64);
+    bool IsWow64() const;
+
+    std::string ToString() const;
+
+private:
+    SimEnv& m_env;
+    mutable std::mutex m_mutex;
+    win::DWORD m_platformId = win::VER_PLATFORM_WIN32_NT;
+    win::DWORD m_major = 10;
+    win::DWORD m_minor = 0;
+    win::DWORD m_build = 19045;
+    std::string m_csdVersion;
+    win::WORD m_servicePackMajor = 0;
+    win::WORD m_servicePackMinor = 0;
+    VersionFailure m_failure = kNoFailure;
+    bool m_hasIsWow64Process = true;
+    bool m_wow64 = true;
+};
+
+}  // namespace platform::sim
