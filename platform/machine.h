@@ -11,6 +11,7 @@
 #include "platform/archive.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/serial.h"
 #include "platform/services.h"
 #include "platform/spooler.h"
 #include "platform/system_info.h"
@@ -28,6 +29,7 @@ public:
     virtual SystemInfo& system() = 0;
     virtual Files& files() = 0;
     virtual ArchiveLibrary& archive() = 0;
+    virtual Serial& serial() = 0;
 
     // The calling thread's last error, as GetLastError/SetLastError.
     virtual win::DWORD GetLastError() = 0;

@@ -66,6 +66,12 @@ public:
 
     // Shows a modal message box. owner may be null.
     virtual int MessageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
+
+    // Handles the messages that other threads have sent to the calling
+    // thread's windows, without waiting for new ones: a thread that waits
+    // for a worker which may itself be blocked sending to it calls this in
+    // its wait loop.
+    virtual void ServeSentMessages() = 0;
 };
 
 }  // namespace ui
