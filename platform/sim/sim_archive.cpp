@@ -1,0 +1,233 @@
+// Simulated machine (Linux host): unpacking the driver package with libarchive.
+#include "platform/sim/sim_archive.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "platform/archive_paths.h"
+
+namespace platform::sim {
+
+namespace {
+
+struct ArchiveCloser {
+    void operator()(archive* a) const { archive_read_free(a); }
+};
+using ArchivePtr = std::unique_ptr<archive, ArchiveCloser>;
+
+ArchivePtr OpenArchive(const std::string& hostPath) {
+    ArchivePtr a(archive_read_new());
+    if (!a) return nullptr;
+    archive_read_support_format_all(a.get());
+    archive_read_support_filter_all(a.get());
+    if (archive_read_open_filename(a.get(), hostPath.c_str(), 16384) != ARCHIVE_OK) return nullptr;
+    return a;
+}
+
+struct PlannedEntry {
+    std::string relativePath;  // "Ticket\x86\uniDRV.DLL"
+    bool isFolder = false;
+};
+
+std::string ErrorText(archive* a, const char* fallback) {
+    const char* message = archive_error_string(a);
+    return message ? message : fallback;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+SimArchive::SimArchive(SimEnv& env, SimFiles& files) : m_env(env), m_files(files) {}
+
+win::HMODULE SimArchive::LoadUnpacker() {
+    win::DWORD error = 0;
+    if (m_env.TakeFault("LoadUnpacker", &error)) {
+        SetLastError(error);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    win::HMODULE module = reinterpret_cast<win::HMODULE>(static_cast<std::uintptr_t>(m_nextModule));
+    m_nextModule += 0x10000;
+    m_loaded.insert(module);
+    return module;
+}
+
+bool SimArchive::HasEntryPoints(win::HMODULE module) {
+    m_env.Record("HasEntryPoints");
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_hasEntryPoints && m_loaded.count(module) != 0;
+}
+
+win::BOOL SimArchive::FreeLibrary(win::HMODULE module) {
+    win::DWORD error = 0;
+    if (m_env.TakeFault("FreeLibrary", &error)) {
+        SetLastError(error);
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_loaded.erase(module) == 0) {
+        SetLastError(win::ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return 1;
+}
+
+void SimArchive::SetHasEntryPoints(bool hasEntryPoints) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hasEntryPoints = hasEntryPoints;
+}
+
+int SimArchive::LoadedCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(m_loaded.size());
+}
+
+std::string SimArchive::LastFailure() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lastFailure;
+}
+
+int SimArchive::Fail(int result, const std::string& why) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lastFailure = why;
+    return result;
+}
+
+int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char* outputFolder) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lastFailure.clear();
+        if (m_loaded.count(module) == 0) {
+            m_lastFailure = "unpacker not loaded";
+            return SIMARCHIVE_NOT_LOADED;
+        }
+    }
+    win::DWORD error = 0;
+    if (m_env.TakeFault("Extract", &error)) return Fail(SIMARCHIVE_FAULT, "injected fault");
+
+    SimFiles::Resolution source = m_files.Resolve(archivePath ? archivePath : "");
+    if (source.error || !source.exists || source.isLink || source.isDirectory) {
+        return Fail(SIMARCHIVE_NO_ARCHIVE, "no archive at " + std::string(archivePath ? archivePath : "(null)"));
+    }
+    SimFiles::Resolution output = m_files.Resolve(outputFolder ? outputFolder : "");
+    if (output.error || !output.exists || output.isLink || !output.isDirectory) {
+        return Fail(SIMARCHIVE_NO_ARCHIVE, "no output folder " + std::string(outputFolder ? outputFolder : "(null)"));
+    }
+    std::string outputRoot = output.isRoot ? std::string("C:") : output.winPath;
+
+    // Pass 1: read every header and refuse the whole archive for one bad
+    // entry, before anything is written.
+    std::vector<PlannedEntry> plan;
+    {
+        ArchivePtr a = OpenArchive(source.hostPath);
+        if (!a) return Fail(SIMARCHIVE_CORRUPT, "not an archive");
+        for (;;) {
+            archive_entry* entry = nullptr;
+            int r = archive_read_next_header(a.get(), &entry);
+            if (r == ARCHIVE_EOF) break;
+            if (r < ARCHIVE_WARN) return Fail(SIMARCHIVE_CORRUPT, ErrorText(a.get(), "bad header"));
+            const char* name = archive_entry_pathname(entry);
+            if (!name) return Fail(SIMARCHIVE_REFUSED, "entry without a readable name");
+            if (archive_entry_hardlink(entry) || archive_entry_filetype(entry) == AE_IFLNK) {
+                return Fail(SIMARCHIVE_REFUSED, std::string("link entry ") + name);
+            }
+            mode_t type = archive_entry_filetype(entry);
+            if (type != AE_IFREG && type != AE_IFDIR) {
+                return Fail(SIMARCHIVE_REFUSED, std::string("special entry ") + name);
+            }
+            PlannedEntry planned;
+            planned.isFolder = type == AE_IFDIR;
+            EntryPathProblem problem = MakeSafeEntryPath(name, &planned.relativePath);
+            if (problem != EntryPathProblem::kNone) {
+                return Fail(SIMARCHIVE_REFUSED, std::string(DescribeEntryPathProblem(problem)) + ": " + name);
+            }
+            // The Windows unpacker could not create a longer path either.
+            if (outputRoot.size() + 1 + planned.relativePath.size() >= static_cast<size_t>(win::MAX_PATH)) {
+                return Fail(SIMARCHIVE_REFUSED, std::string("path too long: ") + name);
+            }
+            if (archive_read_data_skip(a.get()) < ARCHIVE_WARN) {
+                return Fail(SIMARCHIVE_CORRUPT, ErrorText(a.get(), "bad data"));
+            }
+            plan.push_back(planned);
+        }
+    }
+
+    // Pass 2: write. Each file goes to a temporary name in its folder and
+    // is renamed only when complete, so a bad entry leaves no partial file.
+    ArchivePtr a = OpenArchive(source.hostPath);
+    if (!a) return Fail(SIMARCHIVE_CORRUPT, "archive vanished");
+    for (const PlannedEntry& planned : plan) {
+        archive_entry* entry = nullptr;
+        if (archive_read_next_header(a.get(), &entry) < ARCHIVE_WARN) {
+            return Fail(SIMARCHIVE_CORRUPT, ErrorText(a.get(), "bad header"));
+        }
+        std::string target = outputRoot + "\\" + planned.relativePath;
+        if (planned.isFolder) {
+            if (m_files.CreateFolders(target).error) return Fail(SIMARCHIVE_WRITE_FAILED, "cannot create " + target);
+            continue;
+        }
+        size_t cut = target.find_last_of('\\');
+        SimFiles::Resolution folder = m_files.CreateFolders(target.substr(0, cut));
+        if (folder.error) return Fail(SIMARCHIVE_WRITE_FAILED, "cannot create the folder of " + target);
+        SimFiles::Resolution file = m_files.Resolve(target);
+        if (file.error || file.isLink || file.isDirectory) {
+            return Fail(SIMARCHIVE_WRITE_FAILED, "cannot write " + target);
+        }
+        if (file.exists && (m_files.GetFileAttributesA(target.c_str()) & win::FILE_ATTRIBUTE_READONLY)) {
+            return Fail(SIMARCHIVE_WRITE_FAILED, "read-only " + target);
+        }
+        std::string temp = folder.hostPath + "/.~extract-XXXXXX";
+        int fd = ::mkstemp(temp.data());
+        if (fd < 0) return Fail(SIMARCHIVE_WRITE_FAILED, "cannot create a temporary file for " + target);
+        bool ok = true;
+        std::string why;
+        char buffer[16384];
+        for (;;) {
+            la_ssize_t n = archive_read_data(a.get(), buffer, sizeof buffer);
+            if (n == 0) break;
+            if (n < 0) {
+                ok = false;
+                why = ErrorText(a.get(), "bad data");
+                break;
+            }
+            if (!WriteAll(fd, buffer, static_cast<size_t>(n))) {
+                ok = false;
+                why = "write failed";
+                break;
+            }
+        }
+        ::fchmod(fd, 0644);
+        if (::close(fd) != 0) ok = false;
+        if (ok && ::rename(temp.c_str(), file.hostPath.c_str()) != 0) {
+            ok = false;
+            why = "cannot rename onto " + target;
+        }
+        if (!ok) {
+            ::unlink(temp.c_str());
+            return Fail(why == "write failed" || why.rfind("cannot", 0) == 0 ? SIMARCHIVE_WRITE_FAILED
+                                                                                : SIMARCHIVE_CORRUPT,
+                        why + " (" + target + ")");
+        }
+    }
+    return 0;
+}
+
+}  // namespace platform::sim

@@ -1,0 +1,721 @@
+// Simulated machine (Linux host): the C:\ tree in a sandbox folder.
+#include "platform/sim/sim_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+
+namespace platform::sim {
+
+namespace {
+
+constexpr win::DWORD kErrorDirectory = 267;  // ERROR_DIRECTORY: not a folder
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+bool LstatOk(const std::string& path, struct stat* st) { return ::lstat(path.c_str(), st) == 0; }
+
+std::vector<std::string> ListHostFolder(const std::string& hostPath) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(hostPath.c_str());
+    if (!dir) return names;
+    while (dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+// Host name of `component` in the folder: the entry that equals it without
+// regard to case, or the component itself when there is none.
+std::string MatchInFolder(const std::string& hostFolder, const std::string& component, bool* found) {
+    for (const std::string& name : ListHostFolder(hostFolder)) {
+        if (NamesEqualNoCase(name, component)) {
+            *found = true;
+            return name;
+        }
+    }
+    *found = false;
+    return component;
+}
+
+bool WriteHostFileAtomically(const std::string& hostPath, const std::string& bytes, mode_t mode) {
+    std::string temp = hostPath + ".~simtmp";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    ::fchmod(fd, mode);
+    ::close(fd);
+    if (::rename(temp.c_str(), hostPath.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool IsReadOnlyMode(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+bool IsLead(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u >= 0x81 && u <= 0xFE;
+}
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// One character: a double-byte pair or a single byte.
+std::vector<std::string> Characters(const std::string& text) {
+    std::vector<std::string> units;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsLead(text[i]) && i + 1 < text.size()) {
+            units.push_back(text.substr(i, 2));
+            ++i;
+        } else {
+            units.emplace_back(1, Upper(text[i]));
+        }
+    }
+    return units;
+}
+
+bool MatchUnits(const std::vector<std::string>& pattern, size_t p, const std::vector<std::string>& name, size_t n) {
+    while (p < pattern.size()) {
+        if (pattern[p] == "*") {
+            while (p < pattern.size() && pattern[p] == "*") ++p;
+            if (p == pattern.size()) return true;
+            for (size_t k = n; k <= name.size(); ++k) {
+                if (MatchUnits(pattern, p, name, k)) return true;
+            }
+            return false;
+        }
+        if (n >= name.size()) return false;
+        if (pattern[p] != "?" && pattern[p] != name[n]) return false;
+        ++p;
+        ++n;
+    }
+    return n == name.size();
+}
+
+void AppendComponents(const std::string& text, std::vector<std::string>* components) {
+    std::string current;
+    auto flush = [&]() {
+        if (current.empty() || current == ".") {
+        } else if (current == "..") {
+            if (!components->empty()) components->pop_back();
+        } else {
+            components->push_back(current);
+        }
+        current.clear();
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsLead(text[i]) && i + 1 < text.size()) {
+            current.append(text, i, 2);
+            ++i;
+        } else if (IsSep(text[i])) {
+            flush();
+        } else {
+            current.push_back(text[i]);
+        }
+    }
+    flush();
+}
+
+}  // namespace
+
+bool NamesEqualNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    return Characters(a) == Characters(b);
+}
+
+std::string UpperCaseKey(const std::string& name) {
+    std::string key;
+    for (const std::string& unit : Characters(name)) key += unit;
+    return key;
+}
+
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+    if (pattern == "*.*" || pattern == "*") return true;
+    return MatchUnits(Characters(pattern), 0, Characters(name), 0);
+}
+
+bool SplitWindowsPath(const std::string& path, const std::string& currentDirectory,
+                      std::vector<std::string>* components) {
+    components->clear();
+    if (path.empty()) return false;
+    std::string rest = path;
+    if (path.size() >= 2 && path[1] == ':') {
+        if (path[0] != 'C' && path[0] != 'c') return false;
+        rest = path.substr(2);
+        if (rest.empty() || !IsSep(rest[0])) AppendComponents(currentDirectory.substr(2), components);
+    } else if (path.size() >= 2 && IsSep(path[0]) && IsSep(path[1])) {
+        return false;  // a UNC name: no network in this machine
+    } else if (!IsSep(path[0])) {
+        AppendComponents(currentDirectory.substr(2), components);
+    }
+    AppendComponents(rest, components);
+    // Windows drops trailing dots and blanks from the last name.
+    if (!components->empty()) {
+        std::string& last = components->back();
+        while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+        if (last.empty()) components->pop_back();
+    }
+    return true;
+}
+
+SimFiles::SimFiles(SimEnv& env, std::string sandboxRoot) : m_env(env), m_hostRoot(std::move(sandboxRoot) + "/c") {
+    ::mkdir(m_hostRoot.c_str(), 0755);
+    for (const char* folder : {"C:\\Windows", "C:\\Windows\\System32", "C:\\Windows\\SysWOW64", "C:\\Setup"}) {
+        CreateFolders(folder);
+    }
+}
+
+SimFiles::~SimFiles() = default;
+
+bool SimFiles::Fault(const char* operation) {
+    win::DWORD error = 0;
+    if (m_env.TakeFault(operation, &error)) {
+        SetLastError(error);
+        return true;
+    }
+    return false;
+}
+
+void SimFiles::CountLinkRefusal() const { ++m_linkRefusals; }
+
+int SimFiles::LinkRefusals() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_linkRefusals;
+}
+
+SimFiles::Resolution SimFiles::Resolve(const std::string& winPath) const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return ResolveLocked(winPath);
+}
+
+SimFiles::Resolution SimFiles::ResolveLocked(const std::string& winPath) const {
+    Resolution result;
+    std::vector<std::string> components;
+    if (!SplitWindowsPath(winPath, m_currentDirectory, &components)) {
+        result.error = win::ERROR_PATH_NOT_FOUND;
+        return result;
+    }
+    std::string host = m_hostRoot;
+    std::string win = "C:";
+    if (components.empty()) {
+        result.winPath = "C:\\";
+        result.hostPath = host;
+        result.isRoot = result.exists = result.isDirectory = true;
+        return result;
+    }
+    for (size_t i = 0; i < components.size(); ++i) {
+        bool found = false;
+        std::string name = MatchInFolder(host, components[i], &found);
+        std::string next = host + "/" + name;
+        win += "\\" + name;
+        bool last = i + 1 == components.size();
+        struct stat st;
+        if (!found || !LstatOk(next, &st)) {
+            if (!last) {
+                result.error = win::ERROR_PATH_NOT_FOUND;
+                return result;
+            }
+            result.winPath = win;
+            result.hostPath = next;
+            return result;
+        }
+        if (last) {
+            result.winPath = win;
+            result.hostPath = next;
+            result.exists = true;
+            result.isLink = S_ISLNK(st.st_mode);
+            result.isDirectory = S_ISDIR(st.st_mode);
+            return result;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            CountLinkRefusal();
+            result.error = win::ERROR_ACCESS_DENIED;
+            return result;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            result.error = win::ERROR_PATH_NOT_FOUND;
+            return result;
+        }
+        host = next;
+    }
+    return result;
+}
+
+SimFiles::Resolution SimFiles::CreateFolders(const std::string& winPath) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    std::vector<std::string> components;
+    Resolution result;
+    if (!SplitWindowsPath(winPath, m_currentDirectory, &components)) {
+        result.error = win::ERROR_PATH_NOT_FOUND;
+        return result;
+    }
+    std::string partial = "C:";
+    for (const std::string& component : components) {
+        partial += "\\" + component;
+        Resolution step = ResolveLocked(partial);
+        if (step.error) return step;
+        if (step.isLink) {
+            CountLinkRefusal();
+            step.error = win::ERROR_ACCESS_DENIED;
+            return step;
+        }
+        if (step.exists && !step.isDirectory) {
+            step.error = win::ERROR_PATH_NOT_FOUND;
+            return step;
+        }
+        if (!step.exists && ::mkdir(step.hostPath.c_str(), 0755) != 0) {
+            step.error = win::ERROR_ACCESS_DENIED;
+            return step;
+        }
+        partial = step.winPath;
+    }
+    return ResolveLocked(partial);
+}
+
+win::DWORD SimFiles::AttributesOf(const std::string& hostPath) const {
+    struct stat st;
+    if (!LstatOk(hostPath, &st)) return win::INVALID_FILE_ATTRIBUTES;
+    if (S_ISLNK(st.st_mode)) {
+        // Only the link's own kind is looked at: stat of the target reads
+        // nothing from it.
+        struct stat target;
+        win::DWORD attributes = win::FILE_ATTRIBUTE_REPARSE_POINT;
+        if (::stat(hostPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+            attributes |= win::FILE_ATTRIBUTE_DIRECTORY;
+        } else {
+            attributes |= win::FILE_ATTRIBUTE_ARCHIVE;
+        }
+        return attributes;
+    }
+    win::DWORD attributes = S_ISDIR(st.st_mode) ? win::FILE_ATTRIBUTE_DIRECTORY : win::FILE_ATTRIBUTE_ARCHIVE;
+    if (IsReadOnlyMode(st)) attributes |= win::FILE_ATTRIBUTE_READONLY;
+    return attributes;
+}
+
+std::optional<std::string> SimFiles::ReadHostFile(const std::string& hostPath) const {
+    int fd = ::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes;
+    char chunk[8192];
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+win::UINT SimFiles::CopyOut(const std::string& text, char* buffer, win::UINT size) const {
+    // Too small: the size needed with its zero byte, and nothing copied.
+    if (!buffer || size < text.size() + 1) return static_cast<win::UINT>(text.size() + 1);
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<win::UINT>(text.size());
+}
+
+win::DWORD SimFiles::GetCurrentDirectoryA(win::DWORD bufferLength, char* buffer) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("GetCurrentDirectoryA")) return 0;
+    return CopyOut(m_currentDirectory, buffer, bufferLength);
+}
+
+win::UINT SimFiles::GetSystemDirectoryA(char* buffer, win::UINT size) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("GetSystemDirectoryA")) return 0;
+    return CopyOut(m_systemDirectory, buffer, size);
+}
+
+win::UINT SimFiles::GetWindowsDirectoryA(char* buffer, win::UINT size) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("GetWindowsDirectoryA")) return 0;
+    return CopyOut(m_windowsDirectory, buffer, size);
+}
+
+win::DWORD SimFiles::GetFileAttributesA(const char* fileName) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("GetFileAttributesA")) return win::INVALID_FILE_ATTRIBUTES;
+    Resolution r = ResolveLocked(fileName ? fileName : "");
+    if (r.error) {
+        SetLastError(r.error);
+        return win::INVALID_FILE_ATTRIBUTES;
+    }
+    if (!r.exists) {
+        SetLastError(win::ERROR_FILE_NOT_FOUND);
+        return win::INVALID_FILE_ATTRIBUTES;
+    }
+    return AttributesOf(r.hostPath);
+}
+
+win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileName, win::BOOL failIfExists) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("CopyFileA")) return 0;
+    Resolution source = ResolveLocked(existingFileName ? existingFileName : "");
+    if (source.error) {
+        SetLastError(source.error);
+        return 0;
+    }
+    if (!source.exists) {
+        SetLastError(win::ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    if (source.isLink) {
+        CountLinkRefusal();
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    if (source.isDirectory) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    Resolution target = ResolveLocked(newFileName ? newFileName : "");
+    if (target.error) {
+        SetLastError(target.error);
+        return 0;
+    }
+    if (target.exists) {
+        if (target.hostPath == source.hostPath) {
+            SetLastError(win::ERROR_SHARING_VIOLATION);
+            return 0;
+        }
+        if (failIfExists) {
+            SetLastError(win::ERROR_FILE_EXISTS);
+            return 0;
+        }
+        if (target.isLink) {
+            CountLinkRefusal();
+            SetLastError(win::ERROR_ACCESS_DENIED);
+            return 0;
+        }
+        if (target.isDirectory || (AttributesOf(target.hostPath) & win::FILE_ATTRIBUTE_READONLY)) {
+            SetLastError(win::ERROR_ACCESS_DENIED);
+            return 0;
+        }
+    }
+    std::optional<std::string> bytes = ReadHostFile(source.hostPath);
+    if (!bytes) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    // The copy takes the source's read-only attribute along, as on Windows.
+    bool readOnly = (AttributesOf(source.hostPath) & win::FILE_ATTRIBUTE_READONLY) != 0;
+    if (!WriteHostFileAtomically(target.hostPath, *bytes, readOnly ? 0444 : 0644)) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    return 1;
+}
+
+win::BOOL SimFiles::DeleteFileA(const char* fileName) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("DeleteFileA")) return 0;
+    Resolution r = ResolveLocked(fileName ? fileName : "");
+    if (r.error) {
+        SetLastError(r.error);
+        return 0;
+    }
+    if (!r.exists) {
+        SetLastError(win::ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    win::DWORD attributes = AttributesOf(r.hostPath);
+    if (r.isRoot || (attributes & win::FILE_ATTRIBUTE_DIRECTORY) || (attributes & win::FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    // A link to a file goes, never what it points at.
+    if (::unlink(r.hostPath.c_str()) != 0) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    return 1;
+}
+
+win::BOOL SimFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("CreateDirectoryA")) return 0;
+    Resolution r = ResolveLocked(pathName ? pathName : "");
+    if (r.error) {
+        SetLastError(r.error);
+        return 0;
+    }
+    if (r.exists) {
+        SetLastError(win::ERROR_ALREADY_EXISTS);
+        return 0;
+    }
+    if (::mkdir(r.hostPath.c_str(), 0755) != 0) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    return 1;
+}
+
+win::BOOL SimFiles::RemoveDirectoryA(const char* pathName) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("RemoveDirectoryA")) return 0;
+    Resolution r = ResolveLocked(pathName ? pathName : "");
+    if (r.error) {
+        SetLastError(r.error);
+        return 0;
+    }
+    if (!r.exists) {
+        SetLastError(win::ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    if (r.isRoot) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    win::DWORD attributes = AttributesOf(r.hostPath);
+    if (!(attributes & win::FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(kErrorDirectory);
+        return 0;
+    }
+    if (r.isLink) {
+        // Removing a link to a folder removes the link only.
+        if (::unlink(r.hostPath.c_str()) != 0) {
+            SetLastError(win::ERROR_ACCESS_DENIED);
+            return 0;
+        }
+        return 1;
+    }
+    if (attributes & win::FILE_ATTRIBUTE_READONLY) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    if (!ListHostFolder(r.hostPath).empty()) {
+        SetLastError(win::ERROR_DIR_NOT_EMPTY);
+        return 0;
+    }
+    // The process holds its current folder open.
+    Resolution current = ResolveLocked(m_currentDirectory);
+    if (current.hostPath == r.hostPath) {
+        SetLastError(win::ERROR_SHARING_VIOLATION);
+        return 0;
+    }
+    if (::rmdir(r.hostPath.c_str()) != 0) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    return 1;
+}
+
+win::HANDLE SimFiles::FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("FindFirstFileA")) return win::INVALID_HANDLE_VALUE;
+    std::string path = fileName ? fileName : "";
+    size_t cut = path.find_last_of("\\/");
+    std::string pattern = cut == std::string::npos ? path : path.substr(cut + 1);
+    std::string folder = cut == std::string::npos ? std::string(".") : path.substr(0, cut + 1);
+    if (cut != std::string::npos && cut == 2 && path[1] == ':') folder = path.substr(0, 3);
+    if (pattern.empty()) {
+        SetLastError(win::ERROR_FILE_NOT_FOUND);
+        return win::INVALID_HANDLE_VALUE;
+    }
+    Resolution dir = ResolveLocked(folder);
+    if (dir.error) {
+        SetLastError(dir.error);
+        return win::INVALID_HANDLE_VALUE;
+    }
+    if (dir.isLink) {
+        CountLinkRefusal();
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return win::INVALID_HANDLE_VALUE;
+    }
+    if (!dir.exists || !dir.isDirectory) {
+        SetLastError(win::ERROR_PATH_NOT_FOUND);
+        return win::INVALID_HANDLE_VALUE;
+    }
+
+    auto makeEntry = [&](const std::string& name, const std::string& hostPath) {
+        win::WIN32_FIND_DATAA data{};
+        data.dwFileAttributes = AttributesOf(hostPath);
+        struct stat st;
+        if (LstatOk(hostPath, &st) && S_ISREG(st.st_mode)) {
+            data.nFileSizeLow = static_cast<win::DWORD>(static_cast<std::uint64_t>(st.st_size) & 0xFFFFFFFFu);
+            data.nFileSizeHigh = static_cast<win::DWORD>(static_cast<std::uint64_t>(st.st_size) >> 32);
+        }
+        std::snprintf(data.cFileName, sizeof data.cFileName, "%s", name.c_str());
+        return data;
+    };
+
+    FindState state;
+    // NTFS lists "." and ".." first in every folder but a drive's root.
+    if (!dir.isRoot) {
+        for (const char* dots : {".", ".."}) {
+            if (WildcardMatch(pattern, dots)) state.entries.push_back(makeEntry(dots, dir.hostPath));
+        }
+    }
+    std::vector<std::string> names = ListHostFolder(dir.hostPath);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return UpperCaseKey(a) < UpperCaseKey(b);
+    });
+    for (const std::string& name : names) {
+        if (WildcardMatch(pattern, name)) state.entries.push_back(makeEntry(name, dir.hostPath + "/" + name));
+    }
+    if (state.entries.empty()) {
+        SetLastError(win::ERROR_FILE_NOT_FOUND);
+        return win::INVALID_HANDLE_VALUE;
+    }
+    if (findData) *findData = state.entries[0];
+    state.next = 1;
+    std::uintptr_t id = m_nextFindHandle;
+    m_nextFindHandle += 4;
+    m_finds[id] = std::move(state);
+    return reinterpret_cast<win::HANDLE>(id);
+}
+
+win::BOOL SimFiles::FindNextFileA(win::HANDLE findFile, win::WIN32_FIND_DATAA* findData) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("FindNextFileA")) return 0;
+    auto it = m_finds.find(reinterpret_cast<std::uintptr_t>(findFile));
+    if (it == m_finds.end()) {
+        SetLastError(win::ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    FindState& state = it->second;
+    if (state.next >= state.entries.size()) {
+        SetLastError(win::ERROR_NO_MORE_FILES);
+        return 0;
+    }
+    if (findData) *findData = state.entries[state.next];
+    ++state.next;
+    return 1;
+}
+
+win::BOOL SimFiles::FindClose(win::HANDLE findFile) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("FindClose")) return 0;
+    if (m_finds.erase(reinterpret_cast<std::uintptr_t>(findFile)) == 0) {
+        SetLastError(win::ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return 1;
+}
+
+bool SimFiles::WriteFile(const std::string& winPath, const std::string& bytes) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    std::string path = winPath;
+    size_t cut = path.find_last_of("\\/");
+    if (cut != std::string::npos) {
+        Resolution folder = CreateFolders(path.substr(0, cut + 1));
+        if (folder.error) return false;
+    }
+    Resolution r = ResolveLocked(winPath);
+    if (r.error || r.isRoot || r.isDirectory || r.isLink) return false;
+    return WriteHostFileAtomically(r.hostPath, bytes, 0644);
+}
+
+std::optional<std::string> SimFiles::ReadFile(const std::string& winPath) const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    Resolution r = ResolveLocked(winPath);
+    if (r.error || !r.exists || r.isLink || r.isDirectory) return std::nullopt;
+    return ReadHostFile(r.hostPath);
+}
+
+bool SimFiles::Exists(const std::string& winPath) const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    Resolution r = ResolveLocked(winPath);
+    return !r.error && r.exists;
+}
+
+bool SimFiles::SetReadOnly(const std::string& winPath, bool readOnly) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    Resolution r = ResolveLocked(winPath);
+    if (r.error || !r.exists || r.isLink) return false;
+    mode_t mode = r.isDirectory ? (readOnly ? 0555 : 0755) : (readOnly ? 0444 : 0644);
+    return ::chmod(r.hostPath.c_str(), mode) == 0;
+}
+
+std::string SimFiles::HostPath(const std::string& winPath) const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    Resolution r = ResolveLocked(winPath);
+    return r.error ? std::string() : r.hostPath;
+}
+
+bool SimFiles::MakeLink(const std::string& winPath, const std::string& hostTarget) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    Resolution r = ResolveLocked(winPath);
+    if (r.error || r.exists) return false;
+    return ::symlink(hostTarget.c_str(), r.hostPath.c_str()) == 0;
+}
+
+bool SimFiles::SetCurrentDirectory(const std::string& winPath) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    Resolution r = ResolveLocked(winPath);
+    if (r.error || !r.exists || !r.isDirectory) return false;
+    m_currentDirectory = r.winPath;
+    return true;
+}
+
+void SimFiles::SetSystemDirectory(const std::string& winPath) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_systemDirectory = winPath;
+}
+
+std::string SimFiles::ToString() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    std::ostringstream out;
+    out << "C:\\  (host " << m_hostRoot << ")\n";
+    // Depth-first, in the order FindFirstFileA lists.
+    struct Walker {
+        const SimFiles& files;
+        std::ostringstream& out;
+        void Walk(const std::string& host, int depth) {
+            std::vector<std::string> names = ListHostFolder(host);
+            std::sort(names.begin(), names.end(),
+                      [](const std::string& a, const std::string& b) { return UpperCaseKey(a) < UpperCaseKey(b); });
+            for (const std::string& name : names) {
+                std::string path = host + "/" + name;
+                struct stat st;
+                if (!LstatOk(path, &st)) continue;
+                out << std::string(static_cast<size_t>(depth) * 2 + 2, ' ') << name;
+                if (S_ISLNK(st.st_mode)) {
+                    char target[4096];
+                    ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+                    out << " -> " << std::string(target, n > 0 ? static_cast<size_t>(n) : 0) << " (link)\n";
+                } else if (S_ISDIR(st.st_mode)) {
+                    out << "\\" << (IsReadOnlyMode(st) ? " (read-only)" : "") << "\n";
+                    Walk(path, depth + 1);
+                } else {
+                    out << "  " << st.st_size << " bytes" << (IsReadOnlyMode(st) ? " (read-only)" : "") << "\n";
+                }
+            }
+        }
+    };
+    Walker{*this, out}.Walk(m_hostRoot, 0);
+    out << "current directory " << m_currentDirectory << ", system directory " << m_systemDirectory << "\n";
+    return out.str();
+}
+
+}  // namespace platform::sim

@@ -1,0 +1,118 @@
+// Simulated machine: the C:\ folder tree and its profile files.
+//
+// The tree lives in a host folder (sandboxRoot + "/c"). Windows paths are
+// resolved onto it component by component without regard to case (ASCII
+// letters only; a code page 936 double-byte character is compared as it
+// is), '/' and '\' both separate and doubled separators count as one. Host
+// symbolic links in the tree are listed as reparse points and never
+// followed: an operation that would go through one is refused, so that
+// nothing the installer does can reach outside the sandbox.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/sim/sim_env.h"
+
+namespace platform::sim {
+
+// Name rules of the simulated file system, shared with its profile reader.
+// ASCII letters compare without case; a code page 936 lead byte (0x81-0xFE)
+// and the byte after it are one character, compared as they are.
+bool NamesEqualNoCase(const std::string& a, const std::string& b);
+std::string UpperCaseKey(const std::string& name);  // sort key, NTFS-like
+// "*" and "?" as FindFirstFileA takes them; "*.*" matches every name.
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+// Splits a Windows path on drive C: into its components, relative paths
+// taken from currentDirectory; doubled separators count as one and "." and
+// ".." are applied. False for another drive or a UNC name.
+bool SplitWindowsPath(const std::string& path, const std::string& currentDirectory,
+                      std::vector<std::string>* components);
+
+class SimFiles : public platform::Files {
+public:
+    SimFiles(SimEnv& env, std::string sandboxRoot);
+    ~SimFiles() override;
+    SimFiles(const SimFiles&) = delete;
+    SimFiles& operator=(const SimFiles&) = delete;
+
+    win::DWORD GetCurrentDirectoryA(win::DWORD bufferLength, char* buffer) override;
+    win::UINT GetSystemDirectoryA(char* buffer, win::UINT size) override;
+    win::UINT GetWindowsDirectoryA(char* buffer, win::UINT size) override;
+    win::DWORD GetFileAttributesA(const char* fileName) override;
+    win::BOOL CopyFileA(const char* existingFileName, const char* newFileName, win::BOOL failIfExists) override;
+    win::BOOL DeleteFileA(const char* fileName) override;
+    win::BOOL CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) override;
+    win::BOOL RemoveDirectoryA(const char* pathName) override;
+    win::HANDLE FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) override;
+    win::BOOL FindNextFileA(win::HANDLE findFile, win::WIN32_FIND_DATAA* findData) override;
+    win::BOOL FindClose(win::HANDLE findFile) override;
+
+    win::DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, win::DWORD size, const char* fileName) override;
+    win::DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
+                                        char* returnedString, win::DWORD size, const char* fileName) override;
+
+    // Machine set-up and test helpers. They record nothing and inject no
+    // faults; paths are Windows paths like the calls above.
+    bool WriteFile(const std::string& winPath, const std::string& bytes);  // creates missing folders
+    std::optional<std::string> ReadFile(const std::string& winPath) const;
+    bool Exists(const std::string& winPath) const;
+    bool SetReadOnly(const std::string& winPath, bool readOnly);
+    std::string HostPath(const std::string& winPath) const;  // empty when it cannot be resolved
+    // A host symbolic link at winPath (its folder must exist) to hostTarget.
+    bool MakeLink(const std::string& winPath, const std::string& hostTarget);
+    bool SetCurrentDirectory(const std::string& winPath);  // an existing folder
+    // What GetSystemDirectoryA reports ("C:\Windows\System32" by default).
+    void SetSystemDirectory(const std::string& winPath);
+    // How many times an operation refused to go through a link.
+    int LinkRefusals() const;
+    const std::string& HostRoot() const { return m_hostRoot; }
+    // A readable listing of the C:\ tree, for failing tests.
+    std::string ToString() const;
+
+    // Where a Windows path lands on the host. Used by the simulated unpacker.
+    struct Resolution {
+        win::DWORD error = 0;   // nonzero when the path cannot be resolved
+        std::string winPath;    // normalised: "C:\Ticket\x86" (existing components spelled as on disk)
+        std::string hostPath;   // host path of the last component, existing or not
+        bool isRoot = false;
+        bool exists = false;
+        bool isLink = false;    // the last component is a host symbolic link
+        bool isDirectory = false;  // a real folder (never true for a link)
+    };
+    Resolution Resolve(const std::string& winPath) const;
+    // Resolves a folder, creating the missing ones; never through a link.
+    Resolution CreateFolders(const std::string& winPath);
+
+private:
+    struct FindState {
+        std::vector<win::WIN32_FIND_DATAA> entries;
+        size_t next = 0;
+    };
+
+    Resolution ResolveLocked(const std::string& winPath) const;
+    bool Fault(const char* operation);
+    win::DWORD AttributesOf(const std::string& hostPath) const;
+    std::optional<std::string> ReadHostFile(const std::string& hostPath) const;
+    void CountLinkRefusal() const;
+    win::UINT CopyOut(const std::string& text, char* buffer, win::UINT size) const;
+    // Reads a profile file's bytes; nullopt when it is missing or refused.
+    std::optional<std::string> ReadProfileLocked(const char* fileName) const;
+
+    SimEnv& m_env;
+    std::string m_hostRoot;
+    std::string m_currentDirectory = "C:\\Setup";
+    std::string m_systemDirectory = "C:\\Windows\\System32";
+    std::string m_windowsDirectory = "C:\\Windows";
+    std::map<std::uintptr_t, FindState> m_finds;
+    std::uintptr_t m_nextFindHandle = 0x1000;
+    mutable int m_linkRefusals = 0;
+    mutable std::recursive_mutex m_mutex;
+};
+
+}  // namespace platform::sim
