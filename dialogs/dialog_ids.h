@@ -22,3 +22,13 @@ constexpr int IDC_BAUD_COMBO = 1034;
 constexpr int IDC_SERIAL_NO = 1036;
 
 }  // namespace dialogs
+
+namespace dialogs {
+
+// What the port dialogs and the port choices return: entry i of the port
+// list in question, nothing chosen, or a network port just created.
+constexpr int PORTCHOICE_BASE = 0x1200;
+constexpr int PORTCHOICE_NONE = 0xCCCC;
+constexpr int PORTCHOICE_ADDED = 0xAAAA;
+
+}  // namespace dialogs

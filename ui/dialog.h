@@ -88,7 +88,7 @@ struct MessageMapEntry {
     enum class Kind { Command, Message, RegisteredMessage };
     Kind kind;
     UINT message;            // Message
-    const UINT* registered;  // RegisteredMessage: the number, known at run time
+    UINT T::*registered;     // RegisteredMessage: the number, known at run time
     UINT notifyCode;         // Command
     int controlId;           // Command
     void (T::*command)();
@@ -106,7 +106,7 @@ constexpr MessageMapEntry<T> MapMessage(UINT message, LRESULT (T::*handler)(WPAR
 }
 
 template <class T>
-constexpr MessageMapEntry<T> MapRegisteredMessage(const UINT* message, LRESULT (T::*handler)(WPARAM, LPARAM)) {
+constexpr MessageMapEntry<T> MapRegisteredMessage(UINT T::*message, LRESULT (T::*handler)(WPARAM, LPARAM)) {
     return {MessageMapEntry<T>::Kind::RegisteredMessage, 0, message, 0, 0, nullptr, handler};
 }
 
@@ -131,7 +131,7 @@ bool DispatchMessageMap(T& self, const MessageMapEntry<T> (&map)[N], UINT messag
             }
             break;
         case Kind::RegisteredMessage:
-            if (*entry.registered != 0 && message == *entry.registered) {
+            if (self.*entry.registered != 0 && message == self.*entry.registered) {
                 *result = (self.*entry.handler)(wParam, lParam);
                 return true;
             }

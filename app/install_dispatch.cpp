@@ -1,0 +1,127 @@
+// The printer-name list from "C:\DriverName.cfg" and the Install button.
+#include <cstdio>
+#include <cstring>
+
+#include "app/installer_dialog.h"
+#include "app/resource_ids.h"
+#include "install/driver_catalogue.h"
+
+namespace app {
+
+unsigned char g_portAvailable = 1;
+
+namespace {
+const char* const kConfigFile = "C:\\DriverName.cfg";
+// The list of all section names fits in this many bytes.
+constexpr int kSectionNamesSize = 3000;
+constexpr int kMaxNamesPerSection = 50;
+// Printer names are read into this many bytes: at most 127 of them count.
+constexpr int kNameBufferSize = 128;
+const char* const kDoneCaption = "完成";
+}  // namespace
+
+void InstallerDialog::ForEachPrinterName(const std::function<void(int section, const std::string& name)>& visit) {
+    platform::Files& files = m_machine.files();
+    char sections[kSectionNamesSize] = {};
+    files.GetPrivateProfileSectionNamesA(sections, kSectionNamesSize, kConfigFile);
+
+    int section = -1;
+    int start = 0;
+    for (int i = 0; i < kSectionNamesSize - 1; ++i) {
+        if (sections[i] != '\0') continue;
+        // Names of any length are taken whole: a long name still counts as
+        // its catalogue row.
+        const std::string sectionName(sections + start, static_cast<size_t>(i - start));
+        ++section;
+        for (int k = 1; k <= kMaxNamesPerSection; ++k) {
+            char key[32];
+            std::snprintf(key, sizeof(key), "PrintName%d", k);
+            char value[kNameBufferSize] = {};
+            if (files.GetPrivateProfileStringA(sectionName.c_str(), key, nullptr, value, kNameBufferSize,
+                                               kConfigFile) == 0) {
+                break;
+            }
+            value[kNameBufferSize - 1] = '\0';
+            visit(section, value);
+        }
+        if (sections[i + 1] == '\0') break;
+        start = i + 1;
+    }
+}
+
+void InstallerDialog::FillSeriesList() {
+    m_seriesCombo.ResetContent();
+    ForEachPrinterName([this](int, const std::string& name) { m_seriesCombo.AddString(name); });
+    m_seriesCombo.SetCurSel(0);
+    OnSelchangeSeries();
+    SendMessage(m_myUpdateDataMessage, 0, 0);
+}
+
+void InstallerDialog::OnSelchangeSeries() {
+    ui::Edit name;
+    name.Attach(GetToolkit(), GetDlgItem(IDC_PRINTER_NAME));
+    name.SetWindowText(m_seriesCombo.GetWindowText());
+}
+
+void InstallerDialog::OnInstall() {
+    UpdateData(1);
+    if (m_installButton.GetWindowText() == kDoneCaption) {
+        OnOK();
+        return;
+    }
+    m_installButton.EnableWindow(0);
+
+    const int rows = m_portTypeList.GetItemCount();
+    for (int row = 0; row < rows; ++row) {
+        if (m_portTypeList.GetItemState(row, win::LVIS_SELECTED) == win::LVIS_SELECTED) {
+            m_portType = row;
+            break;
+        }
+    }
+
+    const StringArray* ports = nullptr;
+    switch (m_portType) {
+    case 0: ports = &m_serialPorts; break;
+    case 1: ports = &m_usbPorts; break;
+    case 2: ports = &m_lptPorts; break;
+    case 3: ports = &m_tcpPorts; break;
+    default: break;
+    }
+    if (ports != nullptr) {
+        if (!ports->empty()) {
+            m_portName = ports->front();
+            g_portAvailable = 1;
+        } else {
+            g_portAvailable = 0;
+        }
+    }
+
+    m_seriesIndex = m_seriesCombo.GetCurSel();
+    const std::string chosen = m_seriesCombo.GetWindowText();
+    ForEachPrinterName([&](int section, const std::string& name) {
+        if (name == chosen) m_seriesIndex = section;
+    });
+
+    // No model chosen (an empty list), or a configuration whose sections
+    // run past the catalogue: there is no driver to install.
+    const int catalogueRows = ReceiptRowCount() + install::CATALOGUE_LABEL_ROWS;
+    if (m_seriesIndex < 0 || m_seriesIndex >= catalogueRows) {
+        MessageBox(m_seriesIndex < 0 ? "请先选择打印机型号" : "所选型号没有对应的驱动程序", "提示",
+                   win::MB_OK | win::MB_ICONINFORMATION);
+        m_installButton.EnableWindow(1);
+        return;
+    }
+
+    if (m_seriesIndex < ReceiptRowCount()) {
+        InstallReceiptDriver();
+    } else {
+        InstallLabelDriver();
+    }
+
+    ui::Window cancel;
+    cancel.Attach(GetToolkit(), GetDlgItem(win::IDCANCEL));
+    cancel.EnableWindow(0);
+    UpdateData(0);
+}
+
+}  // namespace app

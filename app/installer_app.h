@@ -1,0 +1,23 @@
+// The application object: shows the installer dialog modally; when the
+// dialog ends, the program ends.
+#pragma once
+
+#include "platform/machine.h"
+#include "ui/toolkit.h"
+
+namespace app {
+
+class InstallerApp {
+public:
+    InstallerApp(platform::Machine& machine, ui::Toolkit& toolkit) : m_machine(machine), m_toolkit(toolkit) {}
+
+    // Runs the installer. Returns the dialog's end code (IDOK after "完成",
+    // IDCANCEL after Cancel or the close box, -1 when it could not be shown).
+    int Run();
+
+private:
+    platform::Machine& m_machine;
+    ui::Toolkit& m_toolkit;
+};
+
+}  // namespace app

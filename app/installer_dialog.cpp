@@ -1,0 +1,145 @@
+#include "app/installer_dialog.h"
+
+#include "app/dialog_templates.h"
+#include "app/resource_ids.h"
+
+namespace app {
+
+const char* const APP_TITLE = "打印机驱动安装程序";
+
+namespace {
+const char* const kInitialStatus = "本驱动程序适用于32位和64位Windows操作系统";
+}  // namespace
+
+InstallerDialog::InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit)
+    : ui::Dialog(toolkit, InstallerDialogTemplate()),
+      m_machine(machine),
+      m_extractor(machine),
+      m_setAsDefault(1),
+      m_statusText(kInitialStatus),
+      m_portType(0),
+      m_serialChannel(machine),
+      m_isWow64(0),
+      m_myUpdateDataMessage(toolkit.RegisterWindowMessage("MyUpdateData")) {}
+
+InstallerDialog::~InstallerDialog() {
+    if (m_prepareThread.joinable()) m_prepareThread.join();
+}
+
+void InstallerDialog::DoDataExchange(ui::DataExchange& dx) {
+    dx.Control(IDC_INSTALL, m_installButton);
+    dx.Control(IDC_PROGRESS, m_progress);
+    dx.Control(IDC_SERIES_COMBO, m_seriesCombo);
+    dx.Control(IDC_PORT_TYPE_LIST, m_portTypeList);
+    dx.Check(IDC_SET_DEFAULT, m_setAsDefault);
+    dx.Text(IDC_STATUS, m_statusText);
+}
+
+bool InstallerDialog::OnDialogMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam,
+                                      win::LRESULT* result) {
+    using Self = InstallerDialog;
+    static const ui::MessageMapEntry<Self> kMessageMap[] = {
+        ui::MapCommand<Self>(win::BN_CLICKED, IDC_INSTALL, &Self::OnInstall),
+        ui::MapCommand<Self>(win::CBN_SELCHANGE, IDC_SERIES_COMBO, &Self::OnSelchangeSeries),
+        ui::MapRegisteredMessage<Self>(&Self::m_myUpdateDataMessage, &Self::OnMyUpdateData),
+        ui::MapMessage<Self>(WM_SERIAL_BYTE, &Self::OnSerialByte),
+        ui::MapMessage<Self>(win::WM_TIMER, &Self::OnTimer),
+        ui::MapMessage<Self>(win::WM_CLOSE, &Self::OnClose),
+        ui::MapMessage<Self>(win::WM_DESTROY, &Self::OnDestroy),
+        ui::MapMessage<Self>(WM_PREPARATION_DONE, &Self::OnPreparationDone),
+    };
+    return ui::DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result);
+}
+
+win::BOOL InstallerDialog::OnInitDialog() {
+    ui::Dialog::OnInitDialog();
+
+    m_comPortNumber = 0;
+    m_commEventMask = 3;
+    m_receiptGroup4Size = 3;
+    m_parity = 'N';
+    m_dataBits = 8;
+    m_stopBits = 1;
+    m_serialPortIndex = 0;
+    m_serialReplyReceived = 0;
+    m_receiptGroup1Size = 15;
+    m_receiptGroup2Size = 7;
+    m_receiptGroup3Size = 5;
+
+    FillPortTypeList();
+    SendMessage(m_myUpdateDataMessage, 0, 0);
+
+    m_preparing = true;
+    m_prepareThread = std::thread([this] { PrepareThreadProc(); });
+    return 1;
+}
+
+void InstallerDialog::PrepareThreadProc() {
+    StartOrRestartService("Spooler", SVCMODE_START);
+    EnumeratePorts();
+    PreparePackage();
+    FillSeriesList();
+    ShowSystemInfo();
+    m_installButton.EnableWindow(1);
+    PostMessage(WM_PREPARATION_DONE);
+}
+
+win::LRESULT InstallerDialog::OnPreparationDone(win::WPARAM, win::LPARAM) {
+    if (m_prepareThread.joinable()) m_prepareThread.join();
+    m_preparing = false;
+    if (m_closeRequested) EndDialog(win::IDCANCEL);
+    return 0;
+}
+
+win::LRESULT InstallerDialog::OnMyUpdateData(win::WPARAM wParam, win::LPARAM) {
+    if (wParam == 0) {
+        // Pushing the members into the controls must not undo a tick the
+        // user changed meanwhile: take the check box's state first.
+        ui::Button box;
+        box.Attach(GetToolkit(), GetDlgItem(IDC_SET_DEFAULT));
+        m_setAsDefault = box.GetCheck();
+    }
+    return UpdateData(static_cast<win::BOOL>(wParam));
+}
+
+win::LRESULT InstallerDialog::OnSerialByte(win::WPARAM, win::LPARAM) {
+    m_serialReplyReceived = 1;
+    return 0;
+}
+
+win::LRESULT InstallerDialog::OnClose(win::WPARAM, win::LPARAM) {
+    OnCancel();
+    return 0;
+}
+
+void InstallerDialog::OnCancel() {
+    // While the preparation thread runs, the window must outlive it and the
+    // package must not be cleaned up under the unpacker: the close is
+    // carried out as soon as the thread has ended.
+    if (m_preparing) {
+        m_closeRequested = true;
+        return;
+    }
+    EndDialog(win::IDCANCEL);
+}
+
+void InstallerDialog::PublishStatus(const std::string& text) {
+    m_statusText = text;
+    SendMessage(m_myUpdateDataMessage, 0, 0);
+}
+
+void InstallerDialog::SetProgress(int position) { m_progress.SetPos(position); }
+
+int InstallerDialog::AppMessageBox(const std::string& text, win::UINT type) {
+    if ((type & win::MB_ICONMASK) == 0) {
+        const win::UINT buttons = type & win::MB_TYPEMASK;
+        if (buttons == win::MB_OK || buttons == win::MB_OKCANCEL) type |= win::MB_ICONEXCLAMATION;
+    }
+    return GetToolkit().MessageBox(GetSafeHwnd(), text.c_str(), APP_TITLE, type);
+}
+
+int InstallerDialog::ReceiptRowCount() const {
+    return m_receiptGroup1Size + m_receiptGroup2Size + m_receiptGroup3Size + m_receiptGroup4Size;
+}
+
+}  // namespace app

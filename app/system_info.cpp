@@ -1,0 +1,79 @@
+// Which Windows the installer runs on, and whether it runs under WOW64.
+#include <cstdio>
+
+#include "app/installer_dialog.h"
+
+namespace app {
+
+int InstallerDialog::GetWindowsVersionCode() {
+    win::OSVERSIONINFOEXA info{};
+    info.dwOSVersionInfoSize = win::OSVERSIONINFOEXA_SIZE;
+    platform::SystemInfo& system = m_machine.system();
+    if (!system.GetVersionExA(&info)) {
+        info.dwOSVersionInfoSize = win::OSVERSIONINFOA_SIZE;
+        if (!system.GetVersionExA(&info)) return -1;
+    }
+
+    const win::DWORD major = info.dwMajorVersion;
+    const win::DWORD minor = info.dwMinorVersion;
+    switch (info.dwPlatformId) {
+    case win::VER_PLATFORM_WIN32_WINDOWS:
+        if (major != 4) return -1;
+        if (minor == 0) return 1;
+        if (minor == 10) return 2;
+        if (minor == 90) return 3;
+        return -1;
+    case win::VER_PLATFORM_WIN32_NT:
+        if (major <= 4) return 4;
+        if (major == 5) {
+            if (minor == 0) return 5;
+            if (minor == 1) return 6;
+            if (minor == 2) return 7;
+            return -1;
+        }
+        if (major == 6) {
+            if (minor == 0) return 8;
+            if (minor == 1) return 9;
+            return 10;
+        }
+        if (major == 10) return 11;
+        return -1;
+    default:
+        return 5;
+    }
+}
+
+void InstallerDialog::ShowSystemInfo() {
+    static const char* const kSystemNames[] = {
+        "",
+        "Microsoft Windows 95 ",
+        "Microsoft Windows 98 ",
+        "Microsoft Windows Me ",
+        "Microsoft Windows NT ",
+        "Microsoft Windows 2000 ",
+        "Microsoft Windows XP ",
+        "Microsoft Windows 2003 ",
+        "Microsoft Windows vista ",
+        "Microsoft Windows 7 ",
+        "Microsoft Windows 8 ",
+        "Microsoft Windows 10 ",
+    };
+
+    const char* bitness = "32位";
+    platform::SystemInfo& system = m_machine.system();
+    if (system.HasIsWow64Process()) {
+        win::BOOL wow64 = 0;
+        system.IsWow64Process(m_machine.services().GetCurrentProcess(), &wow64);
+        m_isWow64 = wow64;
+    }
+    if (m_isWow64) bitness = "64位";
+
+    const int code = GetWindowsVersionCode();
+    const char* name = (code >= 1 && code <= 11) ? kSystemNames[code] : "";
+
+    char text[128];
+    std::snprintf(text, sizeof(text), "%s%s %s", "当前系统为", name, bitness);
+    PublishStatus(text);
+}
+
+}  // namespace app

@@ -1,0 +1,122 @@
+// Installing a label printer: a complete driver of its own, with its
+// language monitor registered first.
+#include "app/installer_dialog.h"
+#include "install/driver_catalogue.h"
+
+namespace app {
+
+void InstallerDialog::InstallLabelDriver() {
+    if (!SettlePortBeforeInstall()) return;
+
+    install::LabelSeries series{};
+    if (!install::LabelRow(m_seriesIndex, ReceiptRowCount(), &series)) {
+        m_installButton.EnableWindow(1);
+        return;
+    }
+    const std::string driverName = series.displayName;
+    const std::string base = series.baseName;
+    const std::string printerName = m_seriesCombo.GetWindowText();
+
+    std::string environment;
+    const std::string directory = DriverDirectory(&environment);
+    const std::string source = m_isWow64 ? install::CATALOGUE_LABEL_SOURCE_X64 : install::CATALOGUE_LABEL_SOURCE_X86;
+    const char* const* dlls = install::LabelDlls(m_isWow64);
+
+    platform::Files& files = m_machine.files();
+    char folder[win::MAX_PATH] = {};
+    std::string monitorFolder;
+    if (m_isWow64) {
+        // A 32-bit program's system folder on 64-bit Windows is SysWOW64.
+        files.GetWindowsDirectoryA(folder, sizeof(folder));
+        monitorFolder = std::string(folder) + "\\" + install::CATALOGUE_WOW64_FOLDER;
+    } else {
+        files.GetSystemDirectoryA(folder, sizeof(folder));
+        monitorFolder = folder;
+    }
+    std::string monitorDll = monitorFolder + "\\" + dlls[install::CATALOGUE_LABEL_MONITOR_ROW];
+    StageFile(source + dlls[install::CATALOGUE_LABEL_MONITOR_ROW], monitorDll);
+
+    platform::Spooler& spooler = m_machine.spooler();
+    StartOrRestartService("Spooler", SVCMODE_START);
+    if (spooler.DeleteMonitorA(nullptr, environment.c_str(), install::CATALOGUE_MONITOR_NAME) == 1) {
+        // The spooler lets go of the old monitor only when it restarts.
+        StartOrRestartService("Spooler", SVCMODE_RESTART);
+    }
+
+    std::string monitorName = install::CATALOGUE_MONITOR_NAME;
+    std::string env = environment;
+    win::MONITOR_INFO_2 monitor{};
+    monitor.pName = monitorName.data();
+    monitor.pEnvironment = env.data();
+    monitor.pDLLName = monitorDll.data();
+    const win::BOOL monitorAdded = spooler.AddMonitorA(nullptr, 2, reinterpret_cast<win::BYTE*>(&monitor));
+    const win::DWORD monitorError = m_machine.GetLastError();
+    if (monitorAdded != 1 && monitorError != win::ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
+        AppMessageBox("添加监视器出错\r\n", win::MB_OK);
+        OnOK();
+        return;
+    }
+    PublishStatus("Advanced Language Monitor is added");
+
+    for (int row = 0; row < install::CATALOGUE_LABEL_DLLS; ++row) {
+        StageFile(source + dlls[row], directory + "\\" + dlls[row]);
+    }
+    const std::string common = install::CATALOGUE_LABEL_COMMON;
+    const std::string help = install::CATALOGUE_HELP_FILE;
+    StageFile(common + help, directory + "\\" + help);
+    for (const char* extension : {".BA0", ".DAT", ".PP0"}) {
+        StageFile(common + base + extension, directory + "\\" + base + extension);
+    }
+
+    SetProgress(10);
+    PublishStatus("正在添加" + driverName + "驱动");
+
+    std::string name = driverName;
+    std::string driverPath = directory + "\\" + dlls[install::CATALOGUE_LABEL_DRIVER_ROW];
+    std::string dataFile = directory + "\\" + base + ".DAT";
+    std::string configFile = directory + "\\" + dlls[install::CATALOGUE_LABEL_UI_ROW];
+    std::string helpFile = directory + "\\" + help;
+    // Built to whatever length the names need: each name ends with a zero
+    // byte, the list with one more.
+    std::string dependentFiles;
+    for (int row = install::CATALOGUE_LABEL_FIRST_LANGUAGE_ROW; row < install::CATALOGUE_LABEL_DLLS; ++row) {
+        dependentFiles += std::string("\\") + dlls[row] + '\0';
+    }
+    dependentFiles += "\\" + base + ".BA0" + '\0';
+    dependentFiles += base + ".PP0" + '\0';
+    dependentFiles += '\0';
+    std::string dataType = install::CATALOGUE_DATA_TYPE;
+    win::DRIVER_INFO_3 record{};
+    record.cVersion = GetWindowsVersionCode() == 4 ? 2 : 3;
+    record.pName = name.data();
+    record.pEnvironment = env.data();
+    record.pDriverPath = driverPath.data();
+    record.pDataFile = dataFile.data();
+    record.pConfigFile = configFile.data();
+    record.pHelpFile = helpFile.data();
+    record.pDependentFiles = dependentFiles.data();
+    record.pMonitorName = monitorName.data();
+    record.pDefaultDataType = dataType.data();
+
+    const win::BOOL added = spooler.AddPrinterDriverExA(nullptr, 3, reinterpret_cast<win::BYTE*>(&record),
+                                                         win::APD_COPY_NEW_FILES);
+    const win::DWORD error = m_machine.GetLastError();
+    if (added != 1) {
+        ReportDriverRegistrationFailure(error, false);
+        return;
+    }
+    PublishStatus("已经正确添加" + driverName + "驱动");
+
+    files.DeleteFileA((directory + "\\" + help).c_str());
+    for (const char* extension : {".BA0", ".PP0", ".DAT"}) {
+        files.DeleteFileA((directory + "\\" + base + extension).c_str());
+    }
+    for (int row = 0; row < install::CATALOGUE_LABEL_DLLS; ++row) {
+        files.DeleteFileA((directory + "\\" + dlls[row]).c_str());
+    }
+
+    SetProgress(20);
+    CreatePrinterAndFinish(printerName, driverName);
+}
+
+}  // namespace app

@@ -1,0 +1,75 @@
+// Installing a receipt printer: a series on top of the system's universal
+// printer driver, with one data file of its own and a family DLL.
+#include "app/installer_dialog.h"
+#include "install/driver_catalogue.h"
+
+namespace app {
+
+void InstallerDialog::InstallReceiptDriver() {
+    if (!SettlePortBeforeInstall()) return;
+
+    std::string environment;
+    const std::string directory = DriverDirectory(&environment);
+    const std::string source = m_isWow64 ? install::CATALOGUE_RECEIPT_SOURCE_X64 : install::CATALOGUE_RECEIPT_SOURCE_X86;
+
+    const std::string printerName = m_seriesCombo.GetWindowText();
+    const int groupSizes[4] = {m_receiptGroup1Size, m_receiptGroup2Size, m_receiptGroup3Size, m_receiptGroup4Size};
+    install::ReceiptSeries series{};
+    if (!install::ReceiptRow(m_seriesIndex, printerName, groupSizes, &series)) {
+        m_installButton.EnableWindow(1);
+        return;
+    }
+    const std::string driverName = series.displayName;
+    const std::string familyDll = std::string(series.familyDllBase) + ".DLL";
+    const std::string gpd = std::string(series.gpdBase) + ".GPD";
+
+    StageFile(source + familyDll, directory + "\\" + familyDll);
+    StageFile(source + gpd, directory + "\\" + gpd);
+    for (const char* name : install::UnidrvSupportFiles) StageFile(source + name, directory + "\\" + name);
+
+    SetProgress(10);
+    PublishStatus("正在添加" + driverName + "驱动");
+
+    std::string name = driverName;
+    std::string env = environment;
+    std::string driverPath = directory + "\\uniDRV.DLL";
+    std::string dataFile = directory + "\\" + gpd;
+    std::string configFile = directory + "\\uniDRVui.DLL";
+    std::string helpFile = directory + "\\uniDRV.HLP";
+    // Each name ends with a zero byte, the list with one more.
+    std::string dependentFiles = std::string("\\ttfsub.GPD") + '\0' + "\\unires.DLL" + '\0' + "\\stdnames.GPD" + '\0' +
+                                 familyDll + '\0' + '\0';
+    std::string monitorName;  // none: an empty string, not a null pointer
+    std::string dataType = install::CATALOGUE_DATA_TYPE;
+    win::DRIVER_INFO_3 record{};
+    record.cVersion = GetWindowsVersionCode() == 4 ? 2 : 3;
+    record.pName = name.data();
+    record.pEnvironment = env.data();
+    record.pDriverPath = driverPath.data();
+    record.pDataFile = dataFile.data();
+    record.pConfigFile = configFile.data();
+    record.pHelpFile = helpFile.data();
+    record.pDependentFiles = dependentFiles.data();
+    record.pMonitorName = monitorName.data();
+    record.pDefaultDataType = dataType.data();
+
+    StartOrRestartService("Spooler", SVCMODE_START);
+    const win::BOOL added =
+        m_machine.spooler().AddPrinterDriverExA(nullptr, 3, reinterpret_cast<win::BYTE*>(&record), win::APD_COPY_NEW_FILES);
+    const win::DWORD error = m_machine.GetLastError();
+    if (added != 1) {
+        ReportDriverRegistrationFailure(error, true);
+        return;
+    }
+    PublishStatus("已经正确添加" + driverName + "驱动");
+
+    platform::Files& files = m_machine.files();
+    files.DeleteFileA((directory + "\\" + familyDll).c_str());
+    files.DeleteFileA((directory + "\\" + gpd).c_str());
+    for (const char* staged : install::UnidrvSupportFiles) files.DeleteFileA((directory + "\\" + staged).c_str());
+
+    SetProgress(20);
+    CreatePrinterAndFinish(printerName, driverName);
+}
+
+}  // namespace app

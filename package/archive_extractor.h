@@ -1,0 +1,30 @@
+// Loads the system's unpacker for the time of one extraction and runs it.
+#pragma once
+
+#include <string>
+
+#include "platform/machine.h"
+
+namespace package {
+
+class ArchiveExtractor {
+public:
+    explicit ArchiveExtractor(platform::Machine& machine) : m_machine(machine) {}
+    virtual ~ArchiveExtractor();
+    ArchiveExtractor(const ArchiveExtractor&) = delete;
+    ArchiveExtractor& operator=(const ArchiveExtractor&) = delete;
+
+    // 1 when the unpacker was loaded, 0 when it was not.
+    int Load();
+    // True when the unpacker reported success. A missing unpacker, one that
+    // lacks an entry point, or a missing archive fail without unpacking.
+    bool Extract(const std::string& archivePath, const std::string& outputFolder);
+    void Unload();
+    bool IsLoaded() const { return m_module != nullptr; }
+
+private:
+    platform::Machine& m_machine;
+    win::HMODULE m_module = nullptr;
+};
+
+}  // namespace package

@@ -1,0 +1,59 @@
+// Unpacking the driver package at start and removing it again when the
+// dialog's window goes away.
+#include <vector>
+
+#include "app/installer_dialog.h"
+#include "package/delete_tree.h"
+
+namespace app {
+
+namespace {
+const char* const kPackageName = "\\DriverData.Drv";
+const char* const kOutputFolder = "C:\\";
+// The clean-up writes the paths with a lower-case drive letter.
+const char* const kBarcodeFolder = "c:\\Barcode";
+const char* const kTicketFolder = "c:\\Ticket";
+const char* const kConfigFile = "c:\\DriverName.cfg";
+}  // namespace
+
+void InstallerDialog::PreparePackage() {
+    PublishStatus("正在整理驱动文件...");
+
+    platform::Files& files = m_machine.files();
+    // Remember what is already there, so that the clean-up removes only what
+    // the package brought.
+    std::vector<std::string> before = package::CollectTree(files, kBarcodeFolder);
+    std::vector<std::string> ticket = package::CollectTree(files, kTicketFolder);
+    before.insert(before.end(), ticket.begin(), ticket.end());
+    if (files.GetFileAttributesA(kConfigFile) != win::INVALID_FILE_ATTRIBUTES) before.push_back(kConfigFile);
+    m_preexistingPaths = std::move(before);
+
+    // The package is looked for in the working folder, not beside the
+    // program: a shortcut may start it elsewhere.
+    char folder[win::MAX_PATH] = {};
+    const win::DWORD length = files.GetCurrentDirectoryA(sizeof(folder), folder);
+    if (length == 0 || length >= sizeof(folder)) folder[0] = '\0';
+    const std::string packagePath = std::string(folder) + kPackageName;
+
+    m_extractor.Extract(packagePath, kOutputFolder);
+    m_extractor.Unload();
+}
+
+win::LRESULT InstallerDialog::OnDestroy(win::WPARAM, win::LPARAM) {
+    KillTimer(SERIAL_PROBE_TIMER);
+    if (m_serialSearchActive) {
+        // Closed in the middle of a serial search: the printers that were
+        // moved off their serial ports get them back.
+        if (m_serialChannel.IsOpen()) m_serialChannel.Close();
+        RestoreSerialPrinters(nullptr);
+        StartOrRestartService("Spooler", SVCMODE_RESTART);
+        m_serialSearchActive = false;
+    }
+    platform::Files& files = m_machine.files();
+    package::DeleteTree(files, kBarcodeFolder, m_preexistingPaths);
+    package::DeleteTree(files, kTicketFolder, m_preexistingPaths);
+    if (!package::ContainsPath(m_preexistingPaths, kConfigFile)) files.DeleteFileA(kConfigFile);
+    return 0;
+}
+
+}  // namespace app
