@@ -140,6 +140,42 @@ SAME_FIELD(win::LVCOLUMNA, LVCOLUMNA, iImage);
 SAME_FIELD(win::LVCOLUMNA, LVCOLUMNA, iOrder);
 static_assert(sizeof(win::LVCOLUMNA) == offsetof(LVCOLUMNA, iOrder) + sizeof(int), "LVCOLUMNA ends after iOrder");
 
+SAME_SIZE(win::OVERLAPPED, OVERLAPPED);
+SAME_FIELD(win::OVERLAPPED, OVERLAPPED, Internal);
+SAME_FIELD(win::OVERLAPPED, OVERLAPPED, InternalHigh);
+SAME_FIELD(win::OVERLAPPED, OVERLAPPED, Offset);
+SAME_FIELD(win::OVERLAPPED, OVERLAPPED, OffsetHigh);
+SAME_FIELD(win::OVERLAPPED, OVERLAPPED, hEvent);
+
+SAME_SIZE(win::COMMTIMEOUTS, COMMTIMEOUTS);
+SAME_FIELD(win::COMMTIMEOUTS, COMMTIMEOUTS, ReadIntervalTimeout);
+SAME_FIELD(win::COMMTIMEOUTS, COMMTIMEOUTS, ReadTotalTimeoutMultiplier);
+SAME_FIELD(win::COMMTIMEOUTS, COMMTIMEOUTS, ReadTotalTimeoutConstant);
+SAME_FIELD(win::COMMTIMEOUTS, COMMTIMEOUTS, WriteTotalTimeoutMultiplier);
+SAME_FIELD(win::COMMTIMEOUTS, COMMTIMEOUTS, WriteTotalTimeoutConstant);
+
+// COMSTAT and DCB begin with bit fields, which offsetof cannot name; the
+// fields after them pin the layout.
+SAME_SIZE(win::COMSTAT, COMSTAT);
+SAME_FIELD(win::COMSTAT, COMSTAT, cbInQue);
+SAME_FIELD(win::COMSTAT, COMSTAT, cbOutQue);
+
+SAME_SIZE(win::DCB, DCB);
+SAME_FIELD(win::DCB, DCB, DCBlength);
+SAME_FIELD(win::DCB, DCB, BaudRate);
+SAME_FIELD(win::DCB, DCB, wReserved);
+SAME_FIELD(win::DCB, DCB, XonLim);
+SAME_FIELD(win::DCB, DCB, XoffLim);
+SAME_FIELD(win::DCB, DCB, ByteSize);
+SAME_FIELD(win::DCB, DCB, Parity);
+SAME_FIELD(win::DCB, DCB, StopBits);
+SAME_FIELD(win::DCB, DCB, XonChar);
+SAME_FIELD(win::DCB, DCB, XoffChar);
+SAME_FIELD(win::DCB, DCB, ErrorChar);
+SAME_FIELD(win::DCB, DCB, EofChar);
+SAME_FIELD(win::DCB, DCB, EvtChar);
+SAME_FIELD(win::DCB, DCB, wReserved1);
+
 // Handles the seam passes around as opaque pointers.
 static_assert(sizeof(win::HANDLE) == sizeof(HANDLE) && sizeof(win::HKEY) == sizeof(HKEY) &&
                   sizeof(win::SC_HANDLE) == sizeof(SC_HANDLE) && sizeof(win::HMODULE) == sizeof(HMODULE),

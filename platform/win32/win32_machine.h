@@ -5,6 +5,7 @@
 #include "platform/win32/win32_archive.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_serial.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_spooler.h"
 #include "platform/win32/win32_system_info.h"
@@ -21,6 +22,7 @@ public:
     SystemInfo& system() override { return m_system; }
     Files& files() override { return m_files; }
     ArchiveLibrary& archive() override { return m_archive; }
+    Serial& serial() override { return m_serial; }
 
     win::DWORD GetLastError() override;
     void SetLastError(win::DWORD code) override;
@@ -33,6 +35,7 @@ private:
     Win32SystemInfo m_system;
     Win32Files m_files;
     Win32Archive m_archive;
+    Win32Serial m_serial;
 };
 
 }  // namespace platform::win32

@@ -7,6 +7,7 @@
 // the Windows names (not win::...) after it.
 #pragma once
 
+#include "platform/serial.h"
 #include "platform/win_types.h"
 #include "ui/win_ui_types.h"
 

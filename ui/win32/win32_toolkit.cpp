@@ -153,4 +153,12 @@ int Win32Toolkit::MessageBox(HWND owner, const char* text, const char* caption, 
     return ::MessageBoxA(Native(owner), text, caption, type);
 }
 
+void Win32Toolkit::ServeSentMessages() {
+    // PeekMessage delivers the messages other threads have sent to this
+    // thread's windows before it looks at the queue; PM_QS_SENDMESSAGE keeps
+    // it from touching posted messages and input.
+    MSG message;
+    ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 }  // namespace ui::win32

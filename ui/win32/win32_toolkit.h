@@ -29,6 +29,7 @@ public:
     BOOL KillTimer(HWND window, UINT_PTR timerId) override;
 
     int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+    void ServeSentMessages() override;
 };
 
 }  // namespace ui::win32
