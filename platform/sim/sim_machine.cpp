@@ -1,0 +1,101 @@
+// Simulated machine: a whole Windows machine for tests and the terminal
+// front end, its C:\ tree in a sandbox folder.
+#include "platform/sim/sim_machine.h"
+
+#include <chrono>
+#include <thread>
+#include <utility>
+
+namespace platform::sim {
+
+namespace {
+
+constexpr char kSpoolerService[] = "Spooler";
+constexpr char kSerialDeviceMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+// Keys every Windows machine has that the installer opens without creating.
+struct DefaultKey {
+    HKEY root;
+    const char* path;
+};
+const DefaultKey kDefaultKeys[] = {
+    {win::HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"},
+    {win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"},
+    {win::HKEY_LOCAL_MACHINE, kSerialDeviceMap},
+    {win::HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Print\\Printers"},
+    {win::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers"},
+    {win::HKEY_LOCAL_MACHINE,
+     "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Control\\Print\\Printers"},
+};
+
+}  // namespace
+
+SimMachine::SimMachine(std::string sandboxRoot, SimPreset preset)
+    : m_registry(m_env),
+      m_services(m_env),
+      m_system(m_env),
+      m_files(m_env, std::move(sandboxRoot)),
+      m_archive(m_env, m_files),
+      m_spooler(m_env, m_registry, m_files, [this] { return m_services.IsRunning(kSpoolerService); }) {
+    for (const DefaultKey& key : kDefaultKeys) m_registry.CreateKey(key.root, key.path);
+    m_services.SetStartHook(kSpoolerService, [this] { m_spooler.OnSpoolerStarted(); });
+    ApplyPreset(preset);
+}
+
+SimMachine::~SimMachine() {
+    // The hook points into this machine; nothing may call it once we go.
+    m_services.SetStartHook(kSpoolerService, nullptr);
+}
+
+void SimMachine::ApplyPreset(SimPreset preset) {
+    switch (preset) {
+    case SimPreset::kWindows10x64:
+        m_system.SetVersion(win::VER_PLATFORM_WIN32_NT, 10, 0, 19045);
+        m_system.SetServicePack(0, 0);
+        m_system.SetHasIsWow64Process(true);
+        SetWow64(true);
+        break;
+    case SimPreset::kWindows7x86:
+        m_system.SetVersion(win::VER_PLATFORM_WIN32_NT, 6, 1, 7601, "Service Pack 1");
+        m_system.SetServicePack(1, 0);
+        m_system.SetHasIsWow64Process(true);
+        SetWow64(false);
+        break;
+    }
+}
+
+win::DWORD SimMachine::GetLastError() { return LastError(); }
+
+void SimMachine::SetLastError(win::DWORD code) { sim::SetLastError(code); }
+
+void SimMachine::Sleep(win::DWORD milliseconds) {
+    m_env.Record("Sleep");
+    m_sleptMilliseconds += milliseconds;
+    const double scaled = milliseconds * m_timeScale.load();
+    if (scaled <= 0) return;
+    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(scaled));
+}
+
+void SimMachine::SetTimeScale(double scale) { m_timeScale = scale < 0 ? 0 : scale; }
+
+void SimMachine::AddSerialDevice(const std::string& deviceName, const std::string& comName) {
+    m_registry.SetString(win::HKEY_LOCAL_MACHINE, kSerialDeviceMap, deviceName, comName);
+}
+
+void SimMachine::SetWindowsVersion(win::DWORD platformId, win::DWORD major, win::DWORD minor) {
+    m_system.SetVersion(platformId, major, minor);
+}
+
+void SimMachine::SetWow64(bool wow64) {
+    m_system.SetWow64(wow64);
+    m_spooler.SetNativeEnvironment(wow64 ? kSimEnvironmentX64 : kSimEnvironmentX86);
+}
+
+void SimMachine::SetHasIsWow64Process(bool present) { m_system.SetHasIsWow64Process(present); }
+
+std::string SimMachine::ToString() const {
+    return "=== Simulated machine ===\n" + m_system.ToString() + m_registry.ToString() + m_services.ToString() +
+           m_spooler.ToString() + m_files.ToString();
+}
+
+}  // namespace platform::sim
