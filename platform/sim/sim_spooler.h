@@ -1,0 +1,179 @@
+// Simulated machine: the local print spooler (ports, monitors, drivers,
+// printers), keeping its registry data and driver files where Windows does.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/sim/sim_env.h"
+#include "platform/spooler.h"
+
+namespace platform::sim {
+
+constexpr char kSimEnvironmentX86[] = "Windows NT x86";
+constexpr char kSimEnvironmentX64[] = "Windows x64";
+constexpr char kSimTcpMonitor[] = "Standard TCP/IP Port";
+constexpr char kSimLocalMonitor[] = "Local Port";
+
+// Error codes the spooler gives that the installer's logic never names.
+constexpr win::DWORD kSimErrorInvalidName = 123;            // ERROR_INVALID_NAME
+constexpr win::DWORD kSimErrorInvalidLevel = 124;           // ERROR_INVALID_LEVEL
+constexpr win::DWORD kSimErrorBusy = 170;                   // ERROR_BUSY
+constexpr win::DWORD kSimErrorServerUnavailable = 1722;     // RPC_S_SERVER_UNAVAILABLE
+constexpr win::DWORD kSimErrorNullRefPointer = 1780;        // RPC_X_NULL_REF_POINTER
+constexpr win::DWORD kSimErrorUnknownPrintProcessor = 1798; // ERROR_UNKNOWN_PRINTPROCESSOR
+constexpr win::DWORD kSimErrorInvalidEnvironment = 1805;    // ERROR_INVALID_ENVIRONMENT
+constexpr win::DWORD kSimErrorMonitorInUse = 3008;          // ERROR_PRINT_MONITOR_IN_USE
+
+class SimSpooler : public platform::Spooler {
+public:
+    // What the spooler's own port wizard does when AddPortA runs it.
+    enum PortWizard { kCreate, kCancel, kFail };
+
+    struct PortRecord {
+        std::string name;
+        std::string monitor;
+        std::string description;
+    };
+
+    struct PrinterRecord {
+        std::string port;
+        std::string driver;
+    };
+
+    // A registered driver: the fields as the caller passed them, and the
+    // files the spooler copied into its versioned driver folder.
+    struct DriverRecord {
+        win::DWORD version = 0;
+        std::string name;
+        std::string environment;
+        std::string driverPath;
+        std::string dataFile;
+        std::string configFile;
+        std::string helpFile;
+        std::vector<std::string> dependentFiles;
+        std::string monitorName;
+        std::string defaultDataType;
+        std::vector<std::string> installedFiles;
+    };
+
+    struct MonitorRecord {
+        std::string name;
+        std::string environment;
+        std::string dllPath;  // the file that was found, full path
+    };
+
+    // Deletes a registry key with its subkeys; the registry seam has no
+    // such call, so the machine that owns the registry hands one in.
+    using KeyRemover = std::function<void(win::HKEY root, const std::string& subKey)>;
+
+    // spoolerRunning tells whether the "Spooler" service is running; it is
+    // called without the spooler's lock held, so the service manager may
+    // call OnSpoolerStarted while holding its own. Without removeKey a
+    // deleted printer leaves its registry keys behind.
+    SimSpooler(SimEnv& env, platform::Registry& registry, platform::Files& files,
+               std::function<bool()> spoolerRunning, KeyRemover removeKey = nullptr);
+
+    // platform::Spooler
+    BOOL EnumPortsA(const char* pName, DWORD level, BYTE* pBuf, DWORD cbBuf, DWORD* pcbNeeded,
+                    DWORD* pcReturned) override;
+    BOOL EnumPrintersA(DWORD flags, const char* name, DWORD level, BYTE* pBuf, DWORD cbBuf, DWORD* pcbNeeded,
+                       DWORD* pcReturned) override;
+    BOOL GetPrinterDriverDirectoryA(const char* pName, const char* pEnvironment, DWORD level,
+                                    BYTE* pDriverDirectory, DWORD cbBuf, DWORD* pcbNeeded) override;
+    BOOL AddPrinterDriverExA(const char* pName, DWORD level, BYTE* pDriverInfo, DWORD copyFlags) override;
+    BOOL AddMonitorA(const char* pName, DWORD level, BYTE* pMonitors) override;
+    BOOL DeleteMonitorA(const char* pName, const char* pEnvironment, const char* pMonitorName) override;
+    BOOL OpenPrinterA(const char* pPrinterName, HANDLE* phPrinter, win::PRINTER_DEFAULTS* pDefault) override;
+    BOOL SetPrinterA(HANDLE hPrinter, DWORD level, BYTE* pPrinter, DWORD command) override;
+    BOOL DeletePrinter(HANDLE hPrinter) override;
+    BOOL ClosePrinter(HANDLE hPrinter) override;
+    HANDLE AddPrinterA(const char* pName, DWORD level, BYTE* pPrinter) override;
+    BOOL AddPortA(const char* pName, void* hWnd, const char* pMonitorName) override;
+    BOOL ConfigurePortA(const char* pName, void* hWnd, const char* pPortName) override;
+    BOOL DeletePortA(const char* pName, void* hWnd, const char* pPortName) override;
+
+    // Called by the service manager each time "Spooler" enters
+    // SERVICE_RUNNING: printers take their ports from the registry again and
+    // their on-line flags are written for the current hardware profile.
+    void OnSpoolerStarted();
+
+    // Machine configuration.
+    void AddPort(const std::string& name, const std::string& monitor, const std::string& description);
+    bool RemovePort(const std::string& name);
+    void ClearPorts();
+    void AttachUsbPrinter(const std::string& portName);
+    void DetachUsbPrinter(const std::string& portName);
+    // kSimEnvironmentX86 or kSimEnvironmentX64; anything else is refused.
+    bool SetNativeEnvironment(const std::string& environment);
+    void SetPortWizard(PortWizard mode, const std::string& name = std::string(),
+                       const std::string& description = kSimTcpMonitor);
+    void SetPortWizard(PortWizard mode, win::DWORD error);
+
+    // Queries.
+    std::optional<PrinterRecord> FindPrinter(const std::string& name) const;
+    std::vector<std::string> PrinterNames() const;
+    std::vector<std::string> DriverNames(const std::string& environment) const;
+    std::optional<DriverRecord> FindDriver(const std::string& name, const std::string& environment) const;
+    std::vector<std::string> MonitorNames() const;
+    std::optional<MonitorRecord> FindMonitor(const std::string& name) const;
+    std::vector<PortRecord> Ports() const;
+    std::string NativeEnvironment() const;
+    // The driver directory of an environment ("" when unknown).
+    static std::string DriverDirectory(const std::string& environment);
+    std::string ToString() const;
+
+private:
+    struct Printer {
+        unsigned id = 0;
+        std::string name;
+        std::string port;
+        std::string driver;
+        std::string printProcessor;
+        std::string datatype;
+    };
+
+    // Fault, service state and server name checks shared by every call;
+    // false with the last error set when the call is to fail.
+    bool Enter(const char* operation, const char* serverName);
+    // The directory of a known environment, created on first use.
+    std::string EnsureDriverDirectory(const std::string& environment);
+    bool CreateDirectoryChain(const std::string& path);
+    bool FileExists(const std::string& path);
+    std::vector<PortRecord>::iterator FindPortLocked(const std::string& name);
+    std::vector<Printer>::iterator FindPrinterLocked(const std::string& name);
+    std::vector<Printer>::iterator FindPrinterByHandleLocked(HANDLE handle, bool* validHandle);
+    const DriverRecord* FindDriverLocked(const std::string& name, const std::string& environment) const;
+    win::LONG WritePrinterKeys(const Printer& printer);
+    BOOL RunPortWizard(const std::string& monitor);
+
+    SimEnv& m_env;
+    platform::Registry& m_registry;
+    platform::Files& m_files;
+    std::function<bool()> m_spoolerRunning;
+    KeyRemover m_removeKey;
+
+    mutable std::mutex m_mutex;
+    std::vector<PortRecord> m_ports;
+    std::vector<Printer> m_printers;
+    std::vector<DriverRecord> m_drivers;
+    std::vector<MonitorRecord> m_monitors;
+    std::set<std::string> m_usbAttached;  // port names, folded
+    std::map<std::uintptr_t, unsigned> m_handles;  // handle -> printer id
+    std::uintptr_t m_nextHandle = 0x5000;
+    unsigned m_nextPrinterId = 1;
+    std::string m_nativeEnvironment = kSimEnvironmentX86;
+    PortWizard m_wizardMode = kCancel;
+    std::string m_wizardName;
+    std::string m_wizardDescription = kSimTcpMonitor;
+    win::DWORD m_wizardError = win::ERROR_CANCELLED;
+};
+
+}  // namespace platform::sim

@@ -1,0 +1,742 @@
+// The simulated print spooler: what the installer's sequences rely on.
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_spooler.h"
+
+namespace platform::sim {
+namespace {
+
+using win::BYTE;
+using win::DWORD;
+using win::HANDLE;
+
+constexpr DWORD kDeadBeef = 0xDEADBEEF;
+constexpr char kX86Dir[] = "C:\\Windows\\System32\\spool\\drivers\\W32X86";
+constexpr char kX64Dir[] = "C:\\Windows\\System32\\spool\\drivers\\x64";
+constexpr char kPrintersKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
+constexpr char kControlPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+
+// Folders and files by folded path: all the spooler asks of a file system.
+class FakeFiles : public platform::Files {
+public:
+    FakeFiles() { m_entries[Key("C:")] = Entry{true, ""}; }
+
+    bool WriteFile(const std::string& path, const std::string& bytes) {
+        const std::string key = Key(path);
+        for (size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1)) {
+            m_entries[key.substr(0, at)] = Entry{true, ""};
+        }
+        m_entries[key] = Entry{false, bytes};
+        return true;
+    }
+    bool FileExists(const std::string& path) const {
+        auto it = m_entries.find(Key(path));
+        return it != m_entries.end() && !it->second.isDirectory;
+    }
+    bool IsDirectory(const std::string& path) const {
+        auto it = m_entries.find(Key(path));
+        return it != m_entries.end() && it->second.isDirectory;
+    }
+
+    DWORD GetCurrentDirectoryA(DWORD, char*) override { return 0; }
+    win::UINT GetSystemDirectoryA(char*, win::UINT) override { return 0; }
+    win::UINT GetWindowsDirectoryA(char*, win::UINT) override { return 0; }
+    DWORD GetFileAttributesA(const char* name) override {
+        auto it = m_entries.find(Key(name));
+        if (it == m_entries.end()) {
+            SetLastError(win::ERROR_FILE_NOT_FOUND);
+            return win::INVALID_FILE_ATTRIBUTES;
+        }
+        return it->second.isDirectory ? win::FILE_ATTRIBUTE_DIRECTORY : win::FILE_ATTRIBUTE_ARCHIVE;
+    }
+    BOOL CopyFileA(const char* from, const char* to, BOOL) override {
+        if (!FileExists(from)) return Fail(win::ERROR_FILE_NOT_FOUND);
+        if (!IsDirectory(Parent(to))) return Fail(win::ERROR_PATH_NOT_FOUND);
+        m_entries[Key(to)] = m_entries[Key(from)];
+        return 1;
+    }
+    BOOL DeleteFileA(const char*) override { return Fail(win::ERROR_ACCESS_DENIED); }
+    BOOL CreateDirectoryA(const char* path, const win::SECURITY_ATTRIBUTES*) override {
+        if (m_entries.count(Key(path)) != 0) return Fail(win::ERROR_ALREADY_EXISTS);
+        if (!IsDirectory(Parent(path))) return Fail(win::ERROR_PATH_NOT_FOUND);
+        m_entries[Key(path)] = Entry{true, ""};
+        return 1;
+    }
+    BOOL RemoveDirectoryA(const char*) override { return Fail(win::ERROR_ACCESS_DENIED); }
+    HANDLE FindFirstFileA(const char*, win::WIN32_FIND_DATAA*) override { return win::INVALID_HANDLE_VALUE; }
+    BOOL FindNextFileA(HANDLE, win::WIN32_FIND_DATAA*) override { return 0; }
+    BOOL FindClose(HANDLE) override { return 0; }
+    DWORD GetPrivateProfileSectionNamesA(char*, DWORD, const char*) override { return 0; }
+    DWORD GetPrivateProfileStringA(const char*, const char*, const char*, char*, DWORD, const char*) override {
+        return 0;
+    }
+
+private:
+    struct Entry {
+        bool isDirectory = false;
+        std::string bytes;
+    };
+    static std::string Key(const std::string& path) { return FoldName(path); }
+    static std::string Parent(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+    static BOOL Fail(DWORD error) {
+        SetLastError(error);
+        return 0;
+    }
+    std::map<std::string, Entry> m_entries;
+};
+
+// The parts of a simulated machine that the spooler works with.
+class SpoolerTestMachine {
+public:
+    SpoolerTestMachine()
+        : m_registry(m_env),
+          m_spooler(m_env, m_registry, m_files, [this] { return m_running; },
+                    [this](win::HKEY root, const std::string& path) { m_registry.DeleteKey(root, path); }) {}
+
+    SimSpooler& sim_spooler() { return m_spooler; }
+    SimRegistry& sim_registry() { return m_registry; }
+    SimEnv& env() { return m_env; }
+    void SetSpoolerRunning(bool running) { m_running = running; }
+    bool WriteFile(const std::string& path, const std::string& bytes) { return m_files.WriteFile(path, bytes); }
+    bool FileExists(const std::string& path) const { return m_files.FileExists(path); }
+    bool IsDirectory(const std::string& path) const { return m_files.IsDirectory(path); }
+
+private:
+    SimEnv m_env;
+    SimRegistry m_registry;
+    FakeFiles m_files;
+    bool m_running = true;
+    SimSpooler m_spooler;
+};
+
+// A driver record whose strings live as long as the record.
+struct DriverSpec {
+    DWORD version = 3;
+    std::string name = "Receipt 80";
+    std::string environment = kSimEnvironmentX86;
+    std::string driverPath;
+    std::string dataFile;
+    std::string configFile;
+    std::string helpFile;
+    std::string dependentFiles;  // '\0'-separated, the final '\0' added here
+    std::string monitor;
+    std::string dataType = "RAW";
+
+    win::DRIVER_INFO_3 Info() {
+        dependentFiles.push_back('\0');
+        win::DRIVER_INFO_3 info{};
+        info.cVersion = version;
+        info.pName = name.data();
+        info.pEnvironment = environment.data();
+        info.pDriverPath = driverPath.data();
+        info.pDataFile = dataFile.data();
+        info.pConfigFile = configFile.data();
+        info.pHelpFile = helpFile.data();
+        info.pDependentFiles = dependentFiles.data();
+        info.pMonitorName = monitor.data();
+        info.pDefaultDataType = dataType.data();
+        return info;
+    }
+};
+
+class SimSpoolerTest : public ::testing::Test {
+protected:
+    SimSpooler& spooler() { return m_machine.sim_spooler(); }
+    SimRegistry& registry() { return m_machine.sim_registry(); }
+    SimEnv& env() { return m_machine.env(); }
+
+    // Stages the receipt driver's files in the x86 driver directory and
+    // returns the matching record.
+    DriverSpec StageDriver(const std::string& name = "Receipt 80", const std::string& env = kSimEnvironmentX86) {
+        const std::string dir = SimSpooler::DriverDirectory(env);
+        for (const char* file : {"uniDRV.DLL", "R80.GPD", "uniDRVui.DLL", "uniDRV.HLP", "ttfsub.GPD", "FAM1.DLL"}) {
+            EXPECT_TRUE(m_machine.WriteFile(dir + "\\" + file, file));
+        }
+        DriverSpec spec;
+        spec.name = name;
+        spec.environment = env;
+        spec.driverPath = dir + "\\uniDRV.DLL";
+        spec.dataFile = dir + "\\R80.GPD";
+        spec.configFile = dir + "\\uniDRVui.DLL";
+        spec.helpFile = dir + "\\uniDRV.HLP";
+        spec.dependentFiles = std::string("\\ttfsub.GPD") + '\0' + "FAM1.DLL";
+        return spec;
+    }
+
+    BOOL AddDriver(DriverSpec spec) {
+        win::DRIVER_INFO_3 info = spec.Info();
+        return spooler().AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&info), win::APD_COPY_NEW_FILES);
+    }
+
+    void InstallDriver(const std::string& name = "Receipt 80", const std::string& env = kSimEnvironmentX86) {
+        ASSERT_TRUE(AddDriver(StageDriver(name, env))) << LastError() << "\n" << spooler().ToString();
+    }
+
+    HANDLE AddPrinter(const char* name, const char* port, const char* driver) {
+        win::PRINTER_INFO_2 info{};
+        info.pPrinterName = const_cast<char*>(name);
+        info.pPortName = const_cast<char*>(port);
+        info.pDriverName = const_cast<char*>(driver);
+        info.pPrintProcessor = const_cast<char*>("WinPrint");
+        info.pDatatype = const_cast<char*>("RAW");
+        return spooler().AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+    }
+
+    // Enumerates with the installer's two calls and returns the buffer.
+    std::vector<BYTE> EnumPorts(DWORD level, DWORD* count) {
+        DWORD needed = 0;
+        spooler().EnumPortsA(nullptr, level, nullptr, 0, &needed, count);
+        std::vector<BYTE> buffer(needed);
+        EXPECT_TRUE(spooler().EnumPortsA(nullptr, level, buffer.data(), needed, &needed, count));
+        return buffer;
+    }
+
+    SpoolerTestMachine m_machine;
+};
+
+// ------------------------------------------------------------- sizing
+
+TEST_F(SimSpoolerTest, EnumPortsSizingProtocol) {
+    DWORD needed = 0;
+    DWORD count = 77;
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count));
+    EXPECT_EQ(win::ERROR_INSUFFICIENT_BUFFER, LastError());
+    EXPECT_EQ(0u, count);
+    // Eight default ports, each with "Local Port" twice.
+    const DWORD expected = 8 * sizeof(win::PORT_INFO_2) + 5 * 6 + 3 * 6 + 8 * 2 * 11;
+    EXPECT_EQ(expected, needed);
+
+    std::vector<BYTE> buffer(needed);
+    count = 77;
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().EnumPortsA(nullptr, 2, buffer.data(), needed - 1, &needed, &count));
+    EXPECT_EQ(win::ERROR_INSUFFICIENT_BUFFER, LastError());
+    EXPECT_EQ(0u, count);
+
+    SetLastError(kDeadBeef);
+    ASSERT_TRUE(spooler().EnumPortsA(nullptr, 2, buffer.data(), needed, &needed, &count));
+    EXPECT_EQ(kDeadBeef, LastError());  // success leaves the caller's error alone
+    ASSERT_EQ(8u, count);
+    const auto* ports = reinterpret_cast<const win::PORT_INFO_2*>(buffer.data());
+    const char* stringsStart = reinterpret_cast<const char*>(buffer.data() + count * sizeof(win::PORT_INFO_2));
+    const char* end = reinterpret_cast<const char*>(buffer.data() + buffer.size());
+    const char* names[] = {"COM1:", "COM2:", "COM3:", "COM4:", "FILE:", "LPT1:", "LPT2:", "LPT3:"};
+    for (DWORD i = 0; i < count; ++i) {
+        EXPECT_STREQ(names[i], ports[i].pPortName);
+        EXPECT_STREQ("Local Port", ports[i].pMonitorName);
+        EXPECT_STREQ("Local Port", ports[i].pDescription);
+        for (const char* text : {ports[i].pPortName, ports[i].pMonitorName, ports[i].pDescription}) {
+            EXPECT_GE(text, stringsStart);
+            EXPECT_LT(text + std::strlen(text), end);
+        }
+    }
+}
+
+TEST_F(SimSpoolerTest, EnumPortsLevelsAndArguments) {
+    DWORD count = 0;
+    std::vector<BYTE> buffer = EnumPorts(1, &count);
+    ASSERT_EQ(8u, count);
+    EXPECT_EQ(8 * sizeof(char*) + 5 * 6 + 3 * 6, buffer.size());
+    EXPECT_STREQ("LPT3:", reinterpret_cast<char* const*>(buffer.data())[7]);
+
+    DWORD needed = 0;
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().EnumPortsA(nullptr, 3, nullptr, 0, &needed, &count));
+    EXPECT_EQ(kSimErrorInvalidLevel, LastError());
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().EnumPortsA(nullptr, 2, nullptr, 100, &needed, &count));
+    EXPECT_EQ(kSimErrorNullRefPointer, LastError());
+}
+
+TEST_F(SimSpoolerTest, EnumPortsWithManyPortsAndNone) {
+    for (int i = 1; i <= 320; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "USB%03d", i);
+        spooler().AddPort(name, "USB Monitor", "Virtual printer port for USB");
+    }
+    DWORD count = 0;
+    std::vector<BYTE> buffer = EnumPorts(2, &count);
+    ASSERT_EQ(328u, count);
+    const auto* ports = reinterpret_cast<const win::PORT_INFO_2*>(buffer.data());
+    EXPECT_STREQ("USB320", ports[327].pPortName);
+    EXPECT_STREQ("Virtual printer port for USB", ports[327].pDescription);
+
+    spooler().ClearPorts();
+    DWORD needed = 99;
+    count = 99;
+    EXPECT_TRUE(spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count));
+    EXPECT_EQ(0u, needed);
+    EXPECT_EQ(0u, count);
+}
+
+TEST_F(SimSpoolerTest, EnumPrintersSizingAndRecords) {
+    InstallDriver();
+    HANDLE a = AddPrinter("Receipt A", "LPT1:", "Receipt 80");
+    HANDLE b = AddPrinter("Receipt B", "COM2:", "Receipt 80");
+    ASSERT_NE(nullptr, a);
+    ASSERT_NE(nullptr, b);
+
+    const DWORD flags = win::PRINTER_ENUM_LOCAL | win::PRINTER_ENUM_CONNECTIONS;
+    DWORD needed = 0;
+    DWORD count = 5;
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().EnumPrintersA(flags, nullptr, 2, nullptr, 0, &needed, &count));
+    EXPECT_EQ(win::ERROR_INSUFFICIENT_BUFFER, LastError());
+    EXPECT_EQ(0u, count);
+    std::vector<BYTE> buffer(needed);
+    ASSERT_TRUE(spooler().EnumPrintersA(flags, nullptr, 2, buffer.data(), needed, &needed, &count));
+    ASSERT_EQ(2u, count);
+    const auto* printers = reinterpret_cast<const win::PRINTER_INFO_2*>(buffer.data());
+    EXPECT_STREQ("Receipt A", printers[0].pPrinterName);
+    EXPECT_STREQ("LPT1:", printers[0].pPortName);
+    EXPECT_STREQ("Receipt B", printers[1].pPrinterName);
+    EXPECT_STREQ("COM2:", printers[1].pPortName);
+    EXPECT_STREQ("Receipt 80", printers[1].pDriverName);
+    EXPECT_STREQ("WinPrint", printers[1].pPrintProcessor);
+    EXPECT_EQ(nullptr, printers[0].pServerName);
+    const BYTE* stringsStart = buffer.data() + 2 * sizeof(win::PRINTER_INFO_2);
+    EXPECT_GE(reinterpret_cast<const BYTE*>(printers[0].pPrinterName), stringsStart);
+    EXPECT_LT(reinterpret_cast<const BYTE*>(printers[1].pDatatype), buffer.data() + buffer.size());
+
+    EXPECT_TRUE(spooler().ClosePrinter(a));
+    EXPECT_TRUE(spooler().ClosePrinter(b));
+}
+
+// ------------------------------------------------------ service, faults
+
+TEST_F(SimSpoolerTest, EveryCallFailsWhileTheSpoolerIsStopped) {
+    m_machine.SetSpoolerRunning(false);
+    DWORD needed = 0;
+    DWORD count = 0;
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count));
+    EXPECT_EQ(kSimErrorServerUnavailable, LastError());
+    SetLastError(kDeadBeef);
+    EXPECT_EQ(nullptr, AddPrinter("P", "LPT1:", "Receipt 80"));
+    EXPECT_EQ(kSimErrorServerUnavailable, LastError());
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().DeleteMonitorA(nullptr, kSimEnvironmentX86, "Advanced Language Monitor"));
+    EXPECT_EQ(kSimErrorServerUnavailable, LastError());
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().AddPortA(nullptr, nullptr, kSimTcpMonitor));
+    EXPECT_EQ(kSimErrorServerUnavailable, LastError());
+
+    m_machine.SetSpoolerRunning(true);
+    EXPECT_TRUE(spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count) || LastError() == 122);
+}
+
+TEST_F(SimSpoolerTest, InjectedFaultsFailTheCallWithTheirError) {
+    InstallDriver();
+    env().InjectFault("AddPrinterA", win::ERROR_UNKNOWN_PORT);
+    SetLastError(kDeadBeef);
+    EXPECT_EQ(nullptr, AddPrinter("P", "LPT1:", "Receipt 80"));
+    EXPECT_EQ(win::ERROR_UNKNOWN_PORT, LastError());
+    EXPECT_FALSE(spooler().FindPrinter("P"));
+    // Only once: the next call goes through.
+    HANDLE printer = AddPrinter("P", "LPT1:", "Receipt 80");
+    ASSERT_NE(nullptr, printer);
+    spooler().ClosePrinter(printer);
+
+    env().InjectFault("AddPrinterDriverExA", 5);
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(AddDriver(StageDriver("Other")));
+    EXPECT_EQ(5u, LastError());
+    EXPECT_FALSE(spooler().FindDriver("Other", kSimEnvironmentX86));
+    EXPECT_EQ(2, env().CallCount("AddPrinterDriverExA"));
+}
+
+// ------------------------------------------------------ driver directory
+
+TEST_F(SimSpoolerTest, DriverDirectoryPerEnvironment) {
+    char path[255] = {};
+    DWORD needed = 0;
+    ASSERT_TRUE(spooler().GetPrinterDriverDirectoryA(nullptr, kSimEnvironmentX86, 1,
+                                                     reinterpret_cast<BYTE*>(path), sizeof(path), &needed));
+    EXPECT_STREQ(kX86Dir, path);
+    EXPECT_EQ(std::strlen(kX86Dir) + 1, needed);
+    EXPECT_TRUE(m_machine.IsDirectory(kX86Dir));
+
+    ASSERT_TRUE(spooler().GetPrinterDriverDirectoryA(nullptr, kSimEnvironmentX64, 1,
+                                                     reinterpret_cast<BYTE*>(path), sizeof(path), &needed));
+    EXPECT_STREQ(kX64Dir, path);
+    EXPECT_TRUE(m_machine.IsDirectory(kX64Dir));
+
+    // Exactly the path and its zero byte fit; one byte less does not.
+    char tight[sizeof(kX86Dir)];
+    EXPECT_TRUE(spooler().GetPrinterDriverDirectoryA(nullptr, kSimEnvironmentX86, 1, reinterpret_cast<BYTE*>(tight),
+                                                     sizeof(tight), &needed));
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().GetPrinterDriverDirectoryA(nullptr, kSimEnvironmentX86, 1,
+                                                      reinterpret_cast<BYTE*>(tight), sizeof(tight) - 1, &needed));
+    EXPECT_EQ(win::ERROR_INSUFFICIENT_BUFFER, LastError());
+    EXPECT_EQ(sizeof(kX86Dir), needed);
+
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().GetPrinterDriverDirectoryA(nullptr, "Windows IA64", 1, reinterpret_cast<BYTE*>(path),
+                                                      sizeof(path), &needed));
+    EXPECT_EQ(kSimErrorInvalidEnvironment, LastError());
+}
+
+// --------------------------------------------------------------- drivers
+
+TEST_F(SimSpoolerTest, AddDriverCopiesItsFilesIntoTheVersionFolder) {
+    InstallDriver();
+    const auto driver = spooler().FindDriver("Receipt 80", kSimEnvironmentX86);
+    ASSERT_TRUE(driver) << spooler().ToString();
+    EXPECT_EQ(3u, driver->version);
+    EXPECT_EQ(std::string(kX86Dir) + "\\R80.GPD", driver->dataFile);
+    EXPECT_EQ((std::vector<std::string>{"\\ttfsub.GPD", "FAM1.DLL"}), driver->dependentFiles);
+    EXPECT_EQ("", driver->monitorName);
+    EXPECT_EQ("RAW", driver->defaultDataType);
+    for (const char* file : {"uniDRV.DLL", "R80.GPD", "uniDRVui.DLL", "uniDRV.HLP", "ttfsub.GPD", "FAM1.DLL"}) {
+        EXPECT_TRUE(m_machine.FileExists(std::string(kX86Dir) + "\\3\\" + file)) << file;
+    }
+    EXPECT_EQ(6u, driver->installedFiles.size());
+    EXPECT_TRUE(spooler().DriverNames(kSimEnvironmentX64).empty());
+
+    DriverSpec nt4 = StageDriver("Receipt NT4");
+    nt4.version = 2;
+    ASSERT_TRUE(AddDriver(nt4));
+    EXPECT_TRUE(m_machine.FileExists(std::string(kX86Dir) + "\\2\\FAM1.DLL"));
+}
+
+TEST_F(SimSpoolerTest, AddDriverFailsWhenANamedFileIsMissing) {
+    for (int field = 0; field < 5; ++field) {
+        DriverSpec spec = StageDriver();
+        const std::string missing = std::string(kX86Dir) + "\\missing.bin";
+        switch (field) {
+            case 0: spec.driverPath = missing; break;
+            case 1: spec.dataFile = missing; break;
+            case 2: spec.configFile = missing; break;
+            case 3: spec.helpFile = missing; break;
+            case 4: spec.dependentFiles += std::string(1, '\0') + "missing.bin"; break;
+        }
+        SetLastError(kDeadBeef);
+        EXPECT_FALSE(AddDriver(spec)) << field;
+        EXPECT_EQ(win::ERROR_FILE_NOT_FOUND, LastError()) << field;
+    }
+    EXPECT_TRUE(spooler().DriverNames(kSimEnvironmentX86).empty());
+}
+
+TEST_F(SimSpoolerTest, AddDriverAgainReplacesTheEntry) {
+    InstallDriver();
+    DriverSpec again = StageDriver();
+    again.dataType = "NT EMF 1.008";
+    ASSERT_TRUE(AddDriver(again));
+    EXPECT_EQ(std::vector<std::string>{"Receipt 80"}, spooler().DriverNames(kSimEnvironmentX86));
+    EXPECT_EQ("NT EMF 1.008", spooler().FindDriver("receipt 80", kSimEnvironmentX86)->defaultDataType);
+
+    // The same name in the other environment is a separate driver.
+    InstallDriver("Receipt 80", kSimEnvironmentX64);
+    EXPECT_EQ(std::vector<std::string>{"Receipt 80"}, spooler().DriverNames(kSimEnvironmentX64));
+    EXPECT_TRUE(m_machine.FileExists(std::string(kX64Dir) + "\\3\\uniDRV.DLL"));
+}
+
+TEST_F(SimSpoolerTest, AddDriverChecksItsRecord) {
+    DriverSpec spec = StageDriver();
+    spec.monitor = "Advanced Language Monitor";
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(AddDriver(spec));
+    EXPECT_EQ(win::ERROR_UNKNOWN_PRINT_MONITOR, LastError());
+
+    spec = StageDriver();
+    spec.environment = "Windows 4.0";
+    EXPECT_FALSE(AddDriver(spec));
+    EXPECT_EQ(kSimErrorInvalidEnvironment, LastError());
+
+    spec = StageDriver();
+    spec.name.clear();
+    EXPECT_FALSE(AddDriver(spec));
+    EXPECT_EQ(win::ERROR_INVALID_PARAMETER, LastError());
+
+    win::DRIVER_INFO_3 info = StageDriver().Info();
+    EXPECT_FALSE(spooler().AddPrinterDriverExA(nullptr, 6, reinterpret_cast<BYTE*>(&info), 0));
+    EXPECT_EQ(kSimErrorInvalidLevel, LastError());
+}
+
+// -------------------------------------------------------------- monitors
+
+TEST_F(SimSpoolerTest, MonitorRegistration) {
+    std::string name = "Advanced Language Monitor";
+    std::string environment = kSimEnvironmentX86;
+    std::string dll = "qmtNLMNT.dll";
+    win::MONITOR_INFO_2 info{name.data(), environment.data(), dll.data()};
+
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+    EXPECT_EQ(win::ERROR_MOD_NOT_FOUND, LastError());
+
+    ASSERT_TRUE(m_machine.WriteFile("C:\\Windows\\System32\\qmtNLMNT.dll", "monitor"));
+    SetLastError(kDeadBeef);
+    EXPECT_TRUE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+    EXPECT_EQ(0u, LastError());
+    EXPECT_EQ("C:\\Windows\\System32\\qmtNLMNT.dll", spooler().FindMonitor(name)->dllPath);
+
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+    EXPECT_EQ(win::ERROR_PRINT_MONITOR_ALREADY_INSTALLED, LastError());
+
+    // Now a driver may name it.
+    DriverSpec spec = StageDriver("Label 50");
+    spec.monitor = name;
+    EXPECT_TRUE(AddDriver(spec));
+
+    SetLastError(kDeadBeef);
+    EXPECT_TRUE(spooler().DeleteMonitorA(nullptr, kSimEnvironmentX86, name.c_str()));
+    EXPECT_EQ(kDeadBeef, LastError());
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().DeleteMonitorA(nullptr, kSimEnvironmentX86, name.c_str()));
+    EXPECT_EQ(win::ERROR_UNKNOWN_PRINT_MONITOR, LastError());
+
+    // A port monitor that ports still use stays.
+    EXPECT_FALSE(spooler().DeleteMonitorA(nullptr, kSimEnvironmentX86, "Local Port"));
+    EXPECT_EQ(kSimErrorMonitorInUse, LastError());
+}
+
+TEST_F(SimSpoolerTest, MonitorEnvironmentFollowsTheMachine) {
+    ASSERT_TRUE(m_machine.WriteFile("C:\\Windows\\SysWOW64\\qmtNLM64.dll", "monitor"));
+    std::string name = "Advanced Language Monitor";
+    std::string environment = kSimEnvironmentX64;
+    std::string dll = "qmtNLM64.dll";
+    win::MONITOR_INFO_2 info{name.data(), environment.data(), dll.data()};
+
+    // A 32-bit spooler cannot load a 64-bit monitor.
+    EXPECT_FALSE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+    EXPECT_EQ(kSimErrorInvalidEnvironment, LastError());
+
+    ASSERT_TRUE(spooler().SetNativeEnvironment(kSimEnvironmentX64));
+    EXPECT_FALSE(spooler().SetNativeEnvironment("Windows IA64"));
+    // By bare name it is found in SysWOW64 as well as in System32.
+    EXPECT_TRUE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+    EXPECT_EQ(kSimEnvironmentX64, spooler().FindMonitor(name)->environment);
+
+    // By full path only where the path says.
+    ASSERT_TRUE(spooler().DeleteMonitorA(nullptr, kSimEnvironmentX64, name.c_str()));
+    dll = "C:\\Windows\\System32\\qmtNLM64.dll";
+    info.pDLLName = dll.data();
+    EXPECT_FALSE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+    EXPECT_EQ(win::ERROR_MOD_NOT_FOUND, LastError());
+}
+
+// -------------------------------------------------------------- printers
+
+TEST_F(SimSpoolerTest, AddPrinterChecksInOrder) {
+    InstallDriver();
+    HANDLE existing = AddPrinter("Taken", "LPT1:", "Receipt 80");
+    ASSERT_NE(nullptr, existing);
+    spooler().ClosePrinter(existing);
+
+    struct Case {
+        const char* name;
+        const char* port;
+        const char* driver;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {nullptr, "NOPORT", "No Driver", win::ERROR_INVALID_PRINTER_NAME},
+        {"", "NOPORT", "No Driver", win::ERROR_INVALID_PRINTER_NAME},
+        {"Bad,Name", "LPT1:", "Receipt 80", win::ERROR_INVALID_PRINTER_NAME},
+        {"TAKEN", "NOPORT", "No Driver", win::ERROR_PRINTER_ALREADY_EXISTS},
+        {"New", "NOPORT", "No Driver", win::ERROR_UNKNOWN_PORT},
+        {"New", nullptr, "Receipt 80", win::ERROR_UNKNOWN_PORT},
+        {"New", "LPT1:", "No Driver", win::ERROR_UNKNOWN_PRINTER_DRIVER},
+    };
+    for (const Case& c : cases) {
+        SetLastError(kDeadBeef);
+        EXPECT_EQ(nullptr, AddPrinter(c.name, c.port, c.driver)) << (c.name ? c.name : "(null)");
+        EXPECT_EQ(c.error, LastError()) << (c.name ? c.name : "(null)");
+    }
+    EXPECT_EQ(std::vector<std::string>{"Taken"}, spooler().PrinterNames());
+
+    SetLastError(kDeadBeef);
+    HANDLE printer = AddPrinter("New", "lpt2:", "Receipt 80");
+    ASSERT_NE(nullptr, printer);
+    EXPECT_EQ(kDeadBeef, LastError());
+    EXPECT_EQ("LPT2:", spooler().FindPrinter("New")->port);
+    EXPECT_TRUE(spooler().ClosePrinter(printer));
+}
+
+TEST_F(SimSpoolerTest, AddPrinterWritesTheSpoolerRegistryData) {
+    InstallDriver();
+    // "票据" in CP936: its second character's trail byte is '\' (0x5C),
+    // which must not count as a path separator.
+    const std::string name = "\xC6\xB1\xBE\xDD\x81\x5C";
+    HANDLE printer = AddPrinter(name.c_str(), "COM1:", "Receipt 80");
+    ASSERT_NE(nullptr, printer) << LastError();
+    spooler().ClosePrinter(printer);
+
+    EXPECT_EQ("COM1:", registry().GetString(win::HKEY_LOCAL_MACHINE, kPrintersKey + name, "Port"));
+    EXPECT_EQ("COM1:", registry().GetString(win::HKEY_LOCAL_MACHINE, kPrintersKey + name + "\\DsSpooler", "portName"));
+    EXPECT_EQ(name, registry().GetString(win::HKEY_LOCAL_MACHINE, kPrintersKey + name + "\\DsSpooler", "printerName"));
+    const std::string control = std::string("SYSTEM\\ControlSet001\\Control\\Print\\Printers\\") + name;
+    EXPECT_EQ("COM1:", registry().GetString(win::HKEY_LOCAL_MACHINE, control, "Port"));
+    EXPECT_EQ(name, registry().GetString(win::HKEY_LOCAL_MACHINE, control, "Name"));
+    EXPECT_EQ("Receipt 80", registry().GetString(win::HKEY_LOCAL_MACHINE, control, "Printer Driver"));
+    // The same key through the CurrentControlSet link.
+    EXPECT_EQ("COM1:", registry().GetString(win::HKEY_LOCAL_MACHINE, kControlPrintersKey + name, "Port"));
+    EXPECT_EQ(0u, registry().OpenHandleCount());
+
+    // A lower-case trail byte makes a different character: not the same name.
+    const std::string other = "\xC6\xB1\xBE\xDD\x81\x7C";
+    HANDLE second = AddPrinter(other.c_str(), "COM1:", "Receipt 80");
+    EXPECT_NE(nullptr, second);
+    spooler().ClosePrinter(second);
+}
+
+TEST_F(SimSpoolerTest, AddPrinterFindsTheNativeDriver) {
+    ASSERT_TRUE(spooler().SetNativeEnvironment(kSimEnvironmentX64));
+    InstallDriver("Receipt 80", kSimEnvironmentX86);
+    SetLastError(kDeadBeef);
+    EXPECT_EQ(nullptr, AddPrinter("P", "LPT1:", "Receipt 80"));
+    EXPECT_EQ(win::ERROR_UNKNOWN_PRINTER_DRIVER, LastError());
+
+    InstallDriver("Receipt 80", kSimEnvironmentX64);
+    HANDLE printer = AddPrinter("P", "LPT1:", "Receipt 80");
+    EXPECT_NE(nullptr, printer);
+    spooler().ClosePrinter(printer);
+}
+
+TEST_F(SimSpoolerTest, OpenPurgeDeleteClose) {
+    InstallDriver();
+    spooler().ClosePrinter(AddPrinter("P", "LPT1:", "Receipt 80"));
+
+    HANDLE handle = reinterpret_cast<HANDLE>(1);
+    win::PRINTER_DEFAULTS defaults{const_cast<char*>("RAW"), nullptr, win::PRINTER_ALL_ACCESS};
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().OpenPrinterA("Nobody", &handle, &defaults));
+    EXPECT_EQ(win::ERROR_INVALID_PRINTER_NAME, LastError());
+    EXPECT_EQ(nullptr, handle);
+
+    ASSERT_TRUE(spooler().OpenPrinterA("p", &handle, &defaults));
+    EXPECT_TRUE(spooler().SetPrinterA(handle, 0, nullptr, win::PRINTER_CONTROL_PURGE));
+    EXPECT_TRUE(spooler().DeletePrinter(handle));
+    EXPECT_FALSE(spooler().FindPrinter("P"));
+    EXPECT_FALSE(registry().KeyExists(win::HKEY_LOCAL_MACHINE, kControlPrintersKey + std::string("P")));
+    EXPECT_FALSE(registry().KeyExists(win::HKEY_LOCAL_MACHINE, kPrintersKey + std::string("P")));
+
+    // The old handle does not reach a new printer of the same name.
+    HANDLE fresh = AddPrinter("P", "LPT2:", "Receipt 80");
+    ASSERT_NE(nullptr, fresh);
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().DeletePrinter(handle));
+    EXPECT_EQ(win::ERROR_INVALID_PRINTER_NAME, LastError());
+    EXPECT_TRUE(spooler().FindPrinter("P"));
+    EXPECT_TRUE(spooler().ClosePrinter(handle));
+    EXPECT_TRUE(spooler().ClosePrinter(fresh));
+
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().ClosePrinter(handle));
+    EXPECT_EQ(win::ERROR_INVALID_HANDLE, LastError());
+}
+
+// --------------------------------------------------------- spooler start
+
+TEST_F(SimSpoolerTest, RestartRebindsPrintersAndWritesTheOnLineFlag) {
+    spooler().AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
+    spooler().AddPort("USB002", "USB Monitor", "Virtual printer port for USB");
+    spooler().AttachUsbPrinter("USB002");
+    InstallDriver();
+    spooler().ClosePrinter(AddPrinter("P", "USB001", "Receipt 80"));
+    const std::string online = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\" +
+                               std::string(kControlPrintersKey) + "P";
+
+    spooler().OnSpoolerStarted();
+    EXPECT_EQ(0u, registry().GetDword(win::HKEY_CURRENT_CONFIG, kControlPrintersKey + std::string("P"),
+                                      "PrinterOnLine"));
+    EXPECT_EQ(0u, registry().GetDword(win::HKEY_LOCAL_MACHINE, online, "PrinterOnLine"));
+
+    // Written while the spooler is down, taken up when it starts.
+    registry().SetString(win::HKEY_LOCAL_MACHINE, kControlPrintersKey + std::string("P"), "Port", "USB002");
+    EXPECT_EQ("USB001", spooler().FindPrinter("P")->port);
+    spooler().OnSpoolerStarted();
+    EXPECT_EQ("USB002", spooler().FindPrinter("P")->port);
+    EXPECT_EQ(1u, registry().GetDword(win::HKEY_LOCAL_MACHINE, online, "PrinterOnLine"));
+
+    spooler().DetachUsbPrinter("USB002");
+    spooler().OnSpoolerStarted();
+    EXPECT_EQ(0u, registry().GetDword(win::HKEY_LOCAL_MACHINE, online, "PrinterOnLine"));
+    EXPECT_EQ(0u, registry().OpenHandleCount());
+}
+
+TEST_F(SimSpoolerTest, RestartKeepsThePortWhenTheRegistryHasNone) {
+    InstallDriver();
+    spooler().ClosePrinter(AddPrinter("P", "LPT1:", "Receipt 80"));
+    ASSERT_TRUE(registry().DeleteValue(win::HKEY_LOCAL_MACHINE, kControlPrintersKey + std::string("P"), "Port"));
+    spooler().OnSpoolerStarted();
+    EXPECT_EQ("LPT1:", spooler().FindPrinter("P")->port);
+}
+
+// ------------------------------------------------------------ port wizard
+
+TEST_F(SimSpoolerTest, PortWizardModes) {
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().AddPortA(nullptr, nullptr, kSimTcpMonitor));
+    EXPECT_EQ(win::ERROR_CANCELLED, LastError());
+
+    spooler().SetPortWizard(SimSpooler::kFail, win::ERROR_ADAP_HDW_ERR);
+    EXPECT_FALSE(spooler().AddPortA(nullptr, nullptr, kSimTcpMonitor));
+    EXPECT_EQ(win::ERROR_ADAP_HDW_ERR, LastError());
+
+    const std::string chinese = "\xB1\xEA\xD7\xBC TCP/IP \xB6\xCB\xBF\xDA";  // 标准 TCP/IP 端口
+    spooler().SetPortWizard(SimSpooler::kCreate, "IP_10.0.0.7", chinese);
+    SetLastError(kDeadBeef);
+    EXPECT_TRUE(spooler().AddPortA(nullptr, nullptr, kSimTcpMonitor));
+    EXPECT_EQ(kDeadBeef, LastError());
+    const auto ports = spooler().Ports();
+    ASSERT_EQ(9u, ports.size());
+    EXPECT_EQ("IP_10.0.0.7", ports.back().name);
+    EXPECT_EQ(kSimTcpMonitor, ports.back().monitor);
+    EXPECT_EQ(chinese, ports.back().description);
+    // The same name cannot be created twice.
+    EXPECT_FALSE(spooler().AddPortA(nullptr, nullptr, kSimTcpMonitor));
+    EXPECT_EQ(win::ERROR_ALREADY_EXISTS, LastError());
+
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().AddPortA(nullptr, nullptr, "Advanced Language Monitor"));
+    EXPECT_EQ(win::ERROR_NOT_SUPPORTED, LastError());
+}
+
+TEST_F(SimSpoolerTest, ConfigureAndDeletePorts) {
+    EXPECT_TRUE(spooler().ConfigurePortA(nullptr, nullptr, "COM1:"));
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().ConfigurePortA(nullptr, nullptr, "IP_1.2.3.4"));
+    EXPECT_EQ(win::ERROR_NOT_SUPPORTED, LastError());
+    env().InjectFault("ConfigurePortA", win::ERROR_ADAP_HDW_ERR);
+    EXPECT_FALSE(spooler().ConfigurePortA(nullptr, nullptr, "COM1:"));
+    EXPECT_EQ(win::ERROR_ADAP_HDW_ERR, LastError());
+
+    spooler().AddPort("IP_1.2.3.4", kSimTcpMonitor, kSimTcpMonitor);
+    EXPECT_TRUE(spooler().DeletePortA(nullptr, nullptr, "IP_1.2.3.4"));
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().DeletePortA(nullptr, nullptr, "IP_1.2.3.4"));
+    EXPECT_EQ(win::ERROR_NOT_SUPPORTED, LastError());
+
+    // A port in use keeps its printer reachable.
+    InstallDriver();
+    spooler().ClosePrinter(AddPrinter("P", "LPT3:", "Receipt 80"));
+    EXPECT_FALSE(spooler().DeletePortA(nullptr, nullptr, "LPT3:"));
+    EXPECT_EQ(kSimErrorBusy, LastError());
+    EXPECT_EQ(8u, spooler().Ports().size());
+}
+
+TEST_F(SimSpoolerTest, DumpNamesTheMachineState) {
+    InstallDriver();
+    spooler().ClosePrinter(AddPrinter("Dumped", "LPT1:", "Receipt 80"));
+    spooler().AttachUsbPrinter("LPT1:");
+    const std::string dump = spooler().ToString();
+    EXPECT_NE(std::string::npos, dump.find("Dumped driver=Receipt 80 port=LPT1:"));
+    EXPECT_NE(std::string::npos, dump.find("LPT1: [Local Port] Local Port (USB printer attached)"));
+    EXPECT_NE(std::string::npos, dump.find("port wizard: cancel"));
+}
+
+}  // namespace
+}  // namespace platform::sim
