@@ -7,6 +7,7 @@ namespace platform::sim {
 
 namespace {
 thread_local win::DWORD t_lastError = 0;
+thread_local int t_internalDepth = 0;
 }
 
 win::DWORD LastError() { return t_lastError; }
@@ -39,7 +40,11 @@ void SimEnv::ClearFaults() {
     m_faults.clear();
 }
 
+SimEnv::InternalScope::InternalScope() { ++t_internalDepth; }
+SimEnv::InternalScope::~InternalScope() { --t_internalDepth; }
+
 bool SimEnv::TakeFault(const std::string& operation, win::DWORD* error) {
+    if (t_internalDepth > 0) return false;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.push_back(operation);
     auto it = m_faults.find(operation);
@@ -58,6 +63,7 @@ bool SimEnv::TakeFault(const std::string& operation, win::DWORD* error) {
 }
 
 void SimEnv::Record(const std::string& operation) {
+    if (t_internalDepth > 0) return;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.push_back(operation);
 }

@@ -39,6 +39,18 @@ public:
     // Records a call without consulting faults (for calls that cannot fail).
     void Record(const std::string& operation);
 
+    // While one is alive on a thread, that thread's calls are the simulated
+    // machine's own work (the spooler reading its registry data as it
+    // starts): they are neither recorded nor failed, so that a fault meant
+    // for the installer's next call is not spent on them.
+    class InternalScope {
+    public:
+        InternalScope();
+        ~InternalScope();
+        InternalScope(const InternalScope&) = delete;
+        InternalScope& operator=(const InternalScope&) = delete;
+    };
+
     std::vector<std::string> Calls() const;
     int CallCount(const std::string& operation) const;
     void ClearCalls();

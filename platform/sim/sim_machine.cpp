@@ -38,7 +38,10 @@ SimMachine::SimMachine(std::string sandboxRoot, SimPreset preset)
       m_archive(m_env, m_files),
       m_spooler(m_env, m_registry, m_files, [this] { return m_services.IsRunning(kSpoolerService); }) {
     for (const DefaultKey& key : kDefaultKeys) m_registry.CreateKey(key.root, key.path);
-    m_services.SetStartHook(kSpoolerService, [this] { m_spooler.OnSpoolerStarted(); });
+    m_services.SetStartHook(kSpoolerService, [this] {
+        SimEnv::InternalScope internal;
+        m_spooler.OnSpoolerStarted();
+    });
     ApplyPreset(preset);
 }
 

@@ -1,0 +1,331 @@
+// Registry contract: the behaviour the installer relies on, asserted the way
+// Wine's conformance tests assert Windows (the call, then the exact result).
+// It runs against every machine the build can make; each test works in a
+// fresh volatile key under HKEY_CURRENT_USER, so that a real registry is
+// left clean when the session ends.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/machine.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/sim/sim_machine.h"
+#endif
+
+namespace {
+
+using namespace win;
+
+struct RegistryTarget {
+    const char* name;
+    std::function<std::unique_ptr<platform::Machine>()> make;
+};
+
+#ifndef _WIN32
+// A simulated machine whose sandbox goes away with it.
+class ScratchSimMachine : public platform::sim::SimMachine {
+public:
+    explicit ScratchSimMachine(const std::string& dir) : SimMachine(dir), m_dir(dir) {}
+    ~ScratchSimMachine() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+    }
+
+private:
+    std::string m_dir;
+};
+
+std::unique_ptr<platform::Machine> MakeSimMachine() {
+    static int s_counter = 0;
+    std::string dir = (std::filesystem::temp_directory_path() /
+                       ("contract-registry-" + std::to_string(::getpid()) + "-" + std::to_string(++s_counter)))
+                          .string();
+    std::filesystem::create_directories(dir);
+    return std::make_unique<ScratchSimMachine>(dir);
+}
+#endif
+
+class RegistryContract : public ::testing::TestWithParam<RegistryTarget> {
+protected:
+    void SetUp() override {
+        m_machine = GetParam().make();
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        m_scratchPath = "Software\\InstallerContractTest-" + std::to_string(stamp);
+        ASSERT_EQ(ERROR_SUCCESS, reg().RegCreateKeyExA(HKEY_CURRENT_USER, m_scratchPath.c_str(), 0, nullptr,
+                                                       REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &m_scratch,
+                                                       nullptr));
+    }
+    void TearDown() override {
+        if (m_scratch) reg().RegCloseKey(m_scratch);
+    }
+
+    platform::Registry& reg() { return m_machine->registry(); }
+
+    HKEY CreateSub(const char* path, REGSAM access = KEY_ALL_ACCESS) {
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, reg().RegCreateKeyExA(m_scratch, path, 0, nullptr, REG_OPTION_VOLATILE, access,
+                                                       nullptr, &key, nullptr));
+        return key;
+    }
+    void SetString(HKEY key, const char* name, const char* text) {
+        ASSERT_EQ(ERROR_SUCCESS, reg().RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                                      static_cast<DWORD>(std::strlen(text) + 1)));
+    }
+
+    std::unique_ptr<platform::Machine> m_machine;
+    std::string m_scratchPath;
+    HKEY m_scratch = nullptr;
+};
+
+TEST_P(RegistryContract, OpeningAMissingKeyFailsAndClearsTheResult) {
+    HKEY key = m_scratch;  // anything non-null
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg().RegOpenKeyExA(m_scratch, "Missing", 0, KEY_READ, &key));
+    EXPECT_EQ(nullptr, key);
+    // and the failed open created nothing
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg().RegOpenKeyExA(m_scratch, "Missing", 0, KEY_READ, &key));
+
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, reg().RegOpenKeyExA(m_scratch, "Missing", 0, KEY_READ, nullptr));
+    key = m_scratch;
+    EXPECT_EQ(ERROR_INVALID_HANDLE, reg().RegOpenKeyExA(nullptr, "Software", 0, KEY_READ, &key));
+    EXPECT_EQ(m_scratch, key);
+}
+
+TEST_P(RegistryContract, CreateMakesIntermediateKeysAndReportsDisposition) {
+    HKEY key = nullptr;
+    DWORD disposition = 0xdeadbeef;
+    ASSERT_EQ(ERROR_SUCCESS, reg().RegCreateKeyExA(m_scratch, "A\\B\\C", 0, nullptr, REG_OPTION_VOLATILE,
+                                                   KEY_ALL_ACCESS, nullptr, &key, &disposition));
+    EXPECT_EQ(REG_CREATED_NEW_KEY, disposition);
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegCloseKey(key));
+
+    disposition = 0xdeadbeef;
+    ASSERT_EQ(ERROR_SUCCESS, reg().RegCreateKeyExA(m_scratch, "A\\B\\C", 0, nullptr, REG_OPTION_VOLATILE,
+                                                   KEY_ALL_ACCESS, nullptr, &key, &disposition));
+    EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegCloseKey(key));
+
+    ASSERT_EQ(ERROR_SUCCESS, reg().RegOpenKeyExA(m_scratch, "A\\B", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegCloseKey(key));
+    // Trailing separators are ignored, a leading one is refused.
+    ASSERT_EQ(ERROR_SUCCESS, reg().RegOpenKeyExA(m_scratch, "A\\B\\\\", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegCloseKey(key));
+    EXPECT_EQ(161 /* ERROR_BAD_PATHNAME */, reg().RegCreateKeyExA(m_scratch, "\\Lead", 0, nullptr,
+                                                                 REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                                                 &key, nullptr));
+}
+
+TEST_P(RegistryContract, ChildrenOfAVolatileKeyMustBeVolatile) {
+    HKEY key = nullptr;
+    EXPECT_EQ(1021 /* ERROR_CHILD_MUST_BE_VOLATILE */,
+              reg().RegCreateKeyExA(m_scratch, "Lasting", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                    nullptr, &key, nullptr));
+}
+
+TEST_P(RegistryContract, ClosingAnUnknownOrClosedHandleFails) {
+    EXPECT_EQ(ERROR_INVALID_HANDLE, reg().RegCloseKey(nullptr));
+    HKEY key = CreateSub("Closed");
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegCloseKey(key));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, reg().RegCloseKey(key));
+    // A predefined key may be closed; it stays usable.
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegCloseKey(HKEY_CURRENT_USER));
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegOpenKeyExA(HKEY_CURRENT_USER, m_scratchPath.c_str(), 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegCloseKey(key));
+}
+
+TEST_P(RegistryContract, KeyAndValueNamesIgnoreCase) {
+    HKEY key = CreateSub("MixedCase\\Inner");
+    SetString(key, "PortName", "USB001");
+    reg().RegCloseKey(key);
+
+    ASSERT_EQ(ERROR_SUCCESS, reg().RegOpenKeyExA(m_scratch, "MIXEDCASE\\inner", 0, KEY_READ, &key));
+    char data[16] = {};
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegQueryValueExA(key, "PORTNAME", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                                    &size));
+    EXPECT_EQ(REG_SZ, type);
+    EXPECT_EQ(7u, size);
+    EXPECT_STREQ("USB001", data);
+    reg().RegCloseKey(key);
+
+    // Writing through another spelling replaces the value, keeping its name.
+    key = CreateSub("mixedcase\\INNER");
+    SetString(key, "portname", "USB002");
+    char name[16] = {};
+    DWORD cch = sizeof name;
+    size = sizeof data;
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegEnumValueA(key, 0, name, &cch, nullptr, nullptr,
+                                                 reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_STREQ("PortName", name);
+    EXPECT_STREQ("USB002", data);
+    EXPECT_EQ(static_cast<LONG>(ERROR_NO_MORE_ITEMS),
+              reg().RegEnumValueA(key, 1, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    reg().RegCloseKey(key);
+}
+
+TEST_P(RegistryContract, HandlesAllowOnlyTheAccessTheyWereOpenedWith) {
+    HKEY writer = CreateSub("Access");
+    SetString(writer, "Value", "x");
+    reg().RegCloseKey(writer);
+
+    HKEY reader = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, reg().RegOpenKeyExA(m_scratch, "Access", 0, KEY_QUERY_VALUE, &reader));
+    const BYTE one[4] = {1, 0, 0, 0};
+    EXPECT_EQ(ERROR_ACCESS_DENIED, reg().RegSetValueExA(reader, "Value", 0, REG_DWORD, one, 4));
+    reg().RegCloseKey(reader);
+
+    ASSERT_EQ(ERROR_SUCCESS, reg().RegOpenKeyExA(m_scratch, "Access", 0, KEY_SET_VALUE, &writer));
+    DWORD size = 0;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, reg().RegQueryValueExA(writer, "Value", nullptr, nullptr, nullptr, &size));
+    char name[16];
+    DWORD cch = sizeof name;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, reg().RegEnumValueA(writer, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegSetValueExA(writer, "Value", 0, REG_DWORD, one, 4));
+    reg().RegCloseKey(writer);
+}
+
+TEST_P(RegistryContract, QueryReportsTheSizeNeeded) {
+    HKEY key = CreateSub("Query");
+    SetString(key, "Port", "COM12:");  // 7 bytes with the zero
+    DWORD type = 0xdeadbeef;
+    DWORD size = 0xdeadbeef;
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegQueryValueExA(key, "Port", nullptr, &type, nullptr, &size));
+    EXPECT_EQ(REG_SZ, type);
+    EXPECT_EQ(7u, size);
+
+    BYTE data[16];
+    std::memset(data, 'x', sizeof data);
+    size = 6;
+    EXPECT_EQ(ERROR_MORE_DATA, reg().RegQueryValueExA(key, "Port", nullptr, nullptr, data, &size));
+    EXPECT_EQ(7u, size);
+
+    size = 7;
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegQueryValueExA(key, "Port", nullptr, nullptr, data, &size));
+    EXPECT_EQ(7u, size);
+    EXPECT_EQ(0, std::memcmp(data, "COM12:", 7));
+
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, reg().RegQueryValueExA(key, "Port", nullptr, nullptr, data, nullptr));
+    size = sizeof data;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg().RegQueryValueExA(key, "Missing", nullptr, nullptr, data, &size));
+
+    // A DWORD read into the installer's 50-byte buffer: its low byte first.
+    const BYTE online[4] = {1, 0, 0, 0};
+    ASSERT_EQ(ERROR_SUCCESS, reg().RegSetValueExA(key, "PrinterOnLine", 0, REG_DWORD, online, 4));
+    BYTE flag[50] = {};
+    size = sizeof flag;
+    EXPECT_EQ(ERROR_SUCCESS, reg().RegQueryValueExA(key, "PrinterOnLine", nullptr, &type, flag, &size));
+    EXPECT_EQ(REG_DWORD, type);
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(1, flag[0]);
+    reg().RegCloseKey(key);
+}
+
+TEST_P(RegistryContract, ValuesEnumerateInCreationOrder) {
+    HKEY key = CreateSub("Order");
+    SetString(key, "\\Device\\Serial1", "COM2");
+    SetString(key, "\\Device\\Serial0", "COM1");
+    SetString(key, "Alpha", "A");
+    SetString(key, "\\Device\\Serial1", "COM9");  // rewriting keeps the place
+
+    const char* expectedNames[] = {"\\Device\\Serial1", "\\Device\\Serial0", "Alpha"};
+    const char* expectedData[] = {"COM9", "COM1", "A"};
+    for (DWORD i = 0; i < 3; ++i) {
+        char name[128];
+        BYTE data[128];
+        DWORD cch = sizeof name;
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        ASSERT_EQ(ERROR_SUCCESS, reg().RegEnumValueA(key, i, name, &cch, nullptr, &type, data, &size)) << i;
+        EXPECT_STREQ(expectedNames[i], name);
+        EXPECT_EQ(std::strlen(expectedNames[i]), cch);
+        EXPECT_EQ(REG_SZ, type);
+        // String data comes back with its zero byte.
+        EXPECT_EQ(std::strlen(expectedData[i]) + 1, size);
+        EXPECT_STREQ(expectedData[i], reinterpret_cast<char*>(data));
+    }
+    char name[128];
+    DWORD cch = sizeof name;
+    EXPECT_EQ(static_cast<LONG>(ERROR_NO_MORE_ITEMS),
+              reg().RegEnumValueA(key, 3, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    reg().RegCloseKey(key);
+}
+
+TEST_P(RegistryContract, EnumerationOverflowCopiesNothing) {
+    HKEY key = CreateSub("Overflow");
+    SetString(key, "Test", "foobar");  // name 4, data 7 bytes
+
+    char name[20];
+    char data[20];
+    DWORD cch;
+    DWORD size;
+    DWORD type;
+    auto reset = [&](DWORD nameCount, DWORD dataCount) {
+        std::strcpy(name, "xxxxxxxxxx");
+        std::strcpy(data, "xxxxxxxxxx");
+        cch = nameCount;
+        size = dataCount;
+        type = 1234;
+    };
+
+    // The data does not fit: its size is reported, nothing is copied.
+    reset(20, 2);
+    EXPECT_EQ(ERROR_MORE_DATA,
+              reg().RegEnumValueA(key, 0, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_EQ(20u, cch);
+    EXPECT_EQ(7u, size);
+    EXPECT_EQ(REG_SZ, type);
+    EXPECT_STREQ("xxxxxxxxxx", name);
+    EXPECT_STREQ("xxxxxxxxxx", data);
+
+    // The name needs room for its zero byte: four characters do not fit in 4.
+    reset(4, 20);
+    EXPECT_EQ(ERROR_MORE_DATA,
+              reg().RegEnumValueA(key, 0, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_EQ(4u, cch);
+    EXPECT_EQ(7u, size);
+
+    // Both too small.
+    reset(2, 2);
+    EXPECT_EQ(ERROR_MORE_DATA,
+              reg().RegEnumValueA(key, 0, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_EQ(2u, cch);
+    EXPECT_EQ(7u, size);
+    EXPECT_STREQ("xxxxxxxxxx", name);
+    EXPECT_STREQ("xxxxxxxxxx", data);
+
+    // Exactly enough.
+    reset(5, 7);
+    EXPECT_EQ(ERROR_SUCCESS,
+              reg().RegEnumValueA(key, 0, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_EQ(4u, cch);
+    EXPECT_EQ(7u, size);
+    EXPECT_STREQ("Test", name);
+    EXPECT_STREQ("foobar", data);
+
+    // A name buffer is required.
+    reset(20, 20);
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              reg().RegEnumValueA(key, 0, nullptr, &cch, nullptr, &type, reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              reg().RegEnumValueA(key, 0, name, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size));
+    reg().RegCloseKey(key);
+}
+
+std::string TargetName(const ::testing::TestParamInfo<RegistryTarget>& info) { return info.param.name; }
+
+#ifndef _WIN32
+INSTANTIATE_TEST_SUITE_P(Machines, RegistryContract,
+                         ::testing::Values(RegistryTarget{"Simulated", MakeSimMachine}), TargetName);
+#endif
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RegistryContract);
+
+}  // namespace

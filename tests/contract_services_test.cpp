@@ -1,0 +1,176 @@
+// Service manager and process token contract: what starting and cycling
+// the spooler and enabling the driver-loading privilege rely on, asserted
+// the way Wine's conformance tests assert Windows. It runs against every
+// machine the build can make; on a real one it needs an administrator and
+// cycles the real spooler once.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/machine.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/sim/sim_machine.h"
+#endif
+
+namespace {
+
+using namespace win;
+
+constexpr BOOL kTrue = 1;
+constexpr BOOL kFalse = 0;
+// Long enough for a real spooler to stop or start.
+constexpr int kMaxStatusQueries = 200;
+constexpr DWORD kQueryPauseMs = 50;
+
+struct ServicesTarget {
+    const char* name;
+    std::function<std::unique_ptr<platform::Machine>()> make;
+};
+
+#ifndef _WIN32
+class ScratchSimMachine : public platform::sim::SimMachine {
+public:
+    explicit ScratchSimMachine(const std::string& dir) : SimMachine(dir), m_dir(dir) { SetTimeScale(0); }
+    ~ScratchSimMachine() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+    }
+
+private:
+    std::string m_dir;
+};
+
+std::unique_ptr<platform::Machine> MakeSimMachine() {
+    static int s_counter = 0;
+    std::string dir = (std::filesystem::temp_directory_path() /
+                       ("contract-services-" + std::to_string(::getpid()) + "-" + std::to_string(++s_counter)))
+                          .string();
+    std::filesystem::create_directories(dir);
+    return std::make_unique<ScratchSimMachine>(dir);
+}
+#endif
+
+class ServicesContract : public ::testing::TestWithParam<ServicesTarget> {
+protected:
+    void SetUp() override { m_machine = GetParam().make(); }
+
+    platform::Services& svc() { return m_machine->services(); }
+    DWORD LastError() { return m_machine->GetLastError(); }
+    void SetLastError(DWORD code) { m_machine->SetLastError(code); }
+
+    // Queries until the state is reached; the last state seen otherwise.
+    DWORD WaitFor(SC_HANDLE service, DWORD state) {
+        SERVICE_STATUS status = {};
+        for (int i = 0; i < kMaxStatusQueries; ++i) {
+            if (svc().QueryServiceStatus(service, &status) != kTrue) return 0;
+            if (status.dwCurrentState == state) break;
+            m_machine->Sleep(kQueryPauseMs);
+        }
+        return status.dwCurrentState;
+    }
+
+    std::unique_ptr<platform::Machine> m_machine;
+};
+
+TEST_P(ServicesContract, UnknownServicesAndBadHandlesAreRefused) {
+    SC_HANDLE manager = svc().OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_ALL_ACCESS);
+    ASSERT_NE(nullptr, manager) << LastError();
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(nullptr, svc().OpenServiceA(manager, "NoSuchServiceForTheInstaller", SERVICE_ALL_ACCESS));
+    EXPECT_EQ(ERROR_SERVICE_DOES_NOT_EXIST, LastError());
+
+    SERVICE_STATUS status = {};
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(kFalse, svc().QueryServiceStatus(nullptr, &status));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, LastError());
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(nullptr, svc().OpenServiceA(nullptr, "Spooler", SERVICE_ALL_ACCESS));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, LastError());
+
+    EXPECT_EQ(kTrue, svc().CloseServiceHandle(manager));
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(kFalse, svc().CloseServiceHandle(nullptr));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, LastError());
+}
+
+TEST_P(ServicesContract, SpoolerCyclesThroughStopAndStart) {
+    SC_HANDLE manager = svc().OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_ALL_ACCESS);
+    ASSERT_NE(nullptr, manager) << LastError();
+    // Service names ignore case.
+    SC_HANDLE spooler = svc().OpenServiceA(manager, "spooler", SERVICE_ALL_ACCESS);
+    ASSERT_NE(nullptr, spooler) << LastError();
+    ASSERT_EQ(SERVICE_RUNNING, WaitFor(spooler, SERVICE_RUNNING));
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(kFalse, svc().StartServiceA(spooler, 0, nullptr));
+    EXPECT_EQ(ERROR_SERVICE_ALREADY_RUNNING, LastError());
+
+    SERVICE_STATUS status = {};
+    ASSERT_EQ(kTrue, svc().ControlService(spooler, SERVICE_CONTROL_STOP, &status)) << LastError();
+    EXPECT_TRUE(status.dwCurrentState == SERVICE_STOP_PENDING || status.dwCurrentState == SERVICE_STOPPED)
+        << status.dwCurrentState;
+    ASSERT_EQ(SERVICE_STOPPED, WaitFor(spooler, SERVICE_STOPPED));
+
+    // Stopping a stopped service fails but still reports its state.
+    status.dwCurrentState = 0xdeadbeef;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(kFalse, svc().ControlService(spooler, SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, LastError());
+    EXPECT_EQ(SERVICE_STOPPED, status.dwCurrentState);
+
+    EXPECT_EQ(kTrue, svc().StartServiceA(spooler, 0, nullptr)) << LastError();
+    EXPECT_EQ(SERVICE_RUNNING, WaitFor(spooler, SERVICE_RUNNING));
+
+    EXPECT_EQ(kTrue, svc().CloseServiceHandle(spooler));
+    EXPECT_EQ(kTrue, svc().CloseServiceHandle(manager));
+}
+
+TEST_P(ServicesContract, LoadDriverPrivilegeCanBeEnabled) {
+    HANDLE process = svc().GetCurrentProcess();
+    EXPECT_EQ(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)), process);
+
+    HANDLE token = nullptr;
+    ASSERT_EQ(kTrue, svc().OpenProcessToken(process, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) << LastError();
+
+    LUID luid = {0xdeadbeef, 0};
+    ASSERT_EQ(kTrue, svc().LookupPrivilegeValueA(nullptr, "SeLoadDriverPrivilege", &luid)) << LastError();
+    EXPECT_EQ(10u, luid.LowPart);  // SE_LOAD_DRIVER_PRIVILEGE
+    EXPECT_EQ(0, luid.HighPart);
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(kFalse, svc().LookupPrivilegeValueA(nullptr, "SeNoSuchPrivilege", &luid));
+    EXPECT_EQ(ERROR_NO_SUCH_PRIVILEGE, LastError());
+
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Luid = LUID{10, 0};
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    // Success is told by the last error, which the call always sets.
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(kTrue, svc().AdjustTokenPrivileges(token, kFalse, &privileges, 0, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, LastError());
+
+    EXPECT_EQ(kTrue, svc().CloseHandle(token));
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(kFalse, svc().CloseHandle(token));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, LastError());
+}
+
+std::string TargetName(const ::testing::TestParamInfo<ServicesTarget>& info) { return info.param.name; }
+
+#ifndef _WIN32
+INSTANTIATE_TEST_SUITE_P(Machines, ServicesContract,
+                         ::testing::Values(ServicesTarget{"Simulated", MakeSimMachine}), TargetName);
+#endif
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ServicesContract);
+
+}  // namespace

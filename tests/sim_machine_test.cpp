@@ -1,0 +1,289 @@
+// The simulated machine as a whole: what a fresh machine holds, its
+// presets, the wiring between its services and its time scale.
+#include "platform/sim/sim_machine.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace platform::sim {
+namespace {
+
+using namespace win;
+
+// A sandbox folder of its own for each test.
+class SandboxDir {
+public:
+    SandboxDir() {
+        static int s_counter = 0;
+        m_path = (std::filesystem::temp_directory_path() /
+                  ("sim-machine-" + std::to_string(::getpid()) + "-" + std::to_string(++s_counter)))
+                     .string();
+        std::filesystem::create_directories(m_path);
+    }
+    ~SandboxDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+DWORD VersionCode(SystemInfo& system, DWORD size, OSVERSIONINFOEXA* info) {
+    *info = OSVERSIONINFOEXA{};
+    info->dwOSVersionInfoSize = size;
+    return static_cast<DWORD>(system.GetVersionExA(info));
+}
+
+class SimMachineTest : public ::testing::Test {
+protected:
+    SandboxDir m_dir;
+    SimMachine m_machine{m_dir.path()};
+};
+
+TEST_F(SimMachineTest, FreshMachineHasTheKeysTheInstallerOpens) {
+    SimRegistry& registry = m_machine.sim_registry();
+    const struct {
+        HKEY root;
+        const char* path;
+    } kKeys[] = {
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"},
+        {HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Print\\Printers"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers"},
+        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers"},
+        {HKEY_CURRENT_CONFIG, "System\\CurrentControlSet\\Control\\Print\\Printers"},
+    };
+    for (const auto& key : kKeys) {
+        HKEY handle = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, m_machine.registry().RegOpenKeyExA(key.root, key.path, 0, KEY_READ, &handle))
+            << key.path << "\n"
+            << m_machine.ToString();
+        m_machine.registry().RegCloseKey(handle);
+    }
+    EXPECT_TRUE(registry.ValueNames(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM").empty());
+    EXPECT_TRUE(m_machine.sim_services().IsRunning("Spooler"));
+}
+
+TEST_F(SimMachineTest, DefaultIsWindows10UnderWow64) {
+    OSVERSIONINFOEXA info;
+    ASSERT_EQ(1u, VersionCode(m_machine.system(), OSVERSIONINFOEXA_SIZE, &info));
+    EXPECT_EQ(VER_PLATFORM_WIN32_NT, info.dwPlatformId);
+    EXPECT_EQ(10u, info.dwMajorVersion);
+    EXPECT_EQ(0u, info.dwMinorVersion);
+    EXPECT_EQ(19045u, info.dwBuildNumber);
+    ASSERT_TRUE(m_machine.system().HasIsWow64Process());
+    BOOL wow64 = 0;
+    EXPECT_EQ(1, m_machine.system().IsWow64Process(m_machine.services().GetCurrentProcess(), &wow64));
+    EXPECT_EQ(1, wow64);
+    EXPECT_EQ(kSimEnvironmentX64, m_machine.sim_spooler().NativeEnvironment());
+}
+
+TEST(SimMachinePresetTest, Windows7x86) {
+    SandboxDir dir;
+    SimMachine machine(dir.path(), SimPreset::kWindows7x86);
+    OSVERSIONINFOEXA info;
+    ASSERT_EQ(1u, VersionCode(machine.system(), OSVERSIONINFOEXA_SIZE, &info));
+    EXPECT_EQ(6u, info.dwMajorVersion);
+    EXPECT_EQ(1u, info.dwMinorVersion);
+    EXPECT_STREQ("Service Pack 1", info.szCSDVersion);
+    EXPECT_EQ(1, info.wServicePackMajor);
+    BOOL wow64 = 1;
+    EXPECT_EQ(1, machine.system().IsWow64Process(machine.services().GetCurrentProcess(), &wow64));
+    EXPECT_EQ(0, wow64);
+    EXPECT_EQ(kSimEnvironmentX86, machine.sim_spooler().NativeEnvironment());
+}
+
+TEST_F(SimMachineTest, VersionRecordFormsAndFailures) {
+    m_machine.SetWindowsVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    OSVERSIONINFOEXA info;
+    // The plain form leaves the extended fields alone.
+    info = OSVERSIONINFOEXA{};
+    info.dwOSVersionInfoSize = OSVERSIONINFOA_SIZE;
+    info.wServicePackMajor = 0x5a5a;
+    info.wProductType = 0x77;
+    ASSERT_EQ(1, m_machine.system().GetVersionExA(&info));
+    EXPECT_EQ(VER_PLATFORM_WIN32_WINDOWS, info.dwPlatformId);
+    EXPECT_EQ(10u, info.dwMinorVersion);
+    EXPECT_EQ(0x5a5a, info.wServicePackMajor);
+    EXPECT_EQ(0x77, info.wProductType);
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0u, VersionCode(m_machine.system(), 100, &info));
+    EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, LastError());
+
+    m_machine.sim_system().SetVersionFailure(SimSystemInfo::kExtendedFormFails);
+    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOEXA_SIZE, &info));
+    EXPECT_EQ(1u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
+    m_machine.sim_system().SetVersionFailure(SimSystemInfo::kBothFormsFail);
+    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
+    m_machine.sim_system().SetVersionFailure(SimSystemInfo::kNoFailure);
+    m_machine.env().InjectFault("GetVersionExA", ERROR_ACCESS_DENIED, 2);
+    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOEXA_SIZE, &info));
+    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, m_machine.GetLastError());
+    EXPECT_EQ(1u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
+}
+
+TEST_F(SimMachineTest, Wow64AndItsQueryCanBeTakenAway) {
+    m_machine.SetWow64(false);
+    EXPECT_EQ(kSimEnvironmentX86, m_machine.sim_spooler().NativeEnvironment());
+    m_machine.SetHasIsWow64Process(false);
+    EXPECT_FALSE(m_machine.system().HasIsWow64Process());
+    BOOL wow64 = 7;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, m_machine.system().IsWow64Process(m_machine.services().GetCurrentProcess(), &wow64));
+    EXPECT_EQ(ERROR_PROC_NOT_FOUND, LastError());
+    EXPECT_EQ(7, wow64);
+}
+
+TEST_F(SimMachineTest, SerialDevicesEnumerateInTheOrderAdded) {
+    m_machine.AddSerialDevice("\\Device\\Serial1", "COM2");
+    m_machine.AddSerialDevice("\\Device\\Serial0", "COM1");
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, m_machine.registry().RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
+                                                                0, KEY_READ, &key));
+    char name[128];
+    BYTE data[128];
+    DWORD cch = sizeof name;
+    DWORD size = sizeof data;
+    ASSERT_EQ(ERROR_SUCCESS, m_machine.registry().RegEnumValueA(key, 0, name, &cch, nullptr, nullptr, data, &size));
+    EXPECT_STREQ("\\Device\\Serial1", name);
+    EXPECT_STREQ("COM2", reinterpret_cast<char*>(data));
+    m_machine.registry().RegCloseKey(key);
+}
+
+TEST_F(SimMachineTest, SpoolerAnswersOnlyWhileItsServiceRuns) {
+    Services& services = m_machine.services();
+    SC_HANDLE manager = services.OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE spooler = services.OpenServiceA(manager, "Spooler", SERVICE_ALL_ACCESS);
+    ASSERT_NE(nullptr, spooler);
+    SERVICE_STATUS status = {};
+    ASSERT_EQ(1, services.ControlService(spooler, SERVICE_CONTROL_STOP, &status));
+    services.QueryServiceStatus(spooler, &status);
+    ASSERT_EQ(SERVICE_STOPPED, status.dwCurrentState);
+
+    DWORD needed = 0;
+    DWORD count = 0;
+    EXPECT_EQ(0, m_machine.spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count)) << m_machine.ToString();
+
+    ASSERT_EQ(1, services.StartServiceA(spooler, 0, nullptr));
+    services.QueryServiceStatus(spooler, &status);
+    ASSERT_EQ(SERVICE_RUNNING, status.dwCurrentState);
+    m_machine.spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
+    EXPECT_NE(0u, needed) << m_machine.ToString();
+    services.CloseServiceHandle(spooler);
+    services.CloseServiceHandle(manager);
+}
+
+TEST_F(SimMachineTest, SpoolerRestartRebindsPrintersWithoutSpendingFaults) {
+    // A printer on USB001 whose device sits on USB002, as the USB search
+    // finds it: the port is written while the spooler runs, and only the
+    // restart makes the spooler take it and publish the on-line flag.
+    SimSpooler& spooler = m_machine.sim_spooler();
+    const std::string dir = SimSpooler::DriverDirectory(kSimEnvironmentX64);
+    for (const char* file : {"drv.dll", "data.gpd", "ui.dll"}) {
+        ASSERT_TRUE(m_machine.sim_files().WriteFile(dir + "\\" + file, file));
+    }
+    std::string name = "Receipt", env = kSimEnvironmentX64, driverPath = dir + "\\drv.dll",
+                dataFile = dir + "\\data.gpd", configFile = dir + "\\ui.dll";
+    DRIVER_INFO_3 driver = {};
+    driver.cVersion = 3;
+    driver.pName = name.data();
+    driver.pEnvironment = env.data();
+    driver.pDriverPath = driverPath.data();
+    driver.pDataFile = dataFile.data();
+    driver.pConfigFile = configFile.data();
+    ASSERT_EQ(1, spooler.AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES))
+        << LastError() << "\n"
+        << m_machine.ToString();
+    spooler.AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
+    spooler.AddPort("USB002", "USB Monitor", "Virtual printer port for USB");
+    spooler.AttachUsbPrinter("USB002");
+    std::string printerName = "P1", port = "USB001", processor = "WinPrint", datatype = "RAW";
+    PRINTER_INFO_2 printer = {};
+    printer.pPrinterName = printerName.data();
+    printer.pPortName = port.data();
+    printer.pDriverName = name.data();
+    printer.pPrintProcessor = processor.data();
+    printer.pDatatype = datatype.data();
+    HANDLE handle = spooler.AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
+    ASSERT_NE(nullptr, handle) << LastError() << "\n" << m_machine.ToString();
+    spooler.ClosePrinter(handle);
+
+    m_machine.sim_registry().SetString(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P1",
+                                       "Port", "USB002");
+    ASSERT_EQ("USB001", spooler.FindPrinter("P1")->port);
+
+    m_machine.env().InjectFault("RegOpenKeyExA", ERROR_ACCESS_DENIED);
+    Services& services = m_machine.services();
+    SC_HANDLE manager = services.OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = services.OpenServiceA(manager, "Spooler", SERVICE_ALL_ACCESS);
+    SERVICE_STATUS status = {};
+    ASSERT_EQ(1, services.ControlService(service, SERVICE_CONTROL_STOP, &status));
+    services.QueryServiceStatus(service, &status);
+    ASSERT_EQ(1, services.StartServiceA(service, 0, nullptr));
+    SetLastError(1234);
+    services.QueryServiceStatus(service, &status);
+    ASSERT_EQ(SERVICE_RUNNING, status.dwCurrentState);
+    EXPECT_EQ(1234u, LastError());  // the spooler's own work leaves it alone
+    services.CloseServiceHandle(service);
+    services.CloseServiceHandle(manager);
+
+    EXPECT_EQ("USB002", spooler.FindPrinter("P1")->port) << m_machine.ToString();
+    EXPECT_EQ(1u, m_machine.sim_registry().GetDword(
+                      HKEY_LOCAL_MACHINE,
+                      "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Control"
+                      "\\Print\\Printers\\P1",
+                      "PrinterOnLine"))
+        << m_machine.ToString();
+    // The fault is still there for the installer's next open.
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, m_machine.registry().RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key));
+    EXPECT_EQ(0u, m_machine.sim_services().OpenHandleCount());
+    EXPECT_EQ(0u, m_machine.sim_registry().OpenHandleCount());
+}
+
+TEST_F(SimMachineTest, SleepFollowsTheTimeScale) {
+    m_machine.SetTimeScale(0);
+    const auto start = std::chrono::steady_clock::now();
+    m_machine.Sleep(60000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(60000u, m_machine.SleptMilliseconds());
+    EXPECT_EQ(1, m_machine.env().CallCount("Sleep"));
+
+    m_machine.SetTimeScale(0.5);
+    const auto scaled = std::chrono::steady_clock::now();
+    m_machine.Sleep(40);
+    EXPECT_GE(std::chrono::steady_clock::now() - scaled, std::chrono::milliseconds(20));
+}
+
+TEST_F(SimMachineTest, LastErrorBelongsToTheCallingThread) {
+    m_machine.SetLastError(5);
+    DWORD other = 0xdeadbeef;
+    std::thread([&] {
+        m_machine.SetLastError(87);
+        other = m_machine.GetLastError();
+    }).join();
+    EXPECT_EQ(87u, other);
+    EXPECT_EQ(5u, m_machine.GetLastError());
+}
+
+TEST_F(SimMachineTest, DumpShowsEveryPart) {
+    m_machine.AddSerialDevice("\\Device\\Serial0", "COM1");
+    const std::string dump = m_machine.ToString();
+    EXPECT_NE(std::string::npos, dump.find("SERIALCOMM")) << dump;
+    EXPECT_NE(std::string::npos, dump.find("\"COM1\"")) << dump;
+    EXPECT_NE(std::string::npos, dump.find("Spooler: running")) << dump;
+    EXPECT_NE(std::string::npos, dump.find("version 10.0.19045")) << dump;
+}
+
+}  // namespace
+}  // namespace platform::sim
