@@ -1,0 +1,319 @@
+// The simulated C:\ tree: path resolution, the file calls' results and
+// errors, folder listings, and links that nothing may follow.
+#include "platform/sim/sim_files.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+
+using platform::sim::LastError;
+using platform::sim::SetLastError;
+using platform::sim::SimEnv;
+using platform::sim::SimFiles;
+
+constexpr win::DWORD kUntouched = 0xDEADBEEF;
+
+class SimFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/sim_files_test_XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        m_files = std::make_unique<SimFiles>(m_env, m_dir);
+        SetLastError(kUntouched);
+    }
+    void TearDown() override {
+        m_files.reset();
+        // Read-only folders would stop the removal.
+        for (auto& entry : std::filesystem::recursive_directory_iterator(m_dir)) {
+            if (!entry.is_symlink()) {
+                std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                             std::filesystem::perm_options::add);
+            }
+        }
+        std::filesystem::remove_all(m_dir);
+    }
+
+    std::vector<std::string> List(const std::string& pattern, std::vector<win::DWORD>* attributes = nullptr) {
+        std::vector<std::string> names;
+        win::WIN32_FIND_DATAA data{};
+        win::HANDLE find = m_files->FindFirstFileA(pattern.c_str(), &data);
+        if (find == win::INVALID_HANDLE_VALUE) return names;
+        do {
+            names.push_back(data.cFileName);
+            if (attributes) attributes->push_back(data.dwFileAttributes);
+        } while (m_files->FindNextFileA(find, &data));
+        EXPECT_EQ(LastError(), win::ERROR_NO_MORE_FILES);
+        EXPECT_EQ(m_files->FindClose(find), 1);
+        return names;
+    }
+
+    SimEnv m_env;
+    std::string m_dir;
+    std::unique_ptr<SimFiles> m_files;
+};
+
+TEST_F(SimFilesTest, ResolvesPathsWithoutCaseAndWithEitherSeparator) {
+    ASSERT_TRUE(m_files->WriteFile("C:\\Ticket\\x86\\uniDRV.DLL", "driver"));
+    for (const char* spelling : {"c:\\ticket\\X86\\UNIDRV.dll", "C:/Ticket/x86/uniDRV.DLL", "c:\\Ticket//x86//uniDRV.DLL",
+                                 "C:\\Ticket\\.\\x86\\..\\x86\\uniDRV.DLL", "\\Ticket\\x86\\uniDRV.DLL",
+                                 "C:\\..\\..\\Ticket\\x86\\uniDRV.DLL"}) {
+        SetLastError(kUntouched);
+        EXPECT_EQ(m_files->GetFileAttributesA(spelling), win::FILE_ATTRIBUTE_ARCHIVE) << spelling;
+        EXPECT_EQ(LastError(), kUntouched) << spelling;
+    }
+    EXPECT_EQ(m_files->ReadFile("c:/TICKET/x86/unidrv.dll").value_or(""), "driver");
+    // Relative paths start at the current folder.
+    ASSERT_TRUE(m_files->SetCurrentDirectory("c:\\ticket"));
+    EXPECT_EQ(m_files->GetFileAttributesA("X86\\uniDRV.DLL"), win::FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(m_files->GetFileAttributesA("C:x86\\uniDRV.DLL"), win::FILE_ATTRIBUTE_ARCHIVE);
+    // Only one host file exists whatever the spelling.
+    ASSERT_TRUE(m_files->WriteFile("C:\\TICKET\\X86\\UNIDRV.DLL", "new"));
+    EXPECT_EQ(List("C:\\Ticket\\x86\\*.*"), (std::vector<std::string>{".", "..", "uniDRV.DLL"}));
+}
+
+TEST_F(SimFilesTest, DoubleByteCharactersAreComparedAsTheyAre) {
+    // B0 61 and B0 41 are two different characters whose trail bytes happen
+    // to be 'a' and 'A': no case folding applies to them.
+    ASSERT_TRUE(m_files->WriteFile("C:\\\xB0\x61.txt", "one"));
+    ASSERT_TRUE(m_files->WriteFile("C:\\\xB0\x41.txt", "two"));
+    EXPECT_EQ(m_files->ReadFile("C:\\\xB0\x61.TXT").value_or(""), "one");
+    EXPECT_EQ(m_files->ReadFile("C:\\\xB0\x41.txt").value_or(""), "two");
+    EXPECT_TRUE(platform::sim::NamesEqualNoCase("ab\xB0\x61", "AB\xB0\x61"));
+    EXPECT_FALSE(platform::sim::NamesEqualNoCase("\xB0\x61", "\xB0\x41"));
+}
+
+TEST_F(SimFilesTest, MissingFoldersAndOtherDrivesAreNotFound) {
+    struct Case {
+        const char* path;
+        win::DWORD error;
+    } cases[] = {
+        {"C:\\missing.txt", win::ERROR_FILE_NOT_FOUND},
+        {"C:\\Missing\\file.txt", win::ERROR_PATH_NOT_FOUND},
+        {"D:\\Windows", win::ERROR_PATH_NOT_FOUND},
+        {"\\\\server\\share\\file", win::ERROR_PATH_NOT_FOUND},
+        {"", win::ERROR_PATH_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        SetLastError(kUntouched);
+        EXPECT_EQ(m_files->GetFileAttributesA(c.path), win::INVALID_FILE_ATTRIBUTES) << c.path;
+        EXPECT_EQ(LastError(), c.error) << c.path;
+    }
+    ASSERT_TRUE(m_files->WriteFile("C:\\file.txt", "x"));
+    SetLastError(kUntouched);
+    EXPECT_EQ(m_files->GetFileAttributesA("C:\\file.txt\\below"), win::INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(SimFilesTest, FolderQueriesFollowTheBufferRules) {
+    char buffer[64];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(m_files->GetWindowsDirectoryA(buffer, 10), 11u);  // "C:\Windows" needs 11 with its zero
+    EXPECT_EQ(buffer[0], 'x');
+    EXPECT_EQ(m_files->GetWindowsDirectoryA(buffer, 11), 10u);
+    EXPECT_STREQ(buffer, "C:\\Windows");
+    EXPECT_EQ(m_files->GetSystemDirectoryA(buffer, sizeof buffer), 19u);
+    EXPECT_STREQ(buffer, "C:\\Windows\\System32");
+    EXPECT_EQ(m_files->GetCurrentDirectoryA(0, nullptr), 9u);
+    EXPECT_EQ(m_files->GetCurrentDirectoryA(sizeof buffer, buffer), 8u);
+    EXPECT_STREQ(buffer, "C:\\Setup");
+    EXPECT_EQ(m_files->GetFileAttributesA("C:\\Windows\\SysWOW64"), win::FILE_ATTRIBUTE_DIRECTORY);
+
+    EXPECT_FALSE(m_files->SetCurrentDirectory("C:\\Nowhere"));
+    ASSERT_TRUE(m_files->CreateDirectoryA("C:\\Users", nullptr));
+    ASSERT_TRUE(m_files->SetCurrentDirectory("c:\\users\\"));
+    EXPECT_EQ(m_files->GetCurrentDirectoryA(sizeof buffer, buffer), 8u);
+    EXPECT_STREQ(buffer, "C:\\Users");
+    m_files->SetSystemDirectory("C:\\Windows\\SysWOW64");
+    EXPECT_EQ(m_files->GetSystemDirectoryA(buffer, sizeof buffer), 19u);
+    EXPECT_STREQ(buffer, "C:\\Windows\\SysWOW64");
+}
+
+TEST_F(SimFilesTest, CopyFileReportsEachFailureWithItsError) {
+    ASSERT_TRUE(m_files->WriteFile("C:\\src\\a.dll", "new"));
+    ASSERT_TRUE(m_files->WriteFile("C:\\dst\\a.dll", "old"));
+
+    EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\dst\\a.dll", 1), 0);
+    EXPECT_EQ(LastError(), win::ERROR_FILE_EXISTS);
+    EXPECT_EQ(m_files->ReadFile("C:\\dst\\a.dll").value_or(""), "old");
+
+    EXPECT_EQ(m_files->CopyFileA("C:\\src\\missing.dll", "C:\\dst\\b.dll", 0), 0);
+    EXPECT_EQ(LastError(), win::ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\nowhere\\a.dll", 0), 0);
+    EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\src\\A.DLL", 0), 0);
+    EXPECT_EQ(LastError(), win::ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(m_files->CopyFileA("C:\\src", "C:\\dst\\folder", 0), 0);
+    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
+
+    ASSERT_TRUE(m_files->SetReadOnly("C:\\dst\\a.dll", true));
+    EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\dst\\a.dll", 0), 0);
+    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
+    ASSERT_TRUE(m_files->SetReadOnly("C:\\dst\\a.dll", false));
+
+    SetLastError(kUntouched);
+    EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\dst\\a.dll", 0), 1);
+    EXPECT_EQ(LastError(), kUntouched);
+    EXPECT_EQ(m_files->ReadFile("C:\\dst\\a.dll").value_or(""), "new");
+
+    // The copy takes the read-only attribute along.
+    ASSERT_TRUE(m_files->SetReadOnly("C:\\src\\a.dll", true));
+    EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\dst\\c.dll", 1), 1);
+    EXPECT_EQ(m_files->GetFileAttributesA("C:\\dst\\c.dll"), win::FILE_ATTRIBUTE_ARCHIVE | win::FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(SimFilesTest, DeleteFileRefusesFoldersAndReadOnlyFiles) {
+    ASSERT_TRUE(m_files->WriteFile("C:\\Ticket\\a.gpd", "x"));
+    EXPECT_EQ(m_files->DeleteFileA("C:\\Ticket"), 0);
+    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(m_files->DeleteFileA("C:\\Ticket\\missing.gpd"), 0);
+    EXPECT_EQ(LastError(), win::ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(m_files->DeleteFileA("C:\\Missing\\a.gpd"), 0);
+    EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
+    ASSERT_TRUE(m_files->SetReadOnly("C:\\Ticket\\a.gpd", true));
+    EXPECT_EQ(m_files->DeleteFileA("C:\\Ticket\\a.gpd"), 0);
+    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(m_files->Exists("C:\\Ticket\\a.gpd"));
+    ASSERT_TRUE(m_files->SetReadOnly("C:\\Ticket\\a.gpd", false));
+    EXPECT_EQ(m_files->DeleteFileA("c:\\Ticket//A.GPD"), 1);
+    EXPECT_FALSE(m_files->Exists("C:\\Ticket\\a.gpd"));
+}
+
+TEST_F(SimFilesTest, FoldersAreCreatedAndRemovedOneLevelAtATime) {
+    EXPECT_EQ(m_files->CreateDirectoryA("C:\\Barcode", nullptr), 1);
+    EXPECT_EQ(m_files->CreateDirectoryA("c:\\BARCODE", nullptr), 0);
+    EXPECT_EQ(LastError(), win::ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(m_files->CreateDirectoryA("C:\\Barcode\\x86\\deep", nullptr), 0);
+    EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
+    ASSERT_TRUE(m_files->WriteFile("C:\\Barcode\\x86\\a.dll", "x"));
+
+    EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Barcode"), 0);
+    EXPECT_EQ(LastError(), win::ERROR_DIR_NOT_EMPTY);
+    EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Barcode\\x86\\a.dll"), 0);
+    EXPECT_EQ(LastError(), 267u);  // ERROR_DIRECTORY
+    EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Nothing"), 0);
+    EXPECT_EQ(LastError(), win::ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Setup"), 0);  // the current folder is held open
+    EXPECT_EQ(LastError(), win::ERROR_SHARING_VIOLATION);
+
+    ASSERT_EQ(m_files->DeleteFileA("c:\\Barcode//x86//a.dll"), 1);
+    EXPECT_EQ(m_files->RemoveDirectoryA("c:\\Barcode//x86"), 1);
+    EXPECT_EQ(m_files->RemoveDirectoryA("c:\\Barcode"), 1);
+    EXPECT_FALSE(m_files->Exists("C:\\Barcode"));
+}
+
+TEST_F(SimFilesTest, FindListsDotsFirstThenNamesInNtfsOrder) {
+    ASSERT_TRUE(m_files->WriteFile("C:\\Pkg\\b.txt", "12345"));
+    ASSERT_TRUE(m_files->WriteFile("C:\\Pkg\\A.txt", ""));
+    ASSERT_TRUE(m_files->CreateDirectoryA("C:\\Pkg\\Common", nullptr));
+    ASSERT_TRUE(m_files->SetReadOnly("C:\\Pkg\\A.txt", true));
+
+    std::vector<win::DWORD> attributes;
+    EXPECT_EQ(List("C:\\Pkg\\*.*", &attributes), (std::vector<std::string>{".", "..", "A.txt", "b.txt", "Common"}));
+    EXPECT_EQ(attributes, (std::vector<win::DWORD>{win::FILE_ATTRIBUTE_DIRECTORY, win::FILE_ATTRIBUTE_DIRECTORY,
+                                                   win::FILE_ATTRIBUTE_ARCHIVE | win::FILE_ATTRIBUTE_READONLY,
+                                                   win::FILE_ATTRIBUTE_ARCHIVE, win::FILE_ATTRIBUTE_DIRECTORY}));
+    EXPECT_EQ(List("c:\\pkg//*"), List("C:\\Pkg\\*.*"));
+    EXPECT_EQ(List("C:\\Pkg\\*.TXT"), (std::vector<std::string>{"A.txt", "b.txt"}));
+    EXPECT_EQ(List("C:\\Pkg\\b.txt"), (std::vector<std::string>{"b.txt"}));
+
+    win::WIN32_FIND_DATAA data{};
+    win::HANDLE find = m_files->FindFirstFileA("C:\\Pkg\\b*", &data);
+    ASSERT_NE(find, win::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(data.nFileSizeLow, 5u);
+    EXPECT_EQ(m_files->FindClose(find), 1);
+    EXPECT_EQ(m_files->FindClose(find), 0);
+    EXPECT_EQ(LastError(), win::ERROR_INVALID_HANDLE);
+    EXPECT_EQ(m_files->FindNextFileA(find, &data), 0);
+    EXPECT_EQ(LastError(), win::ERROR_INVALID_HANDLE);
+
+    // A drive's root has no "." and "..".
+    std::vector<std::string> root = List("C:\\*.*");
+    ASSERT_FALSE(root.empty());
+    EXPECT_EQ(root.front(), "Pkg");
+
+    EXPECT_EQ(m_files->FindFirstFileA("C:\\Nowhere\\*.*", &data), win::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(m_files->FindFirstFileA("C:\\Pkg\\*.dll", &data), win::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LastError(), win::ERROR_FILE_NOT_FOUND);
+    ASSERT_TRUE(m_files->CreateDirectoryA("C:\\Empty", nullptr));
+    EXPECT_EQ(List("C:\\Empty\\*.*"), (std::vector<std::string>{".", ".."}));
+}
+
+// A link in the tree to a host folder outside the sandbox: listed as a
+// reparse point, removable, and never a way out.
+TEST_F(SimFilesTest, LinksAreNeverFollowed) {
+    std::string outside = m_dir + "/outside";
+    std::filesystem::create_directory(outside);
+    std::ofstream(outside + "/secret.txt") << "keep me";
+    ASSERT_TRUE(m_files->CreateDirectoryA("C:\\Ticket", nullptr));
+    ASSERT_TRUE(m_files->MakeLink("C:\\Ticket\\Escape", outside));
+    ASSERT_TRUE(m_files->MakeLink("C:\\Ticket\\FileLink", outside + "/secret.txt"));
+
+    EXPECT_EQ(m_files->GetFileAttributesA("C:\\Ticket\\Escape"),
+              win::FILE_ATTRIBUTE_DIRECTORY | win::FILE_ATTRIBUTE_REPARSE_POINT);
+    std::vector<win::DWORD> attributes;
+    EXPECT_EQ(List("C:\\Ticket\\*.*", &attributes), (std::vector<std::string>{".", "..", "Escape", "FileLink"}));
+    EXPECT_EQ(attributes[2], win::FILE_ATTRIBUTE_DIRECTORY | win::FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(attributes[3] & win::FILE_ATTRIBUTE_REPARSE_POINT, win::FILE_ATTRIBUTE_REPARSE_POINT);
+
+    int refusals = m_files->LinkRefusals();
+    win::WIN32_FIND_DATAA data{};
+    EXPECT_EQ(m_files->FindFirstFileA("C:\\Ticket\\Escape\\*.*", &data), win::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(m_files->DeleteFileA("C:\\Ticket\\Escape\\secret.txt"), 0);
+    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(m_files->CopyFileA("C:\\Ticket\\FileLink", "C:\\copy.txt", 0), 0);
+    ASSERT_TRUE(m_files->WriteFile("C:\\new.txt", "overwrite"));
+    EXPECT_EQ(m_files->CopyFileA("C:\\new.txt", "C:\\Ticket\\FileLink", 0), 0);
+    EXPECT_FALSE(m_files->WriteFile("C:\\Ticket\\Escape\\planted.txt", "x"));
+    EXPECT_FALSE(m_files->ReadFile("C:\\Ticket\\FileLink").has_value());
+    EXPECT_EQ(m_files->CreateFolders("C:\\Ticket\\Escape\\x86").error, win::ERROR_ACCESS_DENIED);
+    EXPECT_GE(m_files->LinkRefusals(), refusals + 5);
+
+    // Removing the links removes the links only.
+    EXPECT_EQ(m_files->DeleteFileA("C:\\Ticket\\FileLink"), 1);
+    EXPECT_EQ(m_files->DeleteFileA("C:\\Ticket\\Escape"), 0);
+    EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Ticket\\Escape"), 1);
+    EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Ticket"), 1);
+    std::ifstream kept(outside + "/secret.txt");
+    std::string content;
+    std::getline(kept, content);
+    EXPECT_EQ(content, "keep me");
+    EXPECT_FALSE(std::filesystem::exists(outside + "/planted.txt"));
+}
+
+TEST_F(SimFilesTest, InjectedFaultsFailTheCallWithTheirError) {
+    ASSERT_TRUE(m_files->WriteFile("C:\\a.txt", "x"));
+    m_env.InjectFault("CopyFileA", win::ERROR_SHARING_VIOLATION);
+    m_env.InjectFault("DeleteFileA", win::ERROR_ACCESS_DENIED, 1, 1);
+    EXPECT_EQ(m_files->CopyFileA("C:\\a.txt", "C:\\b.txt", 0), 0);
+    EXPECT_EQ(LastError(), win::ERROR_SHARING_VIOLATION);
+    EXPECT_FALSE(m_files->Exists("C:\\b.txt"));
+    EXPECT_EQ(m_files->CopyFileA("C:\\a.txt", "C:\\b.txt", 0), 1);
+    EXPECT_EQ(m_files->DeleteFileA("C:\\b.txt"), 1);  // the skipped call
+    ASSERT_TRUE(m_files->WriteFile("C:\\b.txt", "x"));
+    EXPECT_EQ(m_files->DeleteFileA("C:\\b.txt"), 0);
+    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(m_files->Exists("C:\\b.txt"));
+    EXPECT_EQ(m_env.CallCount("CopyFileA"), 2);
+}
+
+TEST_F(SimFilesTest, ToStringShowsTheTree) {
+    ASSERT_TRUE(m_files->WriteFile("C:\\Ticket\\x86\\SR5801.GPD", "abc"));
+    ASSERT_TRUE(m_files->SetReadOnly("C:\\Ticket\\x86\\SR5801.GPD", true));
+    std::string listing = m_files->ToString();
+    EXPECT_NE(listing.find("Ticket\\"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("SR5801.GPD  3 bytes (read-only)"), std::string::npos) << listing;
+    EXPECT_LT(listing.find("Setup"), listing.find("Ticket")) << listing;
+}
+
+}  // namespace
