@@ -266,8 +266,11 @@ void SimRegistry::MarkDeleted(Key& key) {
 LONG SimRegistry::RegOpenKeyExA(HKEY hKey, const char* subKey, DWORD options, REGSAM samDesired,
                                 HKEY* phkResult) {
     win::DWORD fault = 0;
-    if (m_env.TakeFault("RegOpenKeyExA", &fault)) return static_cast<LONG>(fault);
     if (!phkResult) return ERROR_INVALID_PARAMETER;
+    if (m_env.TakeFault("RegOpenKeyExA", &fault)) {
+        *phkResult = nullptr;
+        return static_cast<LONG>(fault);
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     LONG error = 0;
     auto start = KeyForLocked(hKey, &error);
@@ -291,8 +294,11 @@ LONG SimRegistry::RegCreateKeyExA(HKEY hKey, const char* subKey, DWORD reserved,
                                   REGSAM samDesired, const win::SECURITY_ATTRIBUTES* security, HKEY* phkResult,
                                   DWORD* disposition) {
     win::DWORD fault = 0;
-    if (m_env.TakeFault("RegCreateKeyExA", &fault)) return static_cast<LONG>(fault);
     if (!phkResult) return ERROR_INVALID_PARAMETER;
+    if (m_env.TakeFault("RegCreateKeyExA", &fault)) {
+        *phkResult = nullptr;
+        return static_cast<LONG>(fault);
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     LONG error = 0;
     // The parent handle's access is not checked: Windows ignores it here.
