@@ -1,15 +1,18 @@
 // The simulated print spooler: what the installer's sequences rely on.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include "platform/sim/sim_registry.h"
-#include "platform/sim/sim_spooler.h"
+#include <filesystem>
+
+#include "platform/sim/sim_machine.h"
 
 namespace platform::sim {
 namespace {
@@ -24,97 +27,44 @@ constexpr char kX64Dir[] = "C:\\Windows\\System32\\spool\\drivers\\x64";
 constexpr char kPrintersKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
 constexpr char kControlPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 
-// Folders and files by folded path: all the spooler asks of a file system.
-class FakeFiles : public platform::Files {
-public:
-    FakeFiles() { m_entries[Key("C:")] = Entry{true, ""}; }
-
-    bool WriteFile(const std::string& path, const std::string& bytes) {
-        const std::string key = Key(path);
-        for (size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1)) {
-            m_entries[key.substr(0, at)] = Entry{true, ""};
-        }
-        m_entries[key] = Entry{false, bytes};
-        return true;
-    }
-    bool FileExists(const std::string& path) const {
-        auto it = m_entries.find(Key(path));
-        return it != m_entries.end() && !it->second.isDirectory;
-    }
-    bool IsDirectory(const std::string& path) const {
-        auto it = m_entries.find(Key(path));
-        return it != m_entries.end() && it->second.isDirectory;
-    }
-
-    DWORD GetCurrentDirectoryA(DWORD, char*) override { return 0; }
-    win::UINT GetSystemDirectoryA(char*, win::UINT) override { return 0; }
-    win::UINT GetWindowsDirectoryA(char*, win::UINT) override { return 0; }
-    DWORD GetFileAttributesA(const char* name) override {
-        auto it = m_entries.find(Key(name));
-        if (it == m_entries.end()) {
-            SetLastError(win::ERROR_FILE_NOT_FOUND);
-            return win::INVALID_FILE_ATTRIBUTES;
-        }
-        return it->second.isDirectory ? win::FILE_ATTRIBUTE_DIRECTORY : win::FILE_ATTRIBUTE_ARCHIVE;
-    }
-    BOOL CopyFileA(const char* from, const char* to, BOOL) override {
-        if (!FileExists(from)) return Fail(win::ERROR_FILE_NOT_FOUND);
-        if (!IsDirectory(Parent(to))) return Fail(win::ERROR_PATH_NOT_FOUND);
-        m_entries[Key(to)] = m_entries[Key(from)];
-        return 1;
-    }
-    BOOL DeleteFileA(const char*) override { return Fail(win::ERROR_ACCESS_DENIED); }
-    BOOL CreateDirectoryA(const char* path, const win::SECURITY_ATTRIBUTES*) override {
-        if (m_entries.count(Key(path)) != 0) return Fail(win::ERROR_ALREADY_EXISTS);
-        if (!IsDirectory(Parent(path))) return Fail(win::ERROR_PATH_NOT_FOUND);
-        m_entries[Key(path)] = Entry{true, ""};
-        return 1;
-    }
-    BOOL RemoveDirectoryA(const char*) override { return Fail(win::ERROR_ACCESS_DENIED); }
-    HANDLE FindFirstFileA(const char*, win::WIN32_FIND_DATAA*) override { return win::INVALID_HANDLE_VALUE; }
-    BOOL FindNextFileA(HANDLE, win::WIN32_FIND_DATAA*) override { return 0; }
-    BOOL FindClose(HANDLE) override { return 0; }
-    DWORD GetPrivateProfileSectionNamesA(char*, DWORD, const char*) override { return 0; }
-    DWORD GetPrivateProfileStringA(const char*, const char*, const char*, char*, DWORD, const char*) override {
-        return 0;
-    }
-
-private:
-    struct Entry {
-        bool isDirectory = false;
-        std::string bytes;
-    };
-    static std::string Key(const std::string& path) { return FoldName(path); }
-    static std::string Parent(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
-    static BOOL Fail(DWORD error) {
-        SetLastError(error);
-        return 0;
-    }
-    std::map<std::string, Entry> m_entries;
-};
-
-// The parts of a simulated machine that the spooler works with.
+// A 32-bit Windows 7 machine in a sandbox folder that goes away with it.
 class SpoolerTestMachine {
 public:
-    SpoolerTestMachine()
-        : m_registry(m_env),
-          m_spooler(m_env, m_registry, m_files, [this] { return m_running; },
-                    [this](win::HKEY root, const std::string& path) { m_registry.DeleteKey(root, path); }) {}
+    SpoolerTestMachine() : m_dir(MakeSandbox()), m_machine(m_dir, SimPreset::kWindows7x86) {}
+    ~SpoolerTestMachine() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+    }
 
-    SimSpooler& sim_spooler() { return m_spooler; }
-    SimRegistry& sim_registry() { return m_registry; }
-    SimEnv& env() { return m_env; }
-    void SetSpoolerRunning(bool running) { m_running = running; }
-    bool WriteFile(const std::string& path, const std::string& bytes) { return m_files.WriteFile(path, bytes); }
-    bool FileExists(const std::string& path) const { return m_files.FileExists(path); }
-    bool IsDirectory(const std::string& path) const { return m_files.IsDirectory(path); }
+    SimMachine& machine() { return m_machine; }
+    SimSpooler& sim_spooler() { return m_machine.sim_spooler(); }
+    SimRegistry& sim_registry() { return m_machine.sim_registry(); }
+    SimEnv& env() { return m_machine.env(); }
+    void SetSpoolerRunning(bool running) { m_machine.sim_services().SetRunning("Spooler", running); }
+    bool WriteFile(const std::string& path, const std::string& bytes) {
+        return m_machine.sim_files().WriteFile(path, bytes);
+    }
+    bool FileExists(const std::string& path) {
+        const DWORD attributes = m_machine.sim_files().GetFileAttributesA(path.c_str());
+        return attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+    bool IsDirectory(const std::string& path) {
+        const DWORD attributes = m_machine.sim_files().GetFileAttributesA(path.c_str());
+        return attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
 
 private:
-    SimEnv m_env;
-    SimRegistry m_registry;
-    FakeFiles m_files;
-    bool m_running = true;
-    SimSpooler m_spooler;
+    static std::string MakeSandbox() {
+        static int s_counter = 0;
+        const std::string dir = (std::filesystem::temp_directory_path() /
+                                 ("sim-spooler-" + std::to_string(::getpid()) + "-" + std::to_string(++s_counter)))
+                                    .string();
+        std::filesystem::create_directories(dir);
+        return dir;
+    }
+
+    std::string m_dir;
+    SimMachine m_machine;
 };
 
 // A driver record whose strings live as long as the record.
@@ -331,7 +281,9 @@ TEST_F(SimSpoolerTest, EveryCallFailsWhileTheSpoolerIsStopped) {
     EXPECT_EQ(kSimErrorServerUnavailable, LastError());
 
     m_machine.SetSpoolerRunning(true);
-    EXPECT_TRUE(spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count) || LastError() == 122);
+    SetLastError(kDeadBeef);
+    EXPECT_FALSE(spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count));
+    EXPECT_EQ(win::ERROR_INSUFFICIENT_BUFFER, LastError());
 }
 
 TEST_F(SimSpoolerTest, InjectedFaultsFailTheCallWithTheirError) {
@@ -352,6 +304,47 @@ TEST_F(SimSpoolerTest, InjectedFaultsFailTheCallWithTheirError) {
     EXPECT_EQ(5u, LastError());
     EXPECT_FALSE(spooler().FindDriver("Other", kSimEnvironmentX86));
     EXPECT_EQ(2, env().CallCount("AddPrinterDriverExA"));
+}
+
+TEST_F(SimSpoolerTest, AddPrinterReportsARegistryFailure) {
+    InstallDriver();
+    env().InjectFault("RegSetValueExA", win::ERROR_ACCESS_DENIED);
+    SetLastError(kDeadBeef);
+    EXPECT_EQ(nullptr, AddPrinter("P", "LPT1:", "Receipt 80"));
+    EXPECT_EQ(win::ERROR_ACCESS_DENIED, LastError());
+    EXPECT_FALSE(spooler().FindPrinter("P"));
+    EXPECT_EQ(0u, registry().OpenHandleCount());
+}
+
+TEST_F(SimSpoolerTest, EnumeratesWhilePortsChange) {
+    std::atomic<bool> stop{false};
+    std::thread changer([&] {
+        for (int i = 0; !stop; ++i) {
+            spooler().AddPort("USB" + std::to_string(i % 50), "USB Monitor", "Virtual printer port for USB");
+            spooler().RemovePort("USB" + std::to_string((i + 25) % 50));
+        }
+    });
+    int complete = 0;
+    for (int round = 0; round < 300; ++round) {
+        DWORD needed = 0;
+        DWORD count = 0;
+        spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
+        std::vector<BYTE> buffer(needed);
+        if (!spooler().EnumPortsA(nullptr, 2, buffer.data(), needed, &needed, &count)) {
+            // The list grew between the calls: the size and count say so.
+            EXPECT_EQ(win::ERROR_INSUFFICIENT_BUFFER, LastError());
+            EXPECT_EQ(0u, count);
+            continue;
+        }
+        ++complete;
+        const auto* ports = reinterpret_cast<const win::PORT_INFO_2*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i) {
+            ASSERT_LT(reinterpret_cast<const BYTE*>(ports[i].pDescription), buffer.data() + buffer.size());
+        }
+    }
+    stop = true;
+    changer.join();
+    EXPECT_GT(complete, 0);
 }
 
 // ------------------------------------------------------ driver directory
@@ -620,8 +613,6 @@ TEST_F(SimSpoolerTest, OpenPurgeDeleteClose) {
     EXPECT_TRUE(spooler().SetPrinterA(handle, 0, nullptr, win::PRINTER_CONTROL_PURGE));
     EXPECT_TRUE(spooler().DeletePrinter(handle));
     EXPECT_FALSE(spooler().FindPrinter("P"));
-    EXPECT_FALSE(registry().KeyExists(win::HKEY_LOCAL_MACHINE, kControlPrintersKey + std::string("P")));
-    EXPECT_FALSE(registry().KeyExists(win::HKEY_LOCAL_MACHINE, kPrintersKey + std::string("P")));
 
     // The old handle does not reach a new printer of the same name.
     HANDLE fresh = AddPrinter("P", "LPT2:", "Receipt 80");
@@ -636,6 +627,31 @@ TEST_F(SimSpoolerTest, OpenPurgeDeleteClose) {
     SetLastError(kDeadBeef);
     EXPECT_FALSE(spooler().ClosePrinter(handle));
     EXPECT_EQ(win::ERROR_INVALID_HANDLE, LastError());
+}
+
+TEST_F(SimSpoolerTest, DeletePrinterRemovesItsKeysThroughTheRemover) {
+    SimMachine& machine = m_machine.machine();
+    SimSpooler own(env(), registry(), machine.sim_files(), [] { return true; },
+                   [this](win::HKEY root, const std::string& path) { registry().DeleteKey(root, path); });
+    DriverSpec spec = StageDriver();
+    win::DRIVER_INFO_3 info = spec.Info();
+    ASSERT_TRUE(own.AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&info), 0));
+    win::PRINTER_INFO_2 printer{};
+    printer.pPrinterName = const_cast<char*>("P");
+    printer.pPortName = const_cast<char*>("LPT1:");
+    printer.pDriverName = const_cast<char*>("Receipt 80");
+    HANDLE handle = own.AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
+    ASSERT_NE(nullptr, handle);
+    own.OnSpoolerStarted();
+    ASSERT_TRUE(registry().KeyExists(win::HKEY_CURRENT_CONFIG, kControlPrintersKey + std::string("P")));
+
+    EXPECT_TRUE(own.DeletePrinter(handle));
+    EXPECT_TRUE(own.ClosePrinter(handle));
+    EXPECT_FALSE(registry().KeyExists(win::HKEY_LOCAL_MACHINE, kControlPrintersKey + std::string("P")));
+    EXPECT_FALSE(registry().KeyExists(win::HKEY_LOCAL_MACHINE, kPrintersKey + std::string("P")));
+    EXPECT_FALSE(registry().KeyExists(win::HKEY_CURRENT_CONFIG, kControlPrintersKey + std::string("P")));
+    // The parents the machine set up stay.
+    EXPECT_TRUE(registry().KeyExists(win::HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Print\\Printers"));
 }
 
 // --------------------------------------------------------- spooler start

@@ -635,6 +635,11 @@ HANDLE SimSpooler::AddPrinterA(const char* pName, DWORD level, BYTE* pPrinter) {
     printer.datatype = info.pDatatype != nullptr && info.pDatatype[0] != '\0' ? info.pDatatype : kDefaultDatatype;
     const win::LONG status = WritePrinterKeys(printer);
     if (status != win::ERROR_SUCCESS) {
+        // No half-registered printer: what was written goes again.
+        if (m_removeKey) {
+            m_removeKey(win::HKEY_LOCAL_MACHINE, kPrintersKey + printer.name);
+            m_removeKey(win::HKEY_LOCAL_MACHINE, kControlSet001PrintersKey + printer.name);
+        }
         SetLastError(static_cast<DWORD>(status));
         return nullptr;
     }
