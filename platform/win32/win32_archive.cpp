@@ -37,6 +37,8 @@ struct Extraction {
     HANDLE output = INVALID_HANDLE_VALUE;  // the file being written, if any
     std::string temporaryName;  // its name until it is complete
     std::string targetName;  // the name it gets when complete
+    unsigned long long expectedSize = 0;  // the entry's size, from the cabinet
+    unsigned long long written = 0;  // what actually reached the file
 };
 
 thread_local Extraction* t_extraction = nullptr;
@@ -62,6 +64,9 @@ FNREAD(CabRead) {
 FNWRITE(CabWrite) {
     ::DWORD done = 0;
     if (!::WriteFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr)) return static_cast<UINT>(-1);
+    if (t_extraction != nullptr && t_extraction->output == reinterpret_cast<HANDLE>(hf)) {
+        t_extraction->written += done;
+    }
     return done;
 }
 
@@ -109,7 +114,7 @@ bool CreateFolder(const std::string& path) {
 
 // fdintCOPY_FILE of the second pass: make the folders and open a temporary
 // file beside the target. Returns the handle for FDI, or -1 to abort.
-INT_PTR BeginFile(Extraction& extraction, const std::vector<std::string>& components) {
+INT_PTR BeginFile(Extraction& extraction, const std::vector<std::string>& components, unsigned long long size) {
     std::string folder = extraction.outputFolder;
     for (size_t i = 0; i + 1 < components.size(); ++i) {
         folder += components[i];
@@ -124,16 +129,27 @@ INT_PTR BeginFile(Extraction& extraction, const std::vector<std::string>& compon
         return -1;
     }
     extraction.output = file;
+    extraction.expectedSize = size;
+    extraction.written = 0;
     extraction.temporaryName = temporary;
     extraction.targetName = folder + components.back();
     return reinterpret_cast<INT_PTR>(file);
 }
 
-// fdintCLOSE_FILE_INFO: the file is complete; give it its name. The
-// cabinet's attributes are not copied: a read-only file would outlive the
-// clean-up that deletes the unpacked package.
+// fdintCLOSE_FILE_INFO: the file is complete; give it its name. Wine's
+// cabinet library reports a file complete when the data of a truncated
+// cabinet ran out half-way, so the size is checked as well. The cabinet's
+// attributes are not copied: a read-only file would outlive the clean-up
+// that deletes the unpacked package.
 bool FinishFile(Extraction& extraction, const FDINOTIFICATION& info) {
     HANDLE file = reinterpret_cast<HANDLE>(info.hf);
+    if (extraction.written != extraction.expectedSize) {
+        ::CloseHandle(file);
+        extraction.output = INVALID_HANDLE_VALUE;
+        ::DeleteFileA(extraction.temporaryName.c_str());
+        extraction.temporaryName.clear();
+        return false;
+    }
     FILETIME local, utc;
     if (::DosDateTimeToFileTime(info.date, info.time, &local) && ::LocalFileTimeToFileTime(&local, &utc)) {
         ::SetFileTime(file, nullptr, nullptr, &utc);
@@ -159,7 +175,7 @@ FNFDINOTIFY(Notify) {
             return extraction.writing ? -1 : 0;
         }
         if (!extraction.writing) return 0;  // returning 0 skips the file's data
-        INT_PTR handle = BeginFile(extraction, components);
+        INT_PTR handle = BeginFile(extraction, components, static_cast<unsigned long>(pfdin->cb));
         if (handle == -1) extraction.writeFailed = true;
         return handle;
     }
