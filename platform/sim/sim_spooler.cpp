@@ -180,6 +180,7 @@ BOOL SimSpooler::EnumPortsA(const char* pName, DWORD level, BYTE* pBuf, DWORD cb
                             DWORD* pcReturned) {
     const DWORD callersError = LastError();
     if (!Enter("EnumPortsA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
     if (level != 1 && level != 2) return Fail(kSimErrorInvalidLevel);
     if (pcbNeeded == nullptr || pcReturned == nullptr || (pBuf == nullptr && cbBuf > 0)) {
         return Fail(kSimErrorNullRefPointer);
@@ -217,6 +218,7 @@ BOOL SimSpooler::EnumPortsA(const char* pName, DWORD level, BYTE* pBuf, DWORD cb
 BOOL SimSpooler::AddPortA(const char* pName, void* hWnd, const char* pMonitorName) {
     const DWORD callersError = LastError();
     if (!Enter("AddPortA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
     if (pMonitorName == nullptr || pMonitorName[0] == '\0') return Fail(win::ERROR_INVALID_PARAMETER);
 
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -251,6 +253,7 @@ BOOL SimSpooler::RunPortWizard(const std::string& monitor) {
 BOOL SimSpooler::ConfigurePortA(const char* pName, void* hWnd, const char* pPortName) {
     const DWORD callersError = LastError();
     if (!Enter("ConfigurePortA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (pPortName == nullptr || FindPortLocked(pPortName) == m_ports.end()) return Fail(win::ERROR_NOT_SUPPORTED);
     // The port's own dialog is taken as closed with OK and nothing changed.
@@ -260,6 +263,7 @@ BOOL SimSpooler::ConfigurePortA(const char* pName, void* hWnd, const char* pPort
 BOOL SimSpooler::DeletePortA(const char* pName, void* hWnd, const char* pPortName) {
     const DWORD callersError = LastError();
     if (!Enter("DeletePortA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
     std::lock_guard<std::mutex> lock(m_mutex);
     auto port = pPortName != nullptr ? FindPortLocked(pPortName) : m_ports.end();
     if (port == m_ports.end()) return Fail(win::ERROR_NOT_SUPPORTED);
@@ -304,6 +308,7 @@ BOOL SimSpooler::GetPrinterDriverDirectoryA(const char* pName, const char* pEnvi
                                             BYTE* pDriverDirectory, DWORD cbBuf, DWORD* pcbNeeded) {
     const DWORD callersError = LastError();
     if (!Enter("GetPrinterDriverDirectoryA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
     if (level != 1) return Fail(kSimErrorInvalidLevel);
     const std::optional<std::string> environment = CanonicalEnvironment(pEnvironment);
     if (!environment) return Fail(kSimErrorInvalidEnvironment);
@@ -321,6 +326,7 @@ BOOL SimSpooler::GetPrinterDriverDirectoryA(const char* pName, const char* pEnvi
 BOOL SimSpooler::AddPrinterDriverExA(const char* pName, DWORD level, BYTE* pDriverInfo, DWORD copyFlags) {
     const DWORD callersError = LastError();
     if (!Enter("AddPrinterDriverExA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
     if (level != 2 && level != 3) return Fail(kSimErrorInvalidLevel);
     if (pDriverInfo == nullptr) return Fail(win::ERROR_INVALID_PARAMETER);
 
@@ -415,6 +421,7 @@ BOOL SimSpooler::AddPrinterDriverExA(const char* pName, DWORD level, BYTE* pDriv
 
 BOOL SimSpooler::AddMonitorA(const char* pName, DWORD level, BYTE* pMonitors) {
     if (!Enter("AddMonitorA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
     if (level != 2) return Fail(kSimErrorInvalidLevel);
     if (pMonitors == nullptr) return Fail(win::ERROR_INVALID_PARAMETER);
     win::MONITOR_INFO_2 info;
@@ -460,6 +467,7 @@ BOOL SimSpooler::AddMonitorA(const char* pName, DWORD level, BYTE* pMonitors) {
 BOOL SimSpooler::DeleteMonitorA(const char* pName, const char* pEnvironment, const char* pMonitorName) {
     const DWORD callersError = LastError();
     if (!Enter("DeleteMonitorA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
     if (!CanonicalEnvironment(pEnvironment)) return Fail(kSimErrorInvalidEnvironment);
     if (pMonitorName == nullptr || pMonitorName[0] == '\0') return Fail(win::ERROR_INVALID_PARAMETER);
 
@@ -481,6 +489,7 @@ BOOL SimSpooler::EnumPrintersA(DWORD flags, const char* name, DWORD level, BYTE*
                                DWORD* pcbNeeded, DWORD* pcReturned) {
     const DWORD callersError = LastError();
     if (!Enter("EnumPrintersA", nullptr)) return kFalse;
+    SimEnv::InternalScope internal;
     if (level != 2 && level != 4) return Fail(kSimErrorInvalidLevel);
     if (pcbNeeded == nullptr || pcReturned == nullptr || (pBuf == nullptr && cbBuf > 0)) {
         return Fail(kSimErrorNullRefPointer);
@@ -534,6 +543,7 @@ BOOL SimSpooler::EnumPrintersA(DWORD flags, const char* name, DWORD level, BYTE*
 BOOL SimSpooler::OpenPrinterA(const char* pPrinterName, HANDLE* phPrinter, win::PRINTER_DEFAULTS* pDefault) {
     const DWORD callersError = LastError();
     if (!Enter("OpenPrinterA", nullptr)) return kFalse;
+    SimEnv::InternalScope internal;
     if (phPrinter == nullptr) return Fail(win::ERROR_INVALID_PARAMETER);
     *phPrinter = nullptr;
     // Handles to the print server itself (a null name) are not simulated.
@@ -552,6 +562,7 @@ BOOL SimSpooler::OpenPrinterA(const char* pPrinterName, HANDLE* phPrinter, win::
 BOOL SimSpooler::SetPrinterA(HANDLE hPrinter, DWORD level, BYTE* pPrinter, DWORD command) {
     const DWORD callersError = LastError();
     if (!Enter("SetPrinterA", nullptr)) return kFalse;
+    SimEnv::InternalScope internal;
     std::lock_guard<std::mutex> lock(m_mutex);
     bool validHandle = false;
     auto printer = FindPrinterByHandleLocked(hPrinter, &validHandle);
@@ -567,6 +578,7 @@ BOOL SimSpooler::SetPrinterA(HANDLE hPrinter, DWORD level, BYTE* pPrinter, DWORD
 BOOL SimSpooler::DeletePrinter(HANDLE hPrinter) {
     const DWORD callersError = LastError();
     if (!Enter("DeletePrinter", nullptr)) return kFalse;
+    SimEnv::InternalScope internal;
     std::lock_guard<std::mutex> lock(m_mutex);
     bool validHandle = false;
     auto printer = FindPrinterByHandleLocked(hPrinter, &validHandle);
@@ -586,6 +598,7 @@ BOOL SimSpooler::DeletePrinter(HANDLE hPrinter) {
 BOOL SimSpooler::ClosePrinter(HANDLE hPrinter) {
     const DWORD callersError = LastError();
     if (!Enter("ClosePrinter", nullptr)) return kFalse;
+    SimEnv::InternalScope internal;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_handles.erase(reinterpret_cast<std::uintptr_t>(hPrinter)) == 0) return Fail(win::ERROR_INVALID_HANDLE);
     return Succeed(callersError);
@@ -594,6 +607,7 @@ BOOL SimSpooler::ClosePrinter(HANDLE hPrinter) {
 HANDLE SimSpooler::AddPrinterA(const char* pName, DWORD level, BYTE* pPrinter) {
     const DWORD callersError = LastError();
     if (!Enter("AddPrinterA", pName)) return nullptr;
+    SimEnv::InternalScope internal;
     if (level != 2) {
         SetLastError(kSimErrorInvalidLevel);
         return nullptr;

@@ -141,7 +141,10 @@ private:
     };
 
     // Fault, service state and server name checks shared by every call;
-    // false with the last error set when the call is to fail.
+    // false with the last error set when the call is to fail. Each call
+    // then runs under a SimEnv::InternalScope: what the spooler does inside
+    // (registry, files) neither uses up the caller's faults nor shows in
+    // the caller's call log.
     bool Enter(const char* operation, const char* serverName);
     // The directory of a known environment, created on first use.
     std::string EnsureDriverDirectory(const std::string& environment);
