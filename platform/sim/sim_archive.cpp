@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <optional>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -39,6 +41,78 @@ struct PlannedEntry {
 std::string ErrorText(archive* a, const char* fallback) {
     const char* message = archive_error_string(a);
     return message ? message : fallback;
+}
+
+std::uint32_t Le(const std::string& b, size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<size_t>(i)]);
+    return v;
+}
+
+// The cabinet checksum: 32-bit little-endian words XORed, the 1 to 3 bytes
+// left over taken high byte first.
+std::uint32_t CabChecksum(const std::string& b, size_t at, size_t size, std::uint32_t seed) {
+    std::uint32_t sum = seed;
+    size_t words = size / 4;
+    for (size_t i = 0; i < words; ++i) sum ^= Le(b, at + 4 * i, 4);
+    std::uint32_t tail = 0;
+    size_t p = at + 4 * words;
+    switch (size % 4) {
+        case 3: tail |= static_cast<std::uint32_t>(static_cast<unsigned char>(b[p++])) << 16; [[fallthrough]];
+        case 2: tail |= static_cast<std::uint32_t>(static_cast<unsigned char>(b[p++])) << 8; [[fallthrough]];
+        case 1: tail |= static_cast<unsigned char>(b[p++]); break;
+        default: break;
+    }
+    return sum ^ tail;
+}
+
+// libarchive does not check the checksum of a folder's last data block, and
+// a damaged deflate stream can still inflate to the wrong bytes: check every
+// block of a cabinet as the Windows cabinet library does. False when a
+// block is damaged or cut off.
+bool CabinetChecksumsHold(const std::string& b, std::string* why) {
+    if (b.size() < 36 || b.compare(0, 4, "MSCF") != 0) return true;  // not a cabinet: libarchive decides
+    unsigned folders = Le(b, 26, 2);
+    unsigned flags = Le(b, 30, 2);
+    if (flags & 0x3) return true;  // cabinet sets are refused by libarchive anyway
+    size_t at = 36;
+    unsigned folderReserve = 0, dataReserve = 0;
+    if (flags & 0x4) {
+        if (b.size() < 40) return false;
+        unsigned headerReserve = Le(b, 36, 2);
+        folderReserve = Le(b, 38, 1);
+        dataReserve = Le(b, 39, 1);
+        at = 40 + headerReserve;
+    }
+    for (unsigned f = 0; f < folders; ++f) {
+        size_t record = at + f * (8 + folderReserve);
+        if (record + 8 > b.size()) {
+            *why = "folder table cut off";
+            return false;
+        }
+        size_t block = Le(b, record, 4);
+        unsigned blocks = Le(b, record + 4, 2);
+        for (unsigned k = 0; k < blocks; ++k) {
+            if (block + 8 + dataReserve > b.size()) {
+                *why = "data block cut off";
+                return false;
+            }
+            std::uint32_t stored = Le(b, block, 4);
+            size_t size = Le(b, block + 4, 2);
+            size_t data = block + 8 + dataReserve;
+            if (data + size > b.size()) {
+                *why = "data block cut off";
+                return false;
+            }
+            if (stored != 0 &&
+                CabChecksum(b, block + 4, 4 + dataReserve, CabChecksum(b, data, size, 0)) != stored) {
+                *why = "checksum error in data block " + std::to_string(k) + " of folder " + std::to_string(f);
+                return false;
+            }
+            block = data + size;
+        }
+    }
+    return true;
 }
 
 bool WriteAll(int fd, const void* data, size_t size) {
@@ -132,6 +206,13 @@ int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char
         return Fail(SIMARCHIVE_NO_ARCHIVE, "no output folder " + std::string(outputFolder ? outputFolder : "(null)"));
     }
     std::string outputRoot = output.isRoot ? std::string("C:") : output.winPath;
+
+    {
+        std::optional<std::string> bytes = m_files.ReadFile(source.winPath);
+        std::string why;
+        if (!bytes) return Fail(SIMARCHIVE_NO_ARCHIVE, "cannot read the archive");
+        if (!CabinetChecksumsHold(*bytes, &why)) return Fail(SIMARCHIVE_CORRUPT, why);
+    }
 
     // Pass 1: read every header and refuse the whole archive for one bad
     // entry, before anything is written.
