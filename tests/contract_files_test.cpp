@@ -1,0 +1,220 @@
+// Contract of the Files service: the results and last errors that the
+// installer relies on, written the way Wine's conformance tests are (last
+// error set to 0xdeadbeef, the call, then the exact result and error). The
+// suite is typed over a traits class so that the same assertions run on the
+// simulated machine here and on the Win32 backend under Wine. A traits class
+// gives: files() (the service), Root() (an empty scratch folder, a Windows
+// path without a trailing '\'), Write(path, bytes), SetReadOnly(path, on),
+// LastError() and SetLastError(code).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/sim/sim_files.h"
+
+// The Win32 backend's traits (class Win32FilesTraits) come from the Windows
+// test build, when it has them.
+#if defined(_WIN32) && __has_include("tests/win32/files_contract_traits_win.h")
+#include "tests/win32/files_contract_traits_win.h"
+#define INSTALLER_HAVE_WIN32_FILES_TRAITS 1
+#endif
+
+namespace {
+
+constexpr win::DWORD kUnset = 0xDEADBEEF;
+
+template <typename Traits>
+class FilesContractTest : public ::testing::Test {
+protected:
+    Traits m_traits;
+    platform::Files& files() { return m_traits.files(); }
+    std::string At(const std::string& name) { return m_traits.Root() + "\\" + name; }
+    void Unset() { m_traits.SetLastError(kUnset); }
+    win::DWORD Error() { return m_traits.LastError(); }
+};
+
+TYPED_TEST_SUITE_P(FilesContractTest);
+
+TYPED_TEST_P(FilesContractTest, AttributesOfMissingNames) {
+    this->Unset();
+    EXPECT_EQ(this->files().GetFileAttributesA(this->At("missing.txt").c_str()), win::INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(this->Error(), win::ERROR_FILE_NOT_FOUND);
+    this->Unset();
+    EXPECT_EQ(this->files().GetFileAttributesA(this->At("missing\\file.txt").c_str()), win::INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(this->Error(), win::ERROR_PATH_NOT_FOUND);
+    this->m_traits.Write(this->At("a.txt"), "x");
+    this->Unset();
+    EXPECT_EQ(this->files().GetFileAttributesA(this->At("A.TXT").c_str()) & win::FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_EQ(this->Error(), kUnset);
+}
+
+TYPED_TEST_P(FilesContractTest, CopyFileResultsAndErrors) {
+    this->m_traits.Write(this->At("src.dll"), "new");
+    this->m_traits.Write(this->At("dst.dll"), "old");
+    this->Unset();
+    EXPECT_EQ(this->files().CopyFileA(this->At("src.dll").c_str(), this->At("dst.dll").c_str(), 1), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_FILE_EXISTS);
+    this->Unset();
+    EXPECT_EQ(this->files().CopyFileA(this->At("none.dll").c_str(), this->At("x.dll").c_str(), 0), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_FILE_NOT_FOUND);
+    this->Unset();
+    EXPECT_EQ(this->files().CopyFileA(this->At("src.dll").c_str(), this->At("none\\x.dll").c_str(), 0), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_PATH_NOT_FOUND);
+    this->m_traits.SetReadOnly(this->At("dst.dll"), true);
+    this->Unset();
+    EXPECT_EQ(this->files().CopyFileA(this->At("src.dll").c_str(), this->At("dst.dll").c_str(), 0), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_ACCESS_DENIED);
+    this->m_traits.SetReadOnly(this->At("dst.dll"), false);
+    EXPECT_EQ(this->files().CopyFileA(this->At("src.dll").c_str(), this->At("dst.dll").c_str(), 0), 1);
+}
+
+TYPED_TEST_P(FilesContractTest, DeleteAndRemoveResultsAndErrors) {
+    std::string folder = this->At("Ticket");
+    this->Unset();
+    EXPECT_EQ(this->files().CreateDirectoryA(folder.c_str(), nullptr), 1);
+    EXPECT_EQ(this->files().CreateDirectoryA(folder.c_str(), nullptr), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_ALREADY_EXISTS);
+    this->Unset();
+    EXPECT_EQ(this->files().CreateDirectoryA((folder + "\\a\\b").c_str(), nullptr), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_PATH_NOT_FOUND);
+    this->m_traits.Write(folder + "\\ro.gpd", "x");
+    this->m_traits.SetReadOnly(folder + "\\ro.gpd", true);
+
+    this->Unset();
+    EXPECT_EQ(this->files().DeleteFileA(folder.c_str()), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_ACCESS_DENIED);
+    this->Unset();
+    EXPECT_EQ(this->files().DeleteFileA((folder + "//ro.gpd").c_str()), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_ACCESS_DENIED);
+    this->Unset();
+    EXPECT_EQ(this->files().DeleteFileA((folder + "//none.gpd").c_str()), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_FILE_NOT_FOUND);
+    this->Unset();
+    EXPECT_EQ(this->files().RemoveDirectoryA(folder.c_str()), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_DIR_NOT_EMPTY);
+    this->Unset();
+    EXPECT_EQ(this->files().RemoveDirectoryA(this->At("none").c_str()), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_FILE_NOT_FOUND);
+
+    this->m_traits.SetReadOnly(folder + "\\ro.gpd", false);
+    EXPECT_EQ(this->files().DeleteFileA((folder + "//ro.gpd").c_str()), 1);
+    EXPECT_EQ(this->files().RemoveDirectoryA(folder.c_str()), 1);
+}
+
+TYPED_TEST_P(FilesContractTest, FindListsDotsFirstAndEndsWithNoMoreFiles) {
+    std::string folder = this->At("Pkg");
+    ASSERT_EQ(this->files().CreateDirectoryA(folder.c_str(), nullptr), 1);
+    this->m_traits.Write(folder + "\\one.txt", "1");
+    ASSERT_EQ(this->files().CreateDirectoryA((folder + "\\Sub").c_str(), nullptr), 1);
+
+    win::WIN32_FIND_DATAA data{};
+    win::HANDLE find = this->files().FindFirstFileA((folder + "//*.*").c_str(), &data);
+    ASSERT_NE(find, win::INVALID_HANDLE_VALUE);
+    std::vector<std::string> names{data.cFileName};
+    std::vector<win::DWORD> attributes{data.dwFileAttributes};
+    while (this->files().FindNextFileA(find, &data)) {
+        names.push_back(data.cFileName);
+        attributes.push_back(data.dwFileAttributes);
+    }
+    EXPECT_EQ(this->Error(), win::ERROR_NO_MORE_FILES);
+    EXPECT_EQ(this->files().FindClose(find), 1);
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[0], ".");
+    EXPECT_EQ(names[1], "..");
+    // The order of the rest is the file system's own.
+    std::vector<std::string> rest(names.begin() + 2, names.end());
+    std::sort(rest.begin(), rest.end());
+    EXPECT_EQ(rest, (std::vector<std::string>{"Sub", "one.txt"}));
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ((attributes[i] & win::FILE_ATTRIBUTE_DIRECTORY) != 0, names[i] != "one.txt") << names[i];
+    }
+
+    this->Unset();
+    EXPECT_EQ(this->files().FindFirstFileA(this->At("none\\*.*").c_str(), &data), win::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(this->Error(), win::ERROR_PATH_NOT_FOUND);
+    this->Unset();
+    EXPECT_EQ(this->files().FindFirstFileA((folder + "\\*.dll").c_str(), &data), win::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(this->Error(), win::ERROR_FILE_NOT_FOUND);
+}
+
+TYPED_TEST_P(FilesContractTest, DirectoryQueriesReportTheSizeNeeded) {
+    char buffer[260];
+    std::memset(buffer, 'x', sizeof buffer);
+    win::UINT length = this->files().GetWindowsDirectoryA(buffer, sizeof buffer);
+    ASSERT_GT(length, 2u);
+    EXPECT_EQ(std::strlen(buffer), length);
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(this->files().GetWindowsDirectoryA(buffer, length), length + 1);
+    EXPECT_EQ(this->files().GetSystemDirectoryA(buffer, 3) > 3, true);
+    win::DWORD current = this->files().GetCurrentDirectoryA(0, nullptr);
+    EXPECT_EQ(this->files().GetCurrentDirectoryA(sizeof buffer, buffer) + 1, current);
+}
+
+TYPED_TEST_P(FilesContractTest, ProfileStringsAndSectionNames) {
+    std::string ini = this->At("DriverName.cfg");
+    this->m_traits.Write(ini, "[section1]\r\n name1 = val1 \r\nname2=\"val2\"\r\nname3\r\nname4=a\r\n[section2]\r\n");
+    char buffer[64];
+    std::memset(buffer, 0x0C, sizeof buffer);
+    EXPECT_EQ(this->files().GetPrivateProfileSectionNamesA(buffer, sizeof buffer, ini.c_str()), 18u);
+    EXPECT_EQ(std::memcmp(buffer, "section1\0section2\0\0", 19), 0);
+    EXPECT_EQ(this->files().GetPrivateProfileSectionNamesA(buffer, 18, ini.c_str()), 16u);
+    EXPECT_EQ(this->files().GetPrivateProfileStringA("SECTION1", "NAME1", "default", buffer, sizeof buffer, ini.c_str()), 4u);
+    EXPECT_STREQ(buffer, "val1");
+    EXPECT_EQ(this->files().GetPrivateProfileStringA("section1", "name2", "default", buffer, sizeof buffer, ini.c_str()), 4u);
+    EXPECT_STREQ(buffer, "val2");
+    EXPECT_EQ(this->files().GetPrivateProfileStringA("section1", "name3", nullptr, buffer, sizeof buffer, ini.c_str()), 0u);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(this->files().GetPrivateProfileStringA("section1", "name1", "default", buffer, 4, ini.c_str()), 3u);
+    EXPECT_STREQ(buffer, "val");
+    EXPECT_EQ(this->files().GetPrivateProfileStringA("section2", "name1", "def  ", buffer, sizeof buffer, ini.c_str()), 3u);
+    EXPECT_STREQ(buffer, "def");
+    std::memset(buffer, 0x0C, sizeof buffer);
+    EXPECT_EQ(this->files().GetPrivateProfileSectionNamesA(buffer, sizeof buffer, this->At("none.cfg").c_str()), 0u);
+    EXPECT_EQ(buffer[0], 0);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(FilesContractTest, AttributesOfMissingNames, CopyFileResultsAndErrors,
+                            DeleteAndRemoveResultsAndErrors, FindListsDotsFirstAndEndsWithNoMoreFiles,
+                            DirectoryQueriesReportTheSizeNeeded, ProfileStringsAndSectionNames);
+
+#if !defined(_WIN32)
+class SimFilesTraits {
+public:
+    SimFilesTraits() {
+        char pattern[] = "/tmp/contract_files_XXXXXX";
+        m_dir = ::mkdtemp(pattern) ? pattern : "";
+        m_files = std::make_unique<platform::sim::SimFiles>(m_env, m_dir);
+        m_files->CreateDirectoryA("C:\\contract", nullptr);
+    }
+    ~SimFilesTraits() {
+        m_files.reset();
+        std::filesystem::remove_all(m_dir);
+    }
+    platform::Files& files() { return *m_files; }
+    std::string Root() { return "C:\\contract"; }
+    void Write(const std::string& path, const std::string& bytes) { ASSERT_TRUE(m_files->WriteFile(path, bytes)); }
+    void SetReadOnly(const std::string& path, bool on) { ASSERT_TRUE(m_files->SetReadOnly(path, on)); }
+    win::DWORD LastError() { return platform::sim::LastError(); }
+    void SetLastError(win::DWORD code) { platform::sim::SetLastError(code); }
+
+private:
+    platform::sim::SimEnv m_env;
+    std::string m_dir;
+    std::unique_ptr<platform::sim::SimFiles> m_files;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Sim, FilesContractTest, SimFilesTraits);
+#endif
+
+#if defined(INSTALLER_HAVE_WIN32_FILES_TRAITS)
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FilesContractTest, Win32FilesTraits);
+#endif
+
+}  // namespace
