@@ -10,6 +10,7 @@
 #include "platform/sim/sim_env.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_serial.h"
 #include "platform/sim/sim_services.h"
 #include "platform/sim/sim_spooler.h"
 #include "platform/sim/sim_system_info.h"
@@ -38,6 +39,7 @@ public:
     SystemInfo& system() override { return m_system; }
     Files& files() override { return m_files; }
     ArchiveLibrary& archive() override { return m_archive; }
+    Serial& serial() override { return m_serial; }
     win::DWORD GetLastError() override;
     void SetLastError(win::DWORD code) override;
     // Sleeps for milliseconds times the time scale.
@@ -51,6 +53,7 @@ public:
     SimFiles& sim_files() { return m_files; }
     SimArchive& sim_archive() { return m_archive; }
     SimSpooler& sim_spooler() { return m_spooler; }
+    SimSerial& sim_serial() { return m_serial; }
 
     // 0 makes Sleep return at once; the default 1.0 sleeps for real.
     void SetTimeScale(double scale);
@@ -78,6 +81,7 @@ private:
     SimFiles m_files;
     SimArchive m_archive;
     SimSpooler m_spooler;
+    SimSerial m_serial;
     std::atomic<double> m_timeScale{1.0};
     std::atomic<unsigned long long> m_sleptMilliseconds{0};
 };

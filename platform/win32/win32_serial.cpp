@@ -84,10 +84,18 @@ DWORD Win32Serial::WaitForMultipleObjects(DWORD count, const HANDLE* handles, BO
 BOOL Win32Serial::CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
 
 std::string Win32Serial::FormatSystemMessage(DWORD code) {
-    char text[512];
-    ::DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    // The system sizes the text itself, so no message can be cut or overrun.
+    char* text = nullptr;
+    const ::DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
+                         nullptr);
+    if (length == 0 || text == nullptr) {
+        // The same words as the simulated machine's for a code without text.
+        return "Unknown error " + std::to_string(code) + ".";
+    }
     std::string message(text, length);
+    ::LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
         message.pop_back();
     }
