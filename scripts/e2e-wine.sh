@@ -43,6 +43,8 @@ EOF
   iconv -f UTF-8 -t GBK "$work/settings.reg" >"$work/settings-gbk.reg"
   WINEPREFIX="$template.tmp" wine regedit /S "$(WINEPREFIX="$template.tmp" winepath -w "$work/settings-gbk.reg")"
   WINEPREFIX="$template.tmp" wineserver -w
+  touch "$template.tmp/.e2e-settings"
+  rm -rf "$template"
   mv "$template.tmp" "$template"
 }
 
@@ -53,9 +55,11 @@ fresh_prefix() {
   rm -rf "$prefix"
   cp -al "$template" "$prefix"
   for reg in "$template"/*.reg; do cp --remove-destination "$reg" "$prefix/"; done
+  rm -f "$prefix/.e2e-settings"
 }
 
-[ -d "$template" ] || make_template
+# A template made by an older version of this script lacks the stamp.
+[ -f "$template/.e2e-settings" ] || make_template
 
 status=0
 
