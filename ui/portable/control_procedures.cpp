@@ -36,7 +36,14 @@ void InitializeControl(PortableWindow& control) {
 
 std::size_t CopyText(const std::string& text, char* buffer, std::size_t capacity) {
     if (buffer == nullptr || capacity == 0) return 0;
-    const std::size_t count = text.size() < capacity - 1 ? text.size() : capacity - 1;
+    // Cut at a character boundary: half a CP936 character is garbage.
+    std::size_t count = 0;
+    while (count < text.size()) {
+        const auto c = static_cast<unsigned char>(text[count]);
+        const std::size_t width = c >= 0x81 && c <= 0xFE && count + 1 < text.size() ? 2 : 1;
+        if (count + width > capacity - 1) break;
+        count += width;
+    }
     std::memcpy(buffer, text.data(), count);
     buffer[count] = '\0';
     return count;

@@ -32,7 +32,8 @@ void InitializeControl(PortableWindow& control);
 ControlOutcome HandleControlMessage(PortableWindow& control, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Copies text into a caller's buffer of `capacity` chars (terminator
-// included), cut to fit; returns the chars copied, terminator excluded.
+// included), cut to fit at a character boundary; returns the chars copied,
+// terminator excluded.
 std::size_t CopyText(const std::string& text, char* buffer, std::size_t capacity);
 
 // Per class; each returns true when it knew the message.

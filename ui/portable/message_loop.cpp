@@ -56,6 +56,12 @@ BOOL PortableToolkit::PostMessage(HWND window, UINT message, WPARAM wParam, LPAR
     return 1;
 }
 
+void PortableToolkit::ServeSentMessages() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ThreadQueue& queue = QueueLocked(std::this_thread::get_id());
+    while (!queue.sent.empty()) ServeSentLocked(lock, queue);
+}
+
 void PortableToolkit::ServeSentLocked(std::unique_lock<std::mutex>& lock, ThreadQueue& queue) {
     SentMessage* sent = queue.sent.front();
     queue.sent.pop_front();
@@ -166,11 +172,14 @@ void PortableToolkit::RunModalLoop(WindowId top) {
         }
         Clock::time_point nextDue;
         if (DispatchDueTimerLocked(lock, &nextDue)) continue;
+        queue.idle = true;
+        m_changed.notify_all();
         if (nextDue == Clock::time_point::max()) {
             queue.wake.wait(lock);
         } else {
             queue.wake.wait_until(lock, nextDue);
         }
+        queue.idle = false;
     }
 }
 

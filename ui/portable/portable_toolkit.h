@@ -55,6 +55,7 @@ public:
     UINT_PTR SetTimer(HWND window, UINT_PTR timerId, UINT elapseMs) override;
     BOOL KillTimer(HWND window, UINT_PTR timerId) override;
     int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+    void ServeSentMessages() override;
 
     // Watching. Snapshot lists the top-level windows on screen, oldest
     // first (a dialog that has ended is already hidden). Version grows on
@@ -71,6 +72,12 @@ public:
     // The same, waiting up to `timeout` for it to appear.
     HWND WaitForWindowByCaption(const std::string& caption, std::chrono::milliseconds timeout) const;
     HWND WaitForMessageBox(std::chrono::milliseconds timeout) const;
+    // Like WaitForInputIdle: true once the window's thread waits in a modal
+    // loop with no message or input left, so that the input queued before
+    // the call has been carried out (an action that opened a modal window
+    // counts as done once that window's loop waits). False on timeout, for
+    // instance while the thread is busy in a handler.
+    bool WaitForInputIdle(HWND window, std::chrono::milliseconds timeout) const;
     // A readable dump of every window, for test failure messages.
     std::string Describe() const;
 

@@ -37,6 +37,8 @@ struct ThreadQueue {
     std::deque<PostedMessage> posted;
     std::deque<std::function<void()>> input;
     std::condition_variable wake;
+    // The thread waits in a modal loop with nothing left to do.
+    bool idle = false;
 };
 
 }  // namespace ui::portable

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "ui/portable/portable_toolkit.h"
+#include "ui/portable/thread_queue.h"
 
 namespace ui::portable {
 namespace {
@@ -142,6 +143,18 @@ HWND PortableToolkit::WaitForMessageBox(std::chrono::milliseconds timeout) const
         },
         timeout);
     return found;
+}
+
+bool PortableToolkit::WaitForInputIdle(HWND window, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const PortableWindow* target = FindLocked(ToId(window));
+    if (target == nullptr) return false;
+    auto found = m_queues.find(target->thread);
+    if (found == m_queues.end()) return false;
+    const ThreadQueue& queue = *found->second;
+    return m_changed.wait_for(lock, timeout, [&] {
+        return queue.idle && queue.sent.empty() && queue.posted.empty() && queue.input.empty();
+    });
 }
 
 std::string PortableToolkit::Describe() const {
