@@ -765,6 +765,16 @@ TEST_F(PortableToolkitTest, YesNoBoxIgnoresEscapeAndTheCloseBox) {
     EXPECT_EQ(answer.get_future().get(), win::IDNO);
 }
 
+TEST_F(PortableToolkitTest, AnsweringIdCancelToALoneOkBoxGivesIdOk) {
+    std::promise<int> answer;
+    std::thread ui([&] { answer.set_value(m_toolkit.MessageBox(nullptr, "Done", "Info", win::MB_OK)); });
+    HWND box = m_toolkit.WaitForMessageBox(kWait);
+    ASSERT_NE(box, nullptr);
+    m_toolkit.AnswerMessageBox(box, win::IDCANCEL);
+    ui.join();
+    EXPECT_EQ(answer.get_future().get(), win::IDOK);
+}
+
 TEST_F(PortableToolkitTest, MessageBoxOfUnknownTypeOrDeadOwnerFails) {
     EXPECT_EQ(m_toolkit.MessageBox(nullptr, "x", "y", 0x0F), 0);
     TestProcedure procedure(m_toolkit);

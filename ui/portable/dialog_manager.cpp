@@ -206,6 +206,17 @@ void PortableToolkit::HandleListRowClick(WindowId topId, int controlId, int row)
     TouchLocked();
 }
 
+void PortableToolkit::HandleAnswer(WindowId topId, int buttonId) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const PortableWindow* top = FindLocked(topId);
+    if (top == nullptr || !top->enabled || top->ended || top->kind == WindowKind::kControl) return;
+    const PortableWindow* button = ChildLocked(*top, buttonId);
+    if (button != nullptr && !button->enabled) return;
+    const auto sender = static_cast<LPARAM>(button != nullptr ? button->handle : 0);
+    lock.unlock();
+    Dispatch(topId, win::WM_COMMAND, Command(buttonId, win::BN_CLICKED), sender);
+}
+
 void PortableToolkit::HandleCloseBox(WindowId topId) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -87,6 +87,9 @@ public:
     void SelectListRow(HWND window, int controlId, int row);
     void PressKey(HWND window, unsigned virtualKey, bool shift = false);
     void CloseWindow(HWND window);
+    // WM_COMMAND(buttonId) to the box, as a test driver answers a real one:
+    // a button's id is that button's click; IDCANCEL is what Esc gives (OK
+    // in a lone OK box, nothing in a Yes/No box).
     void AnswerMessageBox(HWND box, int buttonId);
 
 private:
@@ -121,6 +124,7 @@ private:
     void HandleComboChoice(WindowId top, int controlId, int index);
     void HandleListRowClick(WindowId top, int controlId, int row);
     void HandleCloseBox(WindowId top);
+    void HandleAnswer(WindowId top, int buttonId);
 
     // Watching (user_input.cpp).
     std::vector<WindowState> SnapshotLocked() const;

@@ -199,6 +199,8 @@ void PortableToolkit::CloseWindow(HWND window) {
     PostInput(window, [this, top = ToId(window)] { HandleCloseBox(top); });
 }
 
-void PortableToolkit::AnswerMessageBox(HWND box, int buttonId) { Click(box, buttonId); }
+void PortableToolkit::AnswerMessageBox(HWND box, int buttonId) {
+    PostInput(box, [this, top = ToId(box), buttonId] { HandleAnswer(top, buttonId); });
+}
 
 }  // namespace ui::portable
