@@ -79,10 +79,11 @@ bool DeleteTree(platform::Files& files, const std::string& folder, const std::ve
     const win::DWORD attributes = files.GetFileAttributesA(folder.c_str());
     if (attributes != win::INVALID_FILE_ATTRIBUTES && !IsLink(attributes)) {
         ForEachEntry(files, folder, [&](const std::string& path, win::DWORD entryAttributes) {
-            if (ContainsPath(spare, path)) return;
             if (IsFolder(entryAttributes)) {
+                // A spared folder is still emptied of what was not there
+                // before; it is only not removed itself.
                 DeleteTree(files, path, spare);
-            } else {
+            } else if (!ContainsPath(spare, path)) {
                 files.DeleteFileA(path.c_str());
             }
         });

@@ -308,10 +308,14 @@ TEST_F(SimSpoolerTest, InjectedFaultsFailTheCallWithTheirError) {
 
 TEST_F(SimSpoolerTest, AddPrinterReportsARegistryFailure) {
     InstallDriver();
-    env().InjectFault("RegSetValueExA", win::ERROR_ACCESS_DENIED);
+    // A printers key that takes no lasting subkeys: the spooler cannot
+    // record the printer. (Injected faults are the caller's, never the
+    // spooler's own registry work, so the failure is made in the registry.)
+    ASSERT_TRUE(registry().MarkVolatile(win::HKEY_LOCAL_MACHINE,
+                                        "SYSTEM\\ControlSet001\\Control\\Print\\Printers"));
     SetLastError(kDeadBeef);
     EXPECT_EQ(nullptr, AddPrinter("P", "LPT1:", "Receipt 80"));
-    EXPECT_EQ(win::ERROR_ACCESS_DENIED, LastError());
+    EXPECT_EQ(static_cast<win::DWORD>(platform::sim::SimRegistry::kErrorChildMustBeVolatile), LastError());
     EXPECT_FALSE(spooler().FindPrinter("P"));
     EXPECT_EQ(0u, registry().OpenHandleCount());
 }

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The project's whole test run, from a clean clone, with no input:
+#   1. installs what the builds and tests need (Debian 12, root or sudo);
+#   2. the native suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#      (unit, scenario and contract tests on the simulated machine);
+#   3. the tests where threads meet, under ThreadSanitizer;
+#   4. the Windows program's cross build, its format check, and the Wine
+#      layer (Win32 backend contract tests and the end-to-end scenarios).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=$(nproc 2>/dev/null || echo 2)
+
+step() { printf '\n==== %s\n' "$*"; }
+
+step "dependencies"
+bash scripts/install-deps.sh
+
+step "native build with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+step "threads under ThreadSanitizer"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs" --target installer_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  build/tsan/tests/installer_tests --gtest_brief=1 \
+  --gtest_filter="$(cat tests/thread_suites.txt | paste -sd: -)"
+
+step "Windows program (mingw-w64 i686)"
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw -j "$jobs"
+bash scripts/check-pe.sh build/mingw/release/DriverSetup.exe
+
+step "Wine: Win32 backends and end-to-end scenarios"
+bash scripts/e2e-wine.sh build/mingw

@@ -1,0 +1,338 @@
+// Installing receipt and label printers end to end on the simulated
+// machine: staging, registration, the printer, the default printer, and
+// every failure the user is told about.
+#include <gtest/gtest.h>
+
+#include "app/installer_dialog.h"
+#include "install/driver_catalogue.h"
+#include "platform/sim/sim_files.h"
+#include "platform/sim/sim_registry.h"
+#include "tests/support/installer_harness.h"
+
+namespace {
+
+using testing_support::InstallerHarness;
+
+const char* const kX64Directory = "C:\\Windows\\System32\\spool\\drivers\\x64";
+const char* const kX86Directory = "C:\\Windows\\System32\\spool\\drivers\\W32X86";
+const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+
+class InstallTest : public ::testing::Test {
+protected:
+    explicit InstallTest(platform::sim::SimPreset preset = platform::sim::SimPreset::kWindows10x64)
+        : harness(preset) {}
+
+    void StartWithUsbPorts(std::initializer_list<const char*> ports, const char* attachedAt) {
+        for (const char* port : ports) {
+            harness.Machine().sim_spooler().AddPort(port, "USB Monitor", "Virtual printer port for USB");
+        }
+        if (attachedAt != nullptr) harness.Machine().sim_spooler().AttachUsbPrinter(attachedAt);
+        harness.Start();
+        ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
+    }
+
+    std::string ModelOfRow(int row) {
+        // The sample list names every series by its display name.
+        return row < 30 ? install::ReceiptSeriesNames[row] : install::LabelSeriesNames[row - 30];
+    }
+
+    std::optional<std::string> DefaultPrinter() {
+        return harness.Machine().sim_registry().GetString(win::HKEY_CURRENT_USER, kWindowsKey, "Device");
+    }
+
+    InstallerHarness harness;
+};
+
+TEST_F(InstallTest, ReceiptOnTheSecondUsbPortEndToEnd) {
+    StartWithUsbPorts({"USB001", "USB002"}, "USB002");
+    const std::string model = ModelOfRow(0);
+    harness.ChooseModel(model);
+    harness.Install();
+
+    auto& spooler = harness.Machine().sim_spooler();
+    const auto printer = spooler.FindPrinter(model);
+    ASSERT_TRUE(printer.has_value()) << harness.Describe();
+    EXPECT_EQ(printer->port, "USB002");
+    EXPECT_EQ(printer->driver, install::ReceiptSeriesNames[0]);
+    EXPECT_EQ(DefaultPrinter(), model + ",winspool,USB001") << "written when the printer was on its first port";
+    EXPECT_EQ(harness.Status(), "安装已完成");
+    EXPECT_EQ(harness.InstallCaption(), "完成");
+    EXPECT_TRUE(harness.InstallEnabled());
+    EXPECT_EQ(harness.Progress(), 100);
+    EXPECT_TRUE(harness.Boxes().empty());
+
+    const auto history = harness.Recorder().StatusHistory();
+    auto seen = [&](const std::string& text) { return std::find(history.begin(), history.end(), text) != history.end(); };
+    EXPECT_TRUE(seen("正在尝试 USB001 ...."));
+    EXPECT_TRUE(seen("正在尝试 USB002 ...."));
+    EXPECT_TRUE(seen("设置打印机" + model + "为默认打印机"));
+
+    // The record as registered, on 64-bit Windows.
+    const auto driver = spooler.FindDriver(install::ReceiptSeriesNames[0], "Windows x64");
+    ASSERT_TRUE(driver.has_value());
+    EXPECT_EQ(driver->version, 3u);
+    EXPECT_EQ(driver->driverPath, std::string(kX64Directory) + "\\uniDRV.DLL");
+    EXPECT_EQ(driver->dataFile, std::string(kX64Directory) + "\\" + install::ReceiptGpdNames[0] + ".GPD");
+    EXPECT_EQ(driver->configFile, std::string(kX64Directory) + "\\uniDRVui.DLL");
+    EXPECT_EQ(driver->helpFile, std::string(kX64Directory) + "\\uniDRV.HLP");
+    EXPECT_EQ(driver->dependentFiles, (std::vector<std::string>{"\\ttfsub.GPD", "\\unires.DLL", "\\stdnames.GPD",
+                                                                 std::string(install::ReceiptFamilyDlls[0]) + ".DLL"}));
+    EXPECT_EQ(driver->monitorName, "");
+    EXPECT_EQ(driver->defaultDataType, "RAW");
+    // The staging copies are gone again.
+    EXPECT_FALSE(harness.Machine().sim_files().Exists(std::string(kX64Directory) + "\\uniDRV.DLL"));
+    EXPECT_FALSE(harness.Machine().sim_files().Exists(std::string(kX64Directory) + "\\" + install::ReceiptGpdNames[0] +
+                                                      ".GPD"));
+}
+
+TEST_F(InstallTest, EverySeriesInstallsOnUsb) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    auto& spooler = harness.Machine().sim_spooler();
+    for (int row = 0; row < 35; ++row) {
+        const std::string model = ModelOfRow(row);
+        harness.ChooseModel(model);
+        harness.Install();
+        ASSERT_EQ(harness.InstallCaption(), "完成") << model << "\n" << harness.Describe();
+        const auto printer = spooler.FindPrinter(model);
+        ASSERT_TRUE(printer.has_value()) << model;
+        EXPECT_EQ(printer->port, "USB001");
+        EXPECT_EQ(printer->driver, row < 30 ? install::ReceiptSeriesNames[row] : install::LabelSeriesNames[row - 30]);
+        // "完成" ends the program; the next model is a fresh start.
+        harness.Click(1012);
+        ASSERT_TRUE(harness.WaitForEnd());
+        harness.Restart();
+        ASSERT_TRUE(harness.WaitUntilReady());
+    }
+    EXPECT_EQ(spooler.PrinterNames().size(), 35u);
+}
+
+TEST_F(InstallTest, DefaultPrinterOffWritesNothing) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.SetDefaultTick(false);
+    harness.ChooseModel(ModelOfRow(3));
+    harness.Install();
+    EXPECT_FALSE(DefaultPrinter().has_value());
+    EXPECT_EQ(harness.InstallCaption(), "完成");
+    const auto history = harness.Recorder().StatusHistory();
+    for (const auto& text : history) EXPECT_EQ(text.find("为默认打印机"), std::string::npos) << text;
+}
+
+TEST_F(InstallTest, ReinstallingReplacesThePrinterAndTheDriver) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    const std::string model = ModelOfRow(2);
+    for (int run = 0; run < 2; ++run) {
+        harness.ChooseModel(model);
+        harness.Install();
+        ASSERT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+        harness.Click(1012);
+        ASSERT_TRUE(harness.WaitForEnd());
+        if (run == 0) {
+            harness.Restart();
+            ASSERT_TRUE(harness.WaitUntilReady());
+        }
+    }
+    const auto history = harness.Recorder().StatusHistory();
+    EXPECT_NE(std::find(history.begin(), history.end(), "打印机" + model + "已经存在,正在重新添加..."), history.end());
+    auto& spooler = harness.Machine().sim_spooler();
+    EXPECT_EQ(spooler.PrinterNames(), std::vector<std::string>{model});
+    EXPECT_EQ(spooler.DriverNames("Windows x64"), std::vector<std::string>{install::ReceiptSeriesNames[2]});
+    EXPECT_EQ(harness.Machine().env().CallCount("DeletePrinter"), 1);
+}
+
+TEST_F(InstallTest, DriverRegistrationFailureRetryKeepsTheStagedFiles) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.Machine().env().InjectFault("AddPrinterDriverExA", win::ERROR_ACCESS_DENIED, 1);
+    harness.ChooseModel(ModelOfRow(0));
+    harness.Install([](const auto&) { return win::IDRETRY; });
+    ASSERT_EQ(harness.Boxes().size(), 1u) << harness.Describe();
+    EXPECT_EQ(harness.Boxes()[0].text, "添加驱动失败 5\r\n\r\n点击重试：可重新安装\r\n点击取消：退出安装程序");
+    EXPECT_EQ(harness.Boxes()[0].caption, "错误");
+    EXPECT_EQ(harness.Boxes()[0].boxType & win::MB_TYPEMASK, win::MB_RETRYCANCEL);
+    EXPECT_EQ(harness.InstallCaption(), "重新安装");
+    EXPECT_TRUE(harness.InstallEnabled());
+    EXPECT_EQ(harness.Progress(), 0);
+    EXPECT_TRUE(harness.Machine().sim_files().Exists(std::string(kX64Directory) + "\\uniDRV.DLL"));
+
+    // The next click installs.
+    harness.Install();
+    EXPECT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+}
+
+TEST_F(InstallTest, DriverRegistrationFailureCancelEndsAndCleansUp) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.Machine().env().InjectFault("AddPrinterDriverExA", win::ERROR_ACCESS_DENIED, 1);
+    harness.ChooseModel(ModelOfRow(0));
+    harness.Install([](const auto&) { return win::IDCANCEL; });
+    EXPECT_EQ(harness.WaitForEnd(), win::IDOK);
+    EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\Ticket"));
+    EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\DriverName.cfg"));
+}
+
+struct AddPrinterFailure {
+    win::DWORD error;
+    const char* text;
+    const char* caption;
+    const char* buttonAfter;
+};
+
+class AddPrinterFailureTest : public InstallTest, public ::testing::WithParamInterface<AddPrinterFailure> {};
+
+TEST_P(AddPrinterFailureTest, IsReportedAndInstallIsUsableAgain) {
+    const AddPrinterFailure& c = GetParam();
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.Machine().env().InjectFault("AddPrinterA", c.error, 1);
+    harness.ChooseModel(ModelOfRow(1));
+    harness.Install([](const auto&) { return win::IDOK; });
+    ASSERT_EQ(harness.Boxes().size(), 1u) << harness.Describe();
+    EXPECT_EQ(harness.Boxes()[0].text, c.text);
+    EXPECT_EQ(harness.Boxes()[0].caption, c.caption);
+    EXPECT_EQ(harness.InstallCaption(), c.buttonAfter);
+    EXPECT_TRUE(harness.InstallEnabled());
+    EXPECT_EQ(harness.Progress(), 0);
+    // The driver stays registered.
+    EXPECT_TRUE(harness.Machine().sim_spooler().FindDriver(install::ReceiptSeriesNames[1], "Windows x64"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, AddPrinterFailureTest,
+    ::testing::Values(AddPrinterFailure{1796, "PC机无可用串行端口,请选择其他端口重新安装", "Prompt", "Reinstall"},
+                      AddPrinterFailure{126, "系统缺少必要文件,请修复系统再安装", "提示", "重新安装"},
+                      AddPrinterFailure{1801, "Error AddPrinter  1801", "错误提示", "安装(&I)"}));
+
+TEST_F(InstallTest, RefusedDefaultPrinterWriteIsReportedAndTheRunGoesOn) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.Machine().env().InjectFault("RegSetValueExA", win::ERROR_ACCESS_DENIED, 1);
+    harness.ChooseModel(ModelOfRow(0));
+    harness.Install([](const auto&) { return win::IDOK; });
+    ASSERT_FALSE(harness.Boxes().empty()) << harness.Describe();
+    EXPECT_EQ(harness.Boxes()[0].text, "错误：无法设置有关的注册表信息");
+    EXPECT_EQ(harness.Boxes()[0].caption, app::APP_TITLE);
+    EXPECT_EQ(harness.Boxes()[0].boxType & win::MB_ICONMASK, win::MB_ICONEXCLAMATION);
+    EXPECT_EQ(harness.InstallCaption(), "完成");
+}
+
+TEST_F(InstallTest, LabelOnSixtyFourBitWindows) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    const std::string model = ModelOfRow(30);
+    harness.ChooseModel(model);
+    harness.Install();
+    ASSERT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+
+    auto& files = harness.Machine().sim_files();
+    EXPECT_TRUE(files.Exists("C:\\Windows\\SysWOW64\\qmtNLM64.dll"));
+    const auto monitor = harness.Machine().sim_spooler().FindMonitor("Advanced Language Monitor");
+    ASSERT_TRUE(monitor.has_value());
+    EXPECT_EQ(monitor->environment, "Windows x64");
+
+    const auto driver = harness.Machine().sim_spooler().FindDriver(install::LabelSeriesNames[0], "Windows x64");
+    ASSERT_TRUE(driver.has_value());
+    const std::string base = install::LabelBaseNames[0];
+    EXPECT_EQ(driver->driverPath, std::string(kX64Directory) + "\\LBXDRV56.DLL");
+    EXPECT_EQ(driver->configFile, std::string(kX64Directory) + "\\LBXUI56.DLL");
+    EXPECT_EQ(driver->dataFile, std::string(kX64Directory) + "\\" + base + ".DAT");
+    EXPECT_EQ(driver->helpFile, std::string(kX64Directory) + "\\THERMAL.chm");
+    EXPECT_EQ(driver->monitorName, "Advanced Language Monitor");
+    std::vector<std::string> dependent;
+    for (int row = 3; row < 30; ++row) dependent.push_back(std::string("\\") + install::LabelDllsX64[row]);
+    dependent.push_back("\\" + base + ".BA0");
+    dependent.push_back(base + ".PP0");
+    EXPECT_EQ(driver->dependentFiles, dependent);
+    // Staging copies removed, the monitor's copy in SysWOW64 kept.
+    EXPECT_FALSE(files.Exists(std::string(kX64Directory) + "\\qmtNLM64.dll"));
+    EXPECT_FALSE(files.Exists(std::string(kX64Directory) + "\\THERMAL.chm"));
+}
+
+TEST_F(InstallTest, LabelMonitorAlreadyThereIsRemovedRestartedAndAddedAgain) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.ChooseModel(ModelOfRow(31));
+    harness.Install();
+    ASSERT_EQ(harness.InstallCaption(), "完成");
+    harness.Click(1012);
+    ASSERT_TRUE(harness.WaitForEnd());
+
+    auto& machine = harness.Machine();
+    machine.env().ClearCalls();
+    harness.Restart();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    const int stopsBefore = machine.sim_services().StopCount("Spooler");
+    harness.ChooseModel(ModelOfRow(31));
+    harness.Install();
+    ASSERT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+    // Removed, the spooler cycled (once for the monitor, once per USB port
+    // tried), registered again without a complaint.
+    EXPECT_EQ(machine.env().CallCount("DeleteMonitorA"), 1);
+    EXPECT_EQ(machine.sim_services().StopCount("Spooler"), stopsBefore + 2);
+    const auto monitors = machine.sim_spooler().MonitorNames();
+    EXPECT_EQ(std::count(monitors.begin(), monitors.end(), "Advanced Language Monitor"), 1);
+}
+
+TEST_F(InstallTest, MonitorAlreadyInstalledCountsAsSuccess) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.ChooseModel(ModelOfRow(32));
+    harness.Install();
+    harness.Click(1012);
+    ASSERT_TRUE(harness.WaitForEnd());
+
+    // Second run: the old monitor cannot be removed, so adding it meets
+    // the one already there.
+    harness.Machine().env().InjectFault("DeleteMonitorA", win::ERROR_ACCESS_DENIED, 1);
+    harness.Restart();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    harness.ChooseModel(ModelOfRow(32));
+    harness.Machine().env().ClearCalls();
+    harness.Install();
+    EXPECT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+    EXPECT_EQ(harness.Machine().env().CallCount("AddMonitorA"), 1);
+    EXPECT_TRUE(harness.Boxes().empty());
+    const auto history = harness.Recorder().StatusHistory();
+    EXPECT_NE(std::find(history.begin(), history.end(), "Advanced Language Monitor is added"), history.end());
+}
+
+TEST_F(InstallTest, MonitorFailureEndsTheProgramWithoutADriver) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.Machine().env().InjectFault("AddMonitorA", win::ERROR_ACCESS_DENIED, 1);
+    harness.ChooseModel(ModelOfRow(33));
+    harness.Install([](const auto&) { return win::IDOK; });
+    ASSERT_EQ(harness.Boxes().size(), 1u);
+    EXPECT_EQ(harness.Boxes()[0].text, "添加监视器出错\r\n");
+    EXPECT_EQ(harness.WaitForEnd(), win::IDOK);
+    EXPECT_EQ(harness.Machine().env().CallCount("AddPrinterDriverExA"), 0);
+}
+
+TEST_F(InstallTest, LabelDriverFailureIsAnApplicationBox) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.Machine().env().InjectFault("AddPrinterDriverExA", win::ERROR_FILE_NOT_FOUND, 1);
+    harness.ChooseModel(ModelOfRow(34));
+    harness.Install([](const auto&) { return win::IDRETRY; });
+    ASSERT_EQ(harness.Boxes().size(), 1u);
+    EXPECT_EQ(harness.Boxes()[0].caption, app::APP_TITLE);
+    EXPECT_EQ(harness.InstallCaption(), "重新安装");
+}
+
+class Install32BitTest : public InstallTest {
+protected:
+    Install32BitTest() : InstallTest(platform::sim::SimPreset::kWindows7x86) {}
+};
+
+TEST_F(Install32BitTest, LabelOnThirtyTwoBitWindowsUsesTheSystemFolderAndThe50Names) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.ChooseModel(ModelOfRow(30));
+    harness.Install();
+    ASSERT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+    EXPECT_TRUE(harness.Machine().sim_files().Exists("C:\\Windows\\System32\\qmtNLMNT.dll"));
+    const auto driver = harness.Machine().sim_spooler().FindDriver(install::LabelSeriesNames[0], "Windows NT x86");
+    ASSERT_TRUE(driver.has_value());
+    EXPECT_EQ(driver->driverPath, std::string(kX86Directory) + "\\LBXDRV50.DLL");
+}
+
+TEST_F(Install32BitTest, WindowsNt4RegistersVersionTwo) {
+    harness.Machine().SetWindowsVersion(2, 4, 0);
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.ChooseModel(ModelOfRow(0));
+    harness.Install();
+    const auto driver = harness.Machine().sim_spooler().FindDriver(install::ReceiptSeriesNames[0], "Windows NT x86");
+    ASSERT_TRUE(driver.has_value()) << harness.Describe();
+    EXPECT_EQ(driver->version, 2u);
+}
+
+}  // namespace

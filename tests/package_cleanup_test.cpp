@@ -1,0 +1,147 @@
+// Unpacking the driver package at start and removing it at the end: what
+// is removed, what is spared, and bad packages.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "package/delete_tree.h"
+#include "tests/support/installer_harness.h"
+#include "tests/support/package_builder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::InstallerHarness;
+
+// Opens the installer, lets it prepare, closes it by the close box.
+void OpenAndClose(InstallerHarness& harness) {
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
+    harness.Toolkit().CloseWindow(harness.MainWindow());
+    ASSERT_EQ(harness.WaitForEnd(), win::IDCANCEL);
+}
+
+TEST(PackageCleanup, FilesThatWereThereBeforeAreSpared) {
+    InstallerHarness harness;
+    auto& files = harness.Machine().sim_files();
+    files.WriteFile("C:\\Ticket\\notes.txt", "mine");
+    files.WriteFile("C:\\Barcode\\x86\\custom.ini", "mine too");
+    OpenAndClose(harness);
+
+    EXPECT_EQ(files.ReadFile("C:\\Ticket\\notes.txt"), std::optional<std::string>("mine"));
+    EXPECT_EQ(files.ReadFile("C:\\Barcode\\x86\\custom.ini"), std::optional<std::string>("mine too"));
+    // What the package brought is gone around them.
+    EXPECT_FALSE(files.Exists("C:\\Ticket\\x86"));
+    EXPECT_FALSE(files.Exists("C:\\Barcode\\x64"));
+    EXPECT_FALSE(files.Exists("C:\\Barcode\\x86\\LBXDRV50.DLL"));
+    EXPECT_FALSE(files.Exists("C:\\DriverName.cfg"));
+}
+
+TEST(PackageCleanup, APreviousConfigurationFileIsLeftAsItWas) {
+    InstallerHarness harness;
+    auto& files = harness.Machine().sim_files();
+    files.WriteFile("C:\\DriverName.cfg", "[Old]\r\nPrintName1=Old\r\n");
+    OpenAndClose(harness);
+    EXPECT_TRUE(files.Exists("C:\\DriverName.cfg"));
+}
+
+TEST(PackageCleanup, LinksInTheTreeAreRemovedNotFollowed) {
+    InstallerHarness harness;
+    auto& files = harness.Machine().sim_files();
+    const std::string outside = testing_support::MakeTempFolder("outside");
+    std::ofstream(outside + "/precious.txt") << "keep";
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    // A link planted in the unpacked tree while the installer runs.
+    ASSERT_TRUE(files.MakeLink("C:\\Ticket\\x86\\escape", outside));
+    harness.Toolkit().CloseWindow(harness.MainWindow());
+    ASSERT_EQ(harness.WaitForEnd(), win::IDCANCEL);
+
+    EXPECT_TRUE(std::filesystem::exists(outside + "/precious.txt"));
+    EXPECT_FALSE(files.Exists("C:\\Ticket"));
+    std::filesystem::remove_all(outside);
+}
+
+TEST(PackageCleanup, AFileThatCannotBeDeletedStaysWithItsFolders) {
+    InstallerHarness harness;
+    auto& files = harness.Machine().sim_files();
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    ASSERT_TRUE(files.SetReadOnly("C:\\Ticket\\x64\\uniDRV.DLL", true));
+    harness.Toolkit().CloseWindow(harness.MainWindow());
+    ASSERT_EQ(harness.WaitForEnd(), win::IDCANCEL);
+    EXPECT_TRUE(files.Exists("C:\\Ticket\\x64\\uniDRV.DLL"));
+    EXPECT_FALSE(files.Exists("C:\\Ticket\\x64\\UNIRES.DLL"));
+    EXPECT_FALSE(files.Exists("C:\\Ticket\\x86"));
+    EXPECT_FALSE(files.Exists("C:\\Barcode"));
+}
+
+TEST(PackageCleanup, DeepTreeIsRemovedBottomUp) {
+    InstallerHarness harness;
+    auto& files = harness.Machine().sim_files();
+    files.WriteFile("C:\\Deep\\a\\b\\c\\file.txt", "x");
+    files.WriteFile("C:\\Deep\\a\\top.txt", "x");
+    EXPECT_TRUE(package::DeleteTree(harness.Machine().files(), "c:\\Deep"));
+    EXPECT_FALSE(files.Exists("C:\\Deep"));
+}
+
+TEST(PackageCleanup, TraversalEntryRefusesTheWholePackage) {
+    InstallerHarness harness;
+    harness.UsePackage(testing_support::BuildPackage({{"../evil.txt", std::string("x")}}));
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    EXPECT_TRUE(harness.Control(1000).items.empty()) << "nothing unpacked, so no models";
+    EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\DriverName.cfg"));
+    EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\Ticket"));
+    EXPECT_FALSE(std::filesystem::exists(harness.Machine().sim_files().HostRoot() + "/../evil.txt"));
+}
+
+TEST(PackageCleanup, TruncatedPackageLeavesNoPartialFile) {
+    namespace fs = std::filesystem;
+    InstallerHarness harness;
+    // The real cabinet, cut in the middle of its data.
+    const auto whole = harness.Machine().sim_files().ReadFile("C:\\Setup\\DriverData.Drv");
+    ASSERT_TRUE(whole.has_value());
+    harness.UsePackage(whole->substr(0, whole->size() / 2));
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+
+    // Every file that did land is whole, and nothing else landed.
+    const fs::path sample = fs::path(INSTALLER_SOURCE_DIR) / "driver" / "package";
+    const fs::path drive = fs::path(harness.Machine().sim_files().HostRoot());
+    for (const char* top : {"Ticket", "Barcode"}) {
+        if (!fs::exists(drive / top)) continue;
+        for (const auto& file : fs::recursive_directory_iterator(drive / top)) {
+            if (!file.is_regular_file()) continue;
+            const fs::path original = sample / fs::relative(file.path(), drive);
+            ASSERT_TRUE(fs::exists(original)) << "unexpected file " << file.path();
+            EXPECT_EQ(fs::file_size(file.path()), fs::file_size(original)) << file.path();
+        }
+    }
+    // The model list is there exactly when the list of names landed whole.
+    EXPECT_EQ(harness.Control(1000).items.empty(), !harness.Machine().sim_files().Exists("C:\\DriverName.cfg"));
+
+    harness.Toolkit().CloseWindow(harness.MainWindow());
+    ASSERT_EQ(harness.WaitForEnd(), win::IDCANCEL);
+    EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\Ticket"));
+}
+
+TEST(PackageCleanup, CorruptPackageGivesAnEmptyList) {
+    InstallerHarness harness;
+    harness.UsePackage(std::string(4096, '\x5a'));
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    EXPECT_TRUE(harness.Control(1000).items.empty());
+}
+
+TEST(PackageCleanup, UnpackerWithoutItsEntryPointsIsNotCalled) {
+    InstallerHarness harness;
+    harness.Machine().sim_archive().SetHasEntryPoints(false);
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    EXPECT_EQ(harness.Machine().env().CallCount("Extract"), 0);
+    EXPECT_TRUE(harness.Control(1000).items.empty());
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+// Starting and cycling the spooler service, and the driver-loading
+// privilege.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "app/installer_dialog.h"
+#include "platform/sim/sim_services.h"
+#include "tests/support/installer_harness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::sim::SimMachine;
+using platform::sim::SimServiceBehaviour;
+using testing_support::MakeTempFolder;
+
+class ServiceControlTest : public ::testing::Test {
+protected:
+    ServiceControlTest() : machine(MakeTempFolder("services")), dialog(machine, toolkit) { machine.SetTimeScale(0); }
+
+    int Starts() { return machine.sim_services().StartCount("Spooler"); }
+    int Stops() { return machine.sim_services().StopCount("Spooler"); }
+
+    // Runs the call on a thread of its own, like the dialog's thread, and
+    // returns the text of the box it showed, answered with OK (empty when
+    // it showed none).
+    std::string RunAndAnswerBox(int mode) {
+        auto done = std::async(std::launch::async, [&] { dialog.StartOrRestartService("Spooler", mode); });
+        std::string text;
+        while (done.wait_for(5ms) != std::future_status::ready) {
+            if (ui::HWND box = toolkit.FindMessageBox()) {
+                for (const auto& window : toolkit.Snapshot()) {
+                    if (window.hwnd == box) {
+                        text = window.text;
+                        boxType = window.boxType;
+                        caption = window.caption;
+                    }
+                }
+                toolkit.AnswerMessageBox(box, win::IDOK);
+            }
+        }
+        done.get();
+        return text;
+    }
+
+    SimMachine machine;
+    ui::portable::PortableToolkit toolkit;
+    app::InstallerDialog dialog;
+    unsigned boxType = 0;
+    std::string caption;
+};
+
+TEST_F(ServiceControlTest, RunningSpoolerInStartModeIsOnlyQueried) {
+    machine.env().ClearCalls();
+    dialog.StartOrRestartService("Spooler", app::SVCMODE_START);
+    EXPECT_EQ(machine.env().CallCount("QueryServiceStatus"), 1);
+    EXPECT_EQ(Starts(), 0);
+    EXPECT_EQ(Stops(), 0);
+    EXPECT_EQ(machine.sim_services().OpenHandleCount(), 0u) << "every handle is closed again";
+}
+
+TEST_F(ServiceControlTest, StoppedSpoolerIsStartedInEitherModeAndAwaited) {
+    for (int mode : {app::SVCMODE_START, app::SVCMODE_RESTART}) {
+        machine.sim_services().SetRunning("Spooler", false);
+        machine.sim_services().SetBehaviour("Spooler", SimServiceBehaviour::Slow(3));
+        const int before = Starts();
+        dialog.StartOrRestartService("Spooler", mode);
+        EXPECT_TRUE(machine.sim_services().IsRunning("Spooler")) << "mode " << mode;
+        EXPECT_EQ(Starts(), before + 1);
+    }
+    EXPECT_EQ(Stops(), 0);
+}
+
+TEST_F(ServiceControlTest, RestartStopsThenStartsARunningSpooler) {
+    machine.sim_services().SetBehaviour("Spooler", SimServiceBehaviour::Slow(2));
+    dialog.StartOrRestartService("Spooler", app::SVCMODE_RESTART);
+    EXPECT_EQ(Stops(), 1);
+    EXPECT_EQ(Starts(), 1);
+    EXPECT_TRUE(machine.sim_services().IsRunning("Spooler"));
+    EXPECT_EQ(machine.sim_services().OpenHandleCount(), 0u);
+}
+
+TEST_F(ServiceControlTest, FailedQueryIsReportedAndNothingIsStarted) {
+    machine.sim_services().SetRunning("Spooler", false);
+    machine.env().InjectFault("QueryServiceStatus", win::ERROR_ACCESS_DENIED, 1);
+    EXPECT_EQ(RunAndAnswerBox(app::SVCMODE_START), "无法确定服务状态");
+    EXPECT_EQ(boxType & win::MB_ICONMASK, win::MB_ICONINFORMATION);
+    EXPECT_EQ(caption, app::APP_TITLE);
+    EXPECT_EQ(Starts(), 0);
+}
+
+TEST_F(ServiceControlTest, SpoolerThatNeverStartsEndsTheWaitWithAMessage) {
+    machine.sim_services().SetRunning("Spooler", false);
+    machine.sim_services().SetBehaviour("Spooler", SimServiceBehaviour::NeverStarts());
+    EXPECT_EQ(RunAndAnswerBox(app::SVCMODE_START), "等待服务Spooler启动超时");
+    // Bounded: a limited number of polls, not an endless loop.
+    EXPECT_LE(machine.env().CallCount("QueryServiceStatus"), 302);
+}
+
+TEST_F(ServiceControlTest, RefusedStopDoesNotStartAgain) {
+    machine.sim_services().SetBehaviour("Spooler", SimServiceBehaviour::StopRefused(win::ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RunAndAnswerBox(app::SVCMODE_RESTART), "等待服务Spooler停止超时");
+    EXPECT_EQ(Starts(), 0);
+    EXPECT_TRUE(machine.sim_services().IsRunning("Spooler"));
+}
+
+TEST_F(ServiceControlTest, LoadDriverPrivilegeIsEnabled) {
+    ASSERT_FALSE(machine.sim_services().IsPrivilegeEnabled("SeLoadDriverPrivilege"));
+    dialog.EnableLoadDriverPrivilege();
+    EXPECT_TRUE(machine.sim_services().IsPrivilegeEnabled("SeLoadDriverPrivilege"));
+    EXPECT_EQ(machine.sim_services().OpenHandleCount(), 0u);
+}
+
+}  // namespace

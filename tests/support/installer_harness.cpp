@@ -1,0 +1,203 @@
+#include "tests/support/installer_harness.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/installer_app.h"
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+BOOL RecordingToolkit::SetWindowText(ui::HWND w, const char* text) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (w != nullptr && w == m_status && (m_history.empty() || m_history.back() != text)) {
+            m_history.emplace_back(text);
+        }
+    }
+    return m_inner.SetWindowText(w, text);
+}
+
+void RecordingToolkit::WatchStatusLine(ui::HWND status) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_status = status;
+}
+
+std::vector<std::string> RecordingToolkit::StatusHistory() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_history;
+}
+
+std::string SamplePackagePath() { return std::string(INSTALLER_BINARY_DIR) + "/DriverData.Drv"; }
+
+std::string MakeTempFolder(const std::string& prefix) {
+    std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    char* made = mkdtemp(pattern.data());
+    return made != nullptr ? std::string(made) : std::string();
+}
+
+InstallerHarness::InstallerHarness(platform::sim::SimPreset preset)
+    : m_sandbox(MakeTempFolder("installer")),
+      m_machine(std::make_unique<platform::sim::SimMachine>(m_sandbox, preset)),
+      m_recorder(m_toolkit) {
+    m_machine->SetTimeScale(0);
+    std::ifstream package(SamplePackagePath(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << package.rdbuf();
+    UsePackage(bytes.str());
+}
+
+void InstallerHarness::UsePackage(const std::string& bytes) {
+    char folder[win::MAX_PATH] = {};
+    m_machine->files().GetCurrentDirectoryA(sizeof(folder), folder);
+    m_machine->sim_files().WriteFile(std::string(folder) + "\\DriverData.Drv", bytes);
+}
+
+InstallerHarness::~InstallerHarness() {
+    if (m_ui.joinable()) {
+        // Close whatever is still open, box by box, then the dialog.
+        for (int i = 0; i < 50 && !WaitForEnd(0ms); ++i) {
+            if (ui::HWND box = m_toolkit.FindMessageBox()) {
+                m_toolkit.AnswerMessageBox(box, win::IDCANCEL);
+            } else {
+                for (const auto& window : m_toolkit.Snapshot()) m_toolkit.CloseWindow(window.hwnd);
+            }
+            WaitForEnd(100ms);
+        }
+        m_ui.join();
+    }
+    m_machine.reset();
+    std::error_code ignored;
+    fs::remove_all(m_sandbox, ignored);
+}
+
+void InstallerHarness::Start() {
+    m_ui = std::thread([this] {
+        app::InstallerApp application(*m_machine, m_recorder);
+        const int code = application.Run();
+        std::lock_guard<std::mutex> lock(m_endMutex);
+        m_endCode = code;
+    });
+    m_main = m_toolkit.WaitForWindowByCaption("设置并安装票据/标签 驱动", 5s);
+    if (m_main != nullptr) m_recorder.WatchStatusLine(m_toolkit.GetDlgItem(m_main, 1011));
+}
+
+void InstallerHarness::Restart() {
+    if (m_ui.joinable()) m_ui.join();
+    {
+        std::lock_guard<std::mutex> lock(m_endMutex);
+        m_endCode.reset();
+    }
+    m_main = nullptr;
+    m_boxes.clear();
+    Start();
+}
+
+bool InstallerHarness::WaitUntilReady(std::chrono::milliseconds timeout) {
+    return m_toolkit.WaitFor(
+        [this](const std::vector<ui::portable::WindowState>& windows) {
+            for (const auto& window : windows) {
+                if (window.hwnd != m_main) continue;
+                const auto* install = window.Control(1012);
+                return install != nullptr && install->enabled;
+            }
+            return false;
+        },
+        timeout);
+}
+
+std::optional<int> InstallerHarness::WaitForEnd(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_endMutex);
+            if (m_endCode) return m_endCode;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+        m_toolkit.WaitForChange(m_toolkit.Version(), 20ms);
+    }
+}
+
+ui::portable::WindowState InstallerHarness::MainState() const {
+    for (const auto& window : m_toolkit.Snapshot()) {
+        if (window.hwnd == m_main) return window;
+    }
+    return {};
+}
+
+ui::portable::ControlState InstallerHarness::Control(int controlId) const {
+    const auto state = MainState();
+    const auto* control = state.Control(controlId);
+    return control != nullptr ? *control : ui::portable::ControlState{};
+}
+
+void InstallerHarness::ChooseModel(const std::string& name) {
+    const auto combo = Control(1000);
+    for (size_t i = 0; i < combo.items.size(); ++i) {
+        if (combo.items[i] == name) {
+            m_toolkit.SelectComboItem(m_main, 1000, static_cast<int>(i));
+            m_toolkit.WaitFor([&](const auto&) { return Control(1000).curSel == static_cast<int>(i); }, 2s);
+            return;
+        }
+    }
+}
+
+void InstallerHarness::SetDefaultTick(bool ticked) {
+    if ((Control(1002).check == 1) != ticked) {
+        Click(1002);
+        m_toolkit.WaitFor([&](const auto&) { return (Control(1002).check == 1) == ticked; }, 2s);
+    }
+}
+
+void InstallerHarness::Install(const BoxAnswer& answer, std::chrono::milliseconds timeout) {
+    Click(1012);
+    // The click has been taken once the button is disabled (or the dialog
+    // has ended, or a box is up).
+    m_toolkit.WaitFor(
+        [&](const auto&) { return !InstallEnabled() || WaitForEnd(0ms) || m_toolkit.FindMessageBox(); }, 5s);
+    Continue(answer, timeout);
+}
+
+void InstallerHarness::Continue(const BoxAnswer& answer, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (WaitForEnd(0ms)) return;
+        if (ui::HWND box = m_toolkit.FindMessageBox()) {
+            ui::portable::WindowState state;
+            for (const auto& window : m_toolkit.Snapshot()) {
+                if (window.hwnd == box) state = window;
+            }
+            m_boxes.push_back(state);
+            if (!answer) return;
+            m_toolkit.AnswerMessageBox(box, answer(state));
+            m_toolkit.WaitFor([&](const auto&) { return m_toolkit.FindMessageBox() != box; }, 5s);
+            continue;
+        }
+        // A secondary dialog (port choice, serial prompt) is left to the test.
+        // The run has stopped for the test (a secondary dialog) or is over
+        // (Install usable again); either way the dialog's thread finishes
+        // what it is doing before the test looks.
+        const ui::HWND secondary = SecondaryDialog().hwnd;
+        if (secondary != nullptr || InstallEnabled()) {
+            m_toolkit.WaitForInputIdle(secondary != nullptr ? secondary : m_main, 5s);
+            if (SecondaryDialog().hwnd != nullptr || InstallEnabled()) return;
+        }
+        m_toolkit.WaitForChange(m_toolkit.Version(), 20ms);
+    }
+}
+
+ui::portable::WindowState InstallerHarness::SecondaryDialog() const {
+    for (const auto& window : m_toolkit.Snapshot()) {
+        if (window.hwnd != m_main && !window.isMessageBox) return window;
+    }
+    return {};
+}
+
+std::string InstallerHarness::Describe() const {
+    return "--- machine ---\n" + m_machine->ToString() + "\n--- windows ---\n" + m_toolkit.Describe();
+}
+
+}  // namespace testing_support

@@ -1,0 +1,170 @@
+// Finding the USB port a printer answers on, and binding printers to ports
+// through the spooler's registry data.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "app/installer_dialog.h"
+#include "install/driver_catalogue.h"
+#include "platform/sim/sim_registry.h"
+#include "tests/support/installer_harness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::InstallerHarness;
+
+const std::string kModel = install::ReceiptSeriesNames[0];
+
+int AnswerRetryTimes(int* retries, const ui::portable::WindowState& box) {
+    if (box.caption == "自动选择USB端口失败" && *retries > 0) {
+        --*retries;
+        return win::IDRETRY;
+    }
+    return win::IDCANCEL;
+}
+
+TEST(UsbDetect, NoUsbPortAtAllShowsTheFailureBoxAtOnceAndRetryShowsItAgain) {
+    InstallerHarness harness;
+    // No USB port and a parallel port to stand in.
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    harness.ChoosePortType(1);
+    harness.ChooseModel(kModel);
+    int retries = 2;
+    harness.Install([&](const auto& box) { return AnswerRetryTimes(&retries, box); });
+
+    ASSERT_EQ(harness.Boxes().size(), 3u) << harness.Describe();
+    for (const auto& box : harness.Boxes()) {
+        EXPECT_EQ(box.caption, "自动选择USB端口失败");
+        EXPECT_EQ(box.boxType & win::MB_TYPEMASK, win::MB_RETRYCANCEL);
+        EXPECT_EQ(box.owner, harness.MainWindow());
+    }
+    // Stood in on the first parallel port, and stays there.
+    const auto printer = harness.Machine().sim_spooler().FindPrinter(kModel);
+    ASSERT_TRUE(printer.has_value());
+    EXPECT_EQ(printer->port, "LPT1:");
+    EXPECT_EQ(harness.InstallCaption(), "完成");
+    // Nothing written for USB ports, and the only restart is the one that
+    // looked for a USB device appearing.
+    EXPECT_EQ(harness.Machine().sim_services().StopCount("Spooler"), 1);
+}
+
+TEST(UsbDetect, UsbDeviceShowingUpAfterTheRestartIsBoundTo) {
+    InstallerHarness harness;
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    // The printer is plugged in after the list was made: the spooler
+    // lists its port from the next restart on.
+    harness.Machine().sim_spooler().AddPort("USB003", "USB Monitor", "Virtual printer port for USB");
+    harness.Machine().sim_spooler().AttachUsbPrinter("USB003");
+    harness.ChoosePortType(1);
+    harness.ChooseModel(kModel);
+    harness.Install();
+    EXPECT_TRUE(harness.Boxes().empty()) << harness.Describe();
+    const auto printer = harness.Machine().sim_spooler().FindPrinter(kModel);
+    ASSERT_TRUE(printer.has_value());
+    EXPECT_EQ(printer->port, "USB003");
+}
+
+TEST(UsbDetect, TwoPortsAndNoPrinterCancelLeavesTheSecondPort) {
+    InstallerHarness harness;
+    for (const char* port : {"USB001", "USB002"}) {
+        harness.Machine().sim_spooler().AddPort(port, "USB Monitor", "Virtual printer port for USB");
+    }
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    harness.ChooseModel(kModel);
+    const int stopsBefore = harness.Machine().sim_services().StopCount("Spooler");
+    harness.Install([](const auto&) { return win::IDCANCEL; });
+    ASSERT_EQ(harness.Boxes().size(), 1u);
+    EXPECT_EQ(harness.Machine().sim_services().StopCount("Spooler"), stopsBefore + 2);
+    EXPECT_EQ(harness.Machine().sim_spooler().FindPrinter(kModel)->port, "USB002");
+    EXPECT_EQ(harness.Progress(), 100);
+}
+
+TEST(UsbDetect, ManyRetriesDoNotNest) {
+    InstallerHarness harness;
+    harness.Machine().sim_spooler().AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    harness.ChooseModel(kModel);
+    int retries = 200;
+    harness.Install([&](const auto& box) { return AnswerRetryTimes(&retries, box); }, 60s);
+    EXPECT_EQ(harness.Boxes().size(), 201u);
+    EXPECT_EQ(harness.InstallCaption(), "完成");
+}
+
+TEST(UsbDetect, UnreadableOnLineFlagIsReportedAndTheNextPortTried) {
+    InstallerHarness harness;
+    for (const char* port : {"USB001", "USB002"}) {
+        harness.Machine().sim_spooler().AddPort(port, "USB Monitor", "Virtual printer port for USB");
+    }
+    harness.Machine().sim_spooler().AttachUsbPrinter("USB002");
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    harness.ChooseModel(kModel);
+    harness.Machine().env().InjectFault("RegQueryValueExA", win::ERROR_ACCESS_DENIED, 1);
+    harness.Install([](const auto&) { return win::IDOK; });
+    ASSERT_EQ(harness.Boxes().size(), 1u) << harness.Describe();
+    EXPECT_EQ(harness.Boxes()[0].text, "读取注册表失败");
+    EXPECT_EQ(harness.Machine().sim_spooler().FindPrinter(kModel)->port, "USB002");
+}
+
+class SetPrinterPortTest : public ::testing::Test {
+protected:
+    SetPrinterPortTest()
+        : machine(testing_support::MakeTempFolder("ports")), dialog(machine, toolkit) {
+        machine.SetTimeScale(0);
+    }
+    platform::sim::SimMachine machine;
+    ui::portable::PortableToolkit toolkit;
+    app::InstallerDialog dialog;
+};
+
+TEST_F(SetPrinterPortTest, UnknownPrinterStillGoesOffLine) {
+    dialog.SetPrinterPort("Nobody", "USB001");
+    auto& registry = machine.sim_registry();
+    EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE,
+                                    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\Nobody"));
+    // Written through HKEY_CURRENT_CONFIG, read back where the USB search
+    // reads it.
+    EXPECT_EQ(registry.GetDword(win::HKEY_LOCAL_MACHINE,
+                                "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\"
+                                "Control\\Print\\Printers\\Nobody",
+                                "PrinterOnLine"),
+              std::optional<win::DWORD>(0));
+}
+
+TEST_F(SetPrinterPortTest, EveryFailingWriteIsReportedOnceAndTheRestStillRun) {
+    machine.sim_spooler().AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
+    machine.sim_spooler().AddPort("USB002", "USB Monitor", "Virtual printer port for USB");
+    // The keys the spooler makes for a printer.
+    const std::string name = "P";
+    auto& registry = machine.sim_registry();
+    for (const char* key : {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\P",
+                            "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\P\\DsSpooler",
+                            "SYSTEM\\ControlSet001\\Control\\Print\\Printers\\P"}) {
+        registry.SetString(win::HKEY_LOCAL_MACHINE, key, "Port", "USB001");
+    }
+    machine.env().InjectFault("RegSetValueExA", win::ERROR_ACCESS_DENIED, 2);
+    int boxes = 0;
+    auto done = std::async(std::launch::async, [&] { dialog.SetPrinterPort(name, "USB002"); });
+    while (done.wait_for(5ms) != std::future_status::ready) {
+        if (ui::HWND box = toolkit.FindMessageBox()) {
+            ++boxes;
+            toolkit.AnswerMessageBox(box, win::IDOK);
+            toolkit.WaitFor([&](const auto&) { return toolkit.FindMessageBox() != box; }, 2s);
+        }
+    }
+    done.get();
+    EXPECT_EQ(boxes, 2);
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Print\\Printers\\P", "Port"),
+              std::optional<std::string>("USB002"));
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE,
+                                 "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\P", "Port"),
+              std::optional<std::string>("USB001"))
+        << "the first write was the refused one";
+}
+
+}  // namespace
