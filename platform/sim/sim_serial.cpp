@@ -141,7 +141,7 @@ int SimSerial::InputQueueLength(int comNumber) {
     for (auto& entry : m_ports) {
         Port& port = *entry.second;
         if (port.comNumber != comNumber) continue;
-        PullInputLocked(port);
+        ServiceLocked(port);
         return static_cast<int>(port.input.size());
     }
     return -1;
@@ -369,7 +369,7 @@ BOOL SimSerial::ClearCommError(HANDLE file, DWORD* errors, win::COMSTAT* status)
     std::lock_guard<std::mutex> lock(m_mutex);
     Port* port = FindPortLocked(file);
     if (!port) return Fail(win::ERROR_INVALID_HANDLE);
-    PullInputLocked(*port);
+    ServiceLocked(*port);
     if (errors) *errors = 0;
     if (status) {
         status->flags = 0;
@@ -515,7 +515,8 @@ void SimSerial::AbortLocked(Port& port, OpKind kind) {
 
 // --- Moving bytes -----------------------------------------------------------
 
-void SimSerial::PullInputLocked(Port& port) {
+bool SimSerial::PullInputLocked(Port& port) {
+    bool pulled = false;
     while (!port.lineDown && port.input.size() < port.inputCapacity) {
         win::BYTE chunk[512];
         const std::size_t room = std::min(sizeof chunk, port.inputCapacity - port.input.size());
@@ -527,6 +528,7 @@ void SimSerial::PullInputLocked(Port& port) {
                 if ((port.mask & win::EV_RXFLAG) && chunk[i] == static_cast<win::BYTE>(port.dcb.EvtChar))
                     port.history |= win::EV_RXFLAG;
             }
+            pulled = true;
             continue;
         }
         if (got < 0 && errno == EINTR) continue;
@@ -534,6 +536,7 @@ void SimSerial::PullInputLocked(Port& port) {
         // End of file or EIO: the other end of the line has gone.
         port.lineDown = true;
     }
+    return pulled;
 }
 
 void SimSerial::PushOutputLocked(Port& port) {
@@ -563,7 +566,15 @@ void SimSerial::PushOutputLocked(Port& port) {
 
 void SimSerial::ServiceLocked(Port& port) {
     PullInputLocked(port);
-    PushOutputLocked(port);
+    do {
+        PushOutputLocked(port);
+        ServeOperationsLocked(port);
+        // Bytes that came meanwhile (or that fit now that reads made room)
+        // are served too: nothing may sit in the queue with a read pending.
+    } while (PullInputLocked(port));
+}
+
+void SimSerial::ServeOperationsLocked(Port& port) {
     const Clock::time_point now = Clock::now();
     for (auto& op : port.ops) {
         if (op->done) continue;
@@ -597,8 +608,6 @@ void SimSerial::ServiceLocked(Port& port) {
     }
     port.ops.erase(std::remove_if(port.ops.begin(), port.ops.end(), [](auto& op) { return op->done; }),
                    port.ops.end());
-    // Input may have made room; take what waits in the device.
-    PullInputLocked(port);
 }
 
 void SimSerial::WakeHelper(Port& port) {
@@ -641,7 +650,7 @@ void SimSerial::HelperMain(Port* port) {
         lock.lock();
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             // Take what is still buffered; a dead line stops being polled.
-            PullInputLocked(*port);
+            ServiceLocked(*port);
             if (!(fds[0].revents & POLLIN)) port->lineDown = true;
         }
     }

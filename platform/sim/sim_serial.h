@@ -88,9 +88,10 @@ private:
     Event* FindEventLocked(HANDLE handle);
     HANDLE NewHandleLocked();
     void SignalLocked(HANDLE event);
-    void PullInputLocked(Port& port);
+    bool PullInputLocked(Port& port);  // true when bytes came
     void PushOutputLocked(Port& port);
     void ServiceLocked(Port& port);
+    void ServeOperationsLocked(Port& port);
     void CompleteLocked(Port& port, Operation& op, std::uint32_t status);
     void AbortLocked(Port& port, OpKind kind);
     std::shared_ptr<Operation> StartLocked(Port& port, OpKind kind, win::OVERLAPPED* overlapped);
