@@ -4,6 +4,7 @@
 // windows.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -46,7 +47,10 @@ public:
     BOOL IsWindowEnabled(ui::HWND w) override { return m_inner.IsWindowEnabled(w); }
     BOOL SetWindowText(ui::HWND w, const char* text) override;
     int GetWindowText(ui::HWND w, char* buffer, int size) override { return m_inner.GetWindowText(w, buffer, size); }
-    UINT_PTR SetTimer(ui::HWND w, UINT_PTR id, UINT ms) override { return m_inner.SetTimer(w, id, ms); }
+    UINT_PTR SetTimer(ui::HWND w, UINT_PTR id, UINT ms) override {
+        ++m_timersArmed;
+        return m_inner.SetTimer(w, id, ms);
+    }
     BOOL KillTimer(ui::HWND w, UINT_PTR id) override { return m_inner.KillTimer(w, id); }
     int MessageBox(ui::HWND owner, const char* text, const char* caption, UINT type) override {
         return m_inner.MessageBox(owner, text, caption, type);
@@ -57,12 +61,15 @@ public:
     // Every distinct text the status line was given, in order (a text set
     // again unchanged counts once).
     std::vector<std::string> StatusHistory() const;
+    // How often a timer was armed.
+    int TimersArmed() const { return m_timersArmed.load(); }
 
 private:
     ui::portable::PortableToolkit& m_inner;
     mutable std::mutex m_mutex;
     ui::HWND m_status = nullptr;
     std::vector<std::string> m_history;
+    std::atomic<int> m_timersArmed{0};
 };
 
 class InstallerHarness {
