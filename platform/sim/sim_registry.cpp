@@ -537,6 +537,26 @@ void SimRegistry::DumpLocked(const Key& key, int depth, std::string* out) const 
     for (const auto& child : key.children) DumpLocked(*child, depth + 1, out);
 }
 
+void SimRegistry::SaveLocked(HKEY root, const Key& key, const std::string& path, std::vector<SavedKey>* out) const {
+    if (!key.linkTarget.empty() || key.isVolatile || key.deleted) return;
+    if (!path.empty()) {
+        SavedKey saved{root, path, {}};
+        for (const Value& value : key.values) saved.values.push_back({value.name, value.type, value.data});
+        out->push_back(std::move(saved));
+    }
+    for (const auto& child : key.children) {
+        SaveLocked(root, *child, path.empty() ? child->name : path + "\\" + child->name, out);
+    }
+}
+
+std::vector<SimRegistry::SavedKey> SimRegistry::SaveKeys() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<SavedKey> keys;
+    SaveLocked(win::HKEY_LOCAL_MACHINE, *m_localMachine, std::string(), &keys);
+    SaveLocked(win::HKEY_CURRENT_USER, *m_currentUser, std::string(), &keys);
+    return keys;
+}
+
 std::string SimRegistry::ToString() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string out = "Registry (" + std::to_string(m_handles.size()) + " open handles):\n";

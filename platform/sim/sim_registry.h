@@ -66,6 +66,22 @@ public:
     // HKEY_CURRENT_CONFIG behaves.
     bool MarkVolatile(HKEY root, const std::string& path);
 
+    // The tree as a saved machine keeps it: every key under HKEY_LOCAL_MACHINE
+    // and HKEY_CURRENT_USER, parents first, with its values in enumeration
+    // order. Links and volatile keys are left out: neither outlives a
+    // restart of Windows. Loading is CreateKey and SetValue, key by key.
+    struct SavedValue {
+        std::string name;
+        DWORD type = 0;
+        std::vector<BYTE> data;
+    };
+    struct SavedKey {
+        HKEY root = nullptr;
+        std::string path;
+        std::vector<SavedValue> values;
+    };
+    std::vector<SavedKey> SaveKeys() const;
+
     // Handles opened by the registry calls and not closed yet.
     std::size_t OpenHandleCount() const;
     // The whole tree, one key or value a line, for failing tests.
@@ -116,6 +132,7 @@ private:
     static Value* FindValue(Key& key, const std::string& name);
     static void MarkDeleted(Key& key);
     void DumpLocked(const Key& key, int depth, std::string* out) const;
+    void SaveLocked(HKEY root, const Key& key, const std::string& path, std::vector<SavedKey>* out) const;
 
     SimEnv& m_env;
     mutable std::mutex m_mutex;

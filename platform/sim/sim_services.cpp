@@ -433,6 +433,13 @@ std::size_t SimServices::OpenHandleCount() const {
     return m_scHandles.size() + m_tokens.size();
 }
 
+std::vector<std::pair<std::string, bool>> SimServices::ServiceStates() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::pair<std::string, bool>> states;
+    for (const auto& entry : m_services) states.emplace_back(entry.second.name, entry.second.state == win::SERVICE_RUNNING);
+    return states;
+}
+
 std::string SimServices::ToString() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string out = "Services (" + std::to_string(m_scHandles.size()) + " open service handles, " +

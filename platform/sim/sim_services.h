@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/services.h"
@@ -97,6 +98,9 @@ public:
     // Service manager, service and token handles not closed yet.
     std::size_t OpenHandleCount() const;
     std::string ToString() const;
+    // Every service with whether it runs, in name order: what a saved
+    // machine keeps (AddService loads it back).
+    std::vector<std::pair<std::string, bool>> ServiceStates() const;
 
     static constexpr DWORD kErrorNotAllAssigned = 1300;
     static constexpr DWORD kErrorServiceCannotAcceptCtrl = 1061;

@@ -884,6 +884,40 @@ std::string SimSpooler::NativeEnvironment() const {
     return m_nativeEnvironment;
 }
 
+SimSpooler::SavedState SimSpooler::SaveState() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    SavedState state;
+    state.ports = m_ports;
+    for (const Printer& p : m_printers) {
+        state.printers.push_back({p.name, p.port, p.driver, p.printProcessor, p.datatype});
+    }
+    state.drivers = m_drivers;
+    state.monitors = m_monitors;
+    state.usbAttached.assign(m_usbAttached.begin(), m_usbAttached.end());
+    return state;
+}
+
+void SimSpooler::RestoreState(const SavedState& state) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ports = state.ports;
+    m_printers.clear();
+    m_handles.clear();
+    for (const SavedPrinter& saved : state.printers) {
+        Printer printer;
+        printer.id = m_nextPrinterId++;
+        printer.name = saved.name;
+        printer.port = saved.port;
+        printer.driver = saved.driver;
+        printer.printProcessor = saved.printProcessor;
+        printer.datatype = saved.datatype;
+        m_printers.push_back(std::move(printer));
+    }
+    m_drivers = state.drivers;
+    m_monitors = state.monitors;
+    m_usbAttached.clear();
+    for (const std::string& port : state.usbAttached) m_usbAttached.insert(FoldName(port));
+}
+
 std::string SimSpooler::ToString() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::ostringstream out;

@@ -130,6 +130,28 @@ public:
     static std::string DriverDirectory(const std::string& environment);
     std::string ToString() const;
 
+    // Everything the spooler keeps across a restart, for saving a machine
+    // and loading it again. The printers' registry keys are the registry's
+    // and travel with it; the port wizard is the user's part, not saved.
+    struct SavedPrinter {
+        std::string name;
+        std::string port;
+        std::string driver;
+        std::string printProcessor;
+        std::string datatype;
+    };
+    struct SavedState {
+        std::vector<PortRecord> ports;
+        std::vector<SavedPrinter> printers;
+        std::vector<DriverRecord> drivers;
+        std::vector<MonitorRecord> monitors;
+        std::vector<std::string> usbAttached;  // port names
+    };
+    SavedState SaveState() const;
+    // Replaces ports, printers, drivers, monitors and USB attachments.
+    // Open printer handles are not part of a saved state and are dropped.
+    void RestoreState(const SavedState& state);
+
 private:
     struct Printer {
         unsigned id = 0;
