@@ -1,35 +1,144 @@
 #!/usr/bin/env bash
 # Runs the Windows side of the tests under Wine on a virtual display:
-#   1. win32_backend_tests (the Win32 backends against Wine's real services);
-#   2. the end-to-end run: e2e_driver starts the installer from the release
-#      folder, checks its window, takes a screenshot into docs/, closes it
-#      and checks the clean-up.
-# Each run gets a fresh prefix copied from a booted template (kept under the
-# build folder), 32-bit so that the program sees 32-bit Windows.
+#   1. win32_backend_tests and win32_contract_tests (the Win32 backends and
+#      the shared contract suites against Wine's real services);
+#   2. the end-to-end scenarios: e2e_driver starts the installer from the
+#      release folder and drives it like a person, one scenario per fresh
+#      prefix, and checks what Wine's spooler, registry and files hold.
+# Every prefix is a copy of a booted template kept under the build folder:
+# 32-bit (the program sees 32-bit Windows) and, for one scenario, 64-bit.
+# Serial ports are pseudo-terminals served by the printer simulator, mapped
+# as COM ports through HKLM\Software\Wine\Ports, with tools/pty_shim in
+# LD_PRELOAD so that waiting for comm events works on a pty.
 #
-# Usage: scripts/e2e-wine.sh [BUILD_DIR]   (default build/mingw)
+# Usage: scripts/e2e-wine.sh [--update-docs] [BUILD_DIR]   (default build/mingw)
+#   --update-docs  copy the screenshots into docs/ (they always go to
+#                  BUILD_DIR/wine/shots)
+#   E2E_ONLY="name ..." in the environment runs only those steps.
+# Ends with the line "N passed, M failed" and exits non-zero on a failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/mingw}" && pwd)
+
+update_docs=0
+case "${1:-}" in
+  --scenario|--binary) build=$E2E_BUILD ;;  # this script again, inside the display
+  *)
+    if [ "${1:-}" = --update-docs ]; then update_docs=1; shift; fi
+    build=$(cd "${1:-$root/build/mingw}" && pwd)
+    export E2E_BUILD=$build ;;
+esac
 release=$build/release
 tests=$build/tests/e2e
 work=$build/wine
-template=$work/template-win32
-shot=$root/docs/e2e-main-window.png
-
-for f in "$release/DriverSetup.exe" "$release/DriverData.Drv" "$tests/win32_backend_tests.exe" "$tests/e2e_driver.exe"; do
-  [ -f "$f" ] || { echo "e2e-wine: missing $f (build the Windows program first)" >&2; exit 1; }
-done
+shots=$work/shots
+results=$work/results.txt
 
 # Wine's ANSI code page follows the locale: zh_CN gives 936.
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
+# --- Inside the virtual display: one scenario ------------------------------
+if [ "${1:-}" = --scenario ]; then
+  name=$2 arch=$3 prefix=$4
+  export WINEPREFIX=$prefix WINEARCH=$arch
+  # $LIB is expanded by the dynamic loader: 32- or 64-bit shim as fits.
+  export LD_PRELOAD="$work/shim/\$LIB/pty_shim.so"
+  c=$prefix/drive_c
+  pids=()
+  cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wineserver -k 2>/dev/null || true
+  }
+  trap cleanup EXIT
+
+  # A screenshot whenever the driver asks for one (file e2e-shot.req:
+  # name x y width height); the pause lets the window paint.
+  ( while :; do
+      if [ -f "$c/e2e-shot.req" ]; then
+        read -r shot x y w h <"$c/e2e-shot.req" || true
+        sleep 0.5
+        import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$shot.png" 2>/dev/null || true
+        rm -f "$c/e2e-shot.req"
+      fi
+      sleep 0.1
+    done ) &
+  pids+=($!)
+
+  folder=$release
+  ports=()
+  case $name in
+    missing-package) folder=$work/no-package; mkdir -p "$folder"; rm -f "$folder/DriverData.Drv" ;;
+    corrupt-package)
+      # Looks like a cabinet by its signature, the rest is junk.
+      folder=$work/corrupt-package; mkdir -p "$folder"
+      { printf 'MSCF'; yes 'not a cabinet' | head -c 8000; } >"$folder/DriverData.Drv" ;;
+    serial-*)
+      # COM1: silent, COM2: the printer at 9600 baud; both replace whatever
+      # Wine found on the host.
+      kind=--receipt; [ "$name" = serial-label ] && kind=--label
+      "$work/printer_sim" --silent --link "$prefix/com-silent" >/dev/null 2>&1 & pids+=($!)
+      "$work/printer_sim" $kind --baud 9600 --link "$prefix/com-printer" >/dev/null 2>&1 & pids+=($!)
+      for _ in $(seq 1 50); do [ -e "$prefix/com-silent" ] && [ -e "$prefix/com-printer" ] && break; sleep 0.1; done
+      # The wineserver is not running yet: the values go straight into the
+      # registry file it loads.
+      printf '\n[Software\\\\Wine\\\\Ports]\n"COM1"="%s"\n"COM2"="%s"\n' \
+        "$prefix/com-silent" "$prefix/com-printer" >>"$prefix/system.reg"
+      ports=(COM1: COM2:) ;;
+  esac
+
+  rc=0
+  wine "$tests/e2e_driver.exe" "$name" "$(winepath -w "$release/DriverSetup.exe")" "$(winepath -w "$folder")" \
+    "${ports[@]}" || rc=$?
+  exit $rc
+fi
+
+if [ "${1:-}" = --binary ]; then
+  exe=$2 prefix=$3
+  export WINEPREFIX=$prefix WINEARCH=win32 LD_PRELOAD="$work/shim/\$LIB/pty_shim.so"
+  trap 'wineserver -k 2>/dev/null || true' EXIT
+  pid=""
+  if [ "$(basename "$exe")" = win32_contract_tests.exe ]; then
+    # The serial contract needs a COM port that exists.
+    "$work/printer_sim" --silent --link "$prefix/com-contract" >/dev/null 2>&1 & pid=$!
+    for _ in $(seq 1 50); do [ -e "$prefix/com-contract" ] && break; sleep 0.1; done
+    printf '\n[Software\\\\Wine\\\\Ports]\n"COM7"="%s"\n' "$prefix/com-contract" >>"$prefix/system.reg"
+    export INSTALLER_CONTRACT_COM=COM7
+  fi
+  rc=0
+  wine "$exe" --gtest_color=no --gtest_brief=1 || rc=$?
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  exit $rc
+fi
+
+# --- Outside: preparation ----------------------------------------------------
+for f in "$release/DriverSetup.exe" "$release/DriverData.Drv" "$tests/win32_backend_tests.exe" \
+         "$tests/win32_contract_tests.exe" "$tests/e2e_driver.exe"; do
+  [ -f "$f" ] || { echo "e2e-wine: missing $f (build the Windows program first)" >&2; exit 1; }
+done
+mkdir -p "$work" "$shots"
+
+# Host helpers, built here so that no native build folder is needed.
+for bits in 32 64; do
+  lib=$work/shim/lib/$([ $bits = 32 ] && echo i386 || echo x86_64)-linux-gnu
+  mkdir -p "$lib"
+  if [ ! "$lib/pty_shim.so" -nt "$root/tools/pty_shim/pty_shim.c" ]; then
+    gcc -m$bits -shared -fPIC -O2 -Wall -Wextra -Werror -o "$lib/pty_shim.so" "$root/tools/pty_shim/pty_shim.c" -ldl
+  fi
+done
+sim_sources=("$root/tools/printer_sim/printer_sim_main.cpp" "$root/tests/support/printer_emulator.cpp")
+for s in "${sim_sources[@]}" "$root/tests/support/printer_emulator.h"; do
+  if [ ! "$work/printer_sim" -nt "$s" ]; then
+    g++ -std=c++17 -O1 -Wall -Wextra -I"$root" -o "$work/printer_sim" "${sim_sources[@]}" -pthread
+    break
+  fi
+done
+
+# Booted prefixes, made once: no window manager under Xvfb (Wine manages
+# the windows itself, or every close stalls), the dialog font pinned.
 make_template() {
+  local arch=$1 template=$2
+  [ -f "$template/.e2e-settings-2" ] && return 0
   rm -rf "$template.tmp"
-  mkdir -p "$work"
-  WINEPREFIX="$template.tmp" wineboot -i >/dev/null 2>&1
-  # No window manager under Xvfb: let Wine manage the windows itself, or
-  # every close stalls and windows have no caption. Pin the dialog font.
+  WINEARCH=$arch WINEPREFIX="$template.tmp" wineboot -i >/dev/null 2>&1
   cat >"$work/settings.reg" <<'EOF'
 REGEDIT4
 
@@ -39,11 +148,16 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "宋体"="WenQuanYi Micro Hei"
 "SimSun"="WenQuanYi Micro Hei"
+
+; Windows always has this key (it holds the default printer); a fresh Wine
+; prefix without printers lacks it, and the installer only opens it.
+[HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows]
 EOF
   iconv -f UTF-8 -t GBK "$work/settings.reg" >"$work/settings-gbk.reg"
-  WINEPREFIX="$template.tmp" wine regedit /S "$(WINEPREFIX="$template.tmp" winepath -w "$work/settings-gbk.reg")"
+  WINEARCH=$arch WINEPREFIX="$template.tmp" wine regedit /S \
+    "$(WINEPREFIX="$template.tmp" winepath -w "$work/settings-gbk.reg")"
   WINEPREFIX="$template.tmp" wineserver -w
-  touch "$template.tmp/.e2e-settings"
+  touch "$template.tmp/.e2e-settings-2"
   rm -rf "$template"
   mv "$template.tmp" "$template"
 }
@@ -51,50 +165,62 @@ EOF
 # A fresh prefix: hard links for speed, real copies of the registry files,
 # which wineserver rewrites in place.
 fresh_prefix() {
-  local prefix=$1
+  local template=$1 prefix=$2
   rm -rf "$prefix"
   cp -al "$template" "$prefix"
   for reg in "$template"/*.reg; do cp --remove-destination "$reg" "$prefix/"; done
-  rm -f "$prefix/.e2e-settings"
+  rm -f "$prefix/.e2e-settings-2"
 }
 
-# A template made by an older version of this script lacks the stamp.
-[ -f "$template/.e2e-settings" ] || make_template
+start=$(date +%s)
+make_template win32 "$work/template-win32"
+make_template win64 "$work/template-win64"
 
-status=0
+# --- Runs --------------------------------------------------------------------
+: >"$results"
+record() {  # name status
+  echo "$2 $1" >>"$results"
+  echo "== $1: $2"
+}
 
-# --- 1. The backends against Wine ------------------------------------------
-prefix=$work/prefix-backend
-fresh_prefix "$prefix"
-echo "== win32_backend_tests"
-xvfb-run -a -s "-screen 0 1024x768x24" sh -c \
-  "WINEPREFIX='$prefix' wine '$tests/win32_backend_tests.exe' --gtest_color=no; rc=\$?; WINEPREFIX='$prefix' wineserver -k; exit \$rc" \
-  || status=1
+# E2E_ONLY="name ..." runs only those (for working on one scenario).
+wanted() { [ -z "${E2E_ONLY:-}" ] || [[ " $E2E_ONLY " == *" $1 "* ]]; }
 
-# --- 2. End to end ------------------------------------------------------------
-prefix=$work/prefix-e2e
-fresh_prefix "$prefix"
-echo "== e2e: start, read, close"
-mkdir -p "$(dirname "$shot")"
-cat >"$work/e2e-run.sh" <<EOF
-export WINEPREFIX='$prefix'
-c='$prefix/drive_c'
-# Screenshot when the driver says the window is ready, then let it go on.
-( for i in \$(seq 1 600); do
-    if [ -f "\$c/e2e-ready" ]; then
-      sleep 0.5; import -window root '$shot' || true
-      touch "\$c/e2e-continue"; break
-    fi
-    sleep 0.1
-  done ) &
-watcher=\$!
-wine '$tests/e2e_driver.exe' "\$(winepath -w '$release/DriverSetup.exe')" "\$(winepath -w '$release')"
-rc=\$?
-kill \$watcher 2>/dev/null || true
-wineserver -k
-exit \$rc
-EOF
-xvfb-run -a -s "-screen 0 1024x768x24" sh "$work/e2e-run.sh" || status=1
-[ -f "$shot" ] && echo "screenshot: $shot"
+run_in_display() {  # name, then the arguments of this script inside
+  local name=$1; shift
+  wanted "$name" || return 0
+  echo "== $name"
+  if xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@" 2>&1; then record "$name" PASS; else record "$name" FAIL; fi
+}
 
-exit $status
+for exe in win32_backend_tests win32_contract_tests; do
+  prefix=$work/prefix-$exe
+  fresh_prefix "$work/template-win32" "$prefix"
+  run_in_display "$exe" --binary "$tests/$exe.exe" "$prefix"
+done
+
+scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label
+           reinstall default-off usb-cancel usb-retry-cancel network-no-port serial-receipt serial-declined
+           serial-label)
+for s in "${scenarios[@]}"; do
+  prefix=$work/prefix-$s
+  fresh_prefix "$work/template-win32" "$prefix"
+  run_in_display "$s" --scenario "$s" win32 "$prefix"
+  rm -rf "$prefix"
+done
+prefix=$work/prefix-wow64
+fresh_prefix "$work/template-win64" "$prefix"
+run_in_display wow64 --scenario wow64 win64 "$prefix"
+rm -rf "$prefix"
+
+if [ $update_docs = 1 ]; then
+  for f in "$shots"/screen-*.png; do [ -f "$f" ] && cp "$f" "$root/docs/"; done
+  echo "screenshots copied into $root/docs"
+fi
+
+passed=$(grep -c '^PASS' "$results" || true)
+failed=$(grep -c '^FAIL' "$results" || true)
+echo "Wine layer took $(( $(date +%s) - start )) s"
+grep '^FAIL' "$results" | sed 's/^/  /' || true
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

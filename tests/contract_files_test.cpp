@@ -19,10 +19,10 @@
 #include "platform/files.h"
 #include "platform/sim/sim_files.h"
 
-// The Win32 backend's traits (class Win32FilesTraits) come from the Windows
-// test build, when it has them.
-#if defined(_WIN32) && __has_include("tests/win32/files_contract_traits_win.h")
-#include "tests/win32/files_contract_traits_win.h"
+// The Win32 backend's traits come from the Windows test build (run under
+// Wine by scripts/e2e-wine.sh).
+#if defined(_WIN32)
+#include "tests/e2e/contract_support_win.h"
 #define INSTALLER_HAVE_WIN32_FILES_TRAITS 1
 #endif
 
@@ -214,7 +214,7 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Sim, FilesContractTest, SimFilesTraits);
 #endif
 
 #if defined(INSTALLER_HAVE_WIN32_FILES_TRAITS)
-INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FilesContractTest, Win32FilesTraits);
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FilesContractTest, e2e::Win32FilesTraits);
 #endif
 
 }  // namespace

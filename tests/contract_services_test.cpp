@@ -17,6 +17,8 @@
 #include <filesystem>
 
 #include "platform/sim/sim_machine.h"
+#else
+#include "tests/e2e/contract_support_win.h"
 #endif
 
 namespace {
@@ -170,6 +172,10 @@ std::string TargetName(const ::testing::TestParamInfo<ServicesTarget>& info) { r
 #ifndef _WIN32
 INSTANTIATE_TEST_SUITE_P(Machines, ServicesContract,
                          ::testing::Values(ServicesTarget{"Simulated", MakeSimMachine}), TargetName);
+#else
+// The real system under Wine (scripts/e2e-wine.sh).
+INSTANTIATE_TEST_SUITE_P(Machines, ServicesContract,
+                         ::testing::Values(ServicesTarget{"Win32", e2e::MakeWin32Machine}), TargetName);
 #endif
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ServicesContract);
 

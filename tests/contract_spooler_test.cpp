@@ -22,6 +22,8 @@
 #include <filesystem>
 
 #include "platform/sim/sim_machine.h"
+#else
+#include "tests/e2e/contract_support_win.h"
 #endif
 
 namespace {
@@ -311,6 +313,10 @@ std::string TargetName(const ::testing::TestParamInfo<SpoolerTarget>& info) { re
 #ifndef _WIN32
 INSTANTIATE_TEST_SUITE_P(Machines, SpoolerContract,
                          ::testing::Values(SpoolerTarget{"Simulated", MakeSimMachine, PlaceSimFile}), TargetName);
+#else
+// The real system under Wine (scripts/e2e-wine.sh).
+INSTANTIATE_TEST_SUITE_P(Machines, SpoolerContract,
+                         ::testing::Values(SpoolerTarget{"Win32", e2e::MakeWin32Machine, e2e::PlaceWin32File}), TargetName);
 #endif
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SpoolerContract);
 

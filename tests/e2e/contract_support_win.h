@@ -1,0 +1,41 @@
+// Windows (the contract suites under Wine): what the shared contract suites
+// need of the real machine beyond the seam itself. Only seam types appear
+// here, so the suites include it without windows.h.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/machine.h"
+#include "platform/win_types.h"
+
+namespace e2e {
+
+std::unique_ptr<platform::Machine> MakeWin32Machine();
+
+// Writes a file with these bytes at a Windows path whose folder exists.
+bool PlaceWin32File(platform::Machine& machine, const std::string& path, const std::string& bytes);
+
+// Traits of the typed Files suite: a fresh folder under the temporary
+// folder, removed with everything in it afterwards.
+class Win32FilesTraits {
+public:
+    Win32FilesTraits();
+    ~Win32FilesTraits();
+    Win32FilesTraits(const Win32FilesTraits&) = delete;
+    Win32FilesTraits& operator=(const Win32FilesTraits&) = delete;
+
+    platform::Files& files();
+    std::string Root() { return m_root; }
+    void Write(const std::string& path, const std::string& bytes);
+    void SetReadOnly(const std::string& path, bool on);
+    win::DWORD LastError();
+    void SetLastError(win::DWORD code);
+
+private:
+    std::unique_ptr<platform::Machine> m_machine;
+    std::string m_root;
+};
+
+}  // namespace e2e

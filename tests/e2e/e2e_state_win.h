@@ -1,0 +1,42 @@
+// Windows (the end-to-end driver under Wine): what an installation left on
+// the machine, read from the spooler's own enumerations, the registry and
+// the file system.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct PrinterRecord {
+    std::string name;
+    std::string port;
+    std::string driver;
+};
+
+struct DriverRecord {
+    std::string name;
+    std::string driverPath;
+    std::string monitor;
+};
+
+std::vector<PrinterRecord> Printers();
+std::vector<DriverRecord> Drivers(const char* environment);
+std::vector<std::string> MonitorNames();
+std::string DriverDirectory(const char* environment);
+std::string SystemDirectory();
+
+// The value's text, or "<missing>" when the key or value is not there.
+std::string RegistryString(HKEY root, const char* path, const char* value);
+// The names of a key's values, in the registry's order.
+std::vector<std::string> RegistryValueNames(HKEY root, const char* path);
+
+bool Exists(const char* path);
+bool Exists(const wchar_t* path);
+
+int CountPrinters(const std::string& name);
+int CountDrivers(const char* environment, const std::string& name);
+
+}  // namespace e2e
