@@ -3,7 +3,10 @@
 namespace ui {
 
 void DataExchange::Control(int controlId, Window& control) {
-    control.Attach(m_dialog.GetToolkit(), m_dialog.GetDlgItem(controlId));
+    // Bound once; later exchanges leave the wrapper untouched, so that other
+    // threads using it meanwhile never see it written.
+    HWND hwnd = m_dialog.GetDlgItem(controlId);
+    if (control.GetSafeHwnd() != hwnd) control.Attach(m_dialog.GetToolkit(), hwnd);
 }
 
 void DataExchange::Check(int controlId, int& value) {
