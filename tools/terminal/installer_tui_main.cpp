@@ -1,0 +1,192 @@
+// installer_tui: the installer on a simulated Windows machine, in a terminal.
+#define NCURSES_WIDECHAR 1
+#include <ncursesw/curses.h>
+
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/installer_app.h"
+#include "tools/terminal/front_end.h"
+#include "tools/terminal/front_end_machine.h"
+#include "tools/terminal/machine_report.h"
+#include "ui/portable/portable_toolkit.h"
+
+namespace {
+
+std::atomic<bool> g_signalled{false};
+
+void OnSignal(int) { g_signalled = true; }
+
+const char kUsage[] =
+    "Usage: installer_tui [options]\n"
+    "Runs the printer driver installer on a simulated 64-bit Windows 10 machine in\n"
+    "this terminal. The machine has the ports COM1: COM2: LPT1: USB001 USB002 FILE:\n"
+    "and IP_192.168.1.100 (standard TCP/IP); a USB receipt printer is attached at\n"
+    "USB002 and a serial receipt printer answers on COM2 at 9600 bps (COM1 is\n"
+    "silent). The machine is saved when the installer ends, so the next run sees\n"
+    "its printers.\n"
+    "\n"
+    "Options:\n"
+    "  --machine DIR        the machine's folder (default ./installer-machine):\n"
+    "                       its C:\\ tree and its saved state\n"
+    "  --reset              start from the default machine\n"
+    "  --state              print the saved machine (printers, drivers, monitors,\n"
+    "                       default printer, COM settings) and exit\n"
+    "  --package PATH       the driver package to put in the working folder\n"
+    "                       (default: DriverData.Drv of the build)\n"
+    "  --port-wizard MODE   what the spooler's TCP/IP port wizard does when the\n"
+    "                       network port dialog asks for a new port:\n"
+    "                         create[=NAME]  creates NAME (default IP_192.168.1.200)\n"
+    "                         cancel         the user cancels it\n"
+    "                         fail=CODE      it fails with error CODE\n"
+    "                       (default create)\n"
+    "  --time-scale X       scale of the installer's pauses (default 1; 0: none)\n"
+    "  --help               this text\n"
+    "\n"
+    "Keys: Tab/Shift+Tab move, arrows choose, F4 opens the model list, Enter,\n"
+    "Space, Esc as in a Windows dialog; mouse clicks where the terminal has them.\n"
+    "Ctrl+C (or F10) answers the open boxes, closes the dialogs and exits.\n";
+
+bool ParsePortWizard(const std::string& text, terminal::MachineOptions* options) {
+    const std::size_t eq = text.find('=');
+    const std::string mode = text.substr(0, eq);
+    const std::string argument = eq == std::string::npos ? std::string() : text.substr(eq + 1);
+    if (mode == "create") {
+        options->wizard = platform::sim::SimSpooler::kCreate;
+        if (!argument.empty()) options->wizardPortName = argument;
+        return eq == std::string::npos || !argument.empty();
+    }
+    if (mode == "cancel" && argument.empty()) {
+        options->wizard = platform::sim::SimSpooler::kCancel;
+        return true;
+    }
+    if (mode == "fail" && !argument.empty()) {
+        char* end = nullptr;
+        options->wizard = platform::sim::SimSpooler::kFail;
+        options->wizardError = std::strtoul(argument.c_str(), &end, 10);
+        return *end == '\0';
+    }
+    return false;
+}
+
+// ncursesw draws the CP936 texts after converting them to UTF-8, so the
+// terminal's locale must be a UTF-8 one.
+void UseUtf8Locale() {
+    const char* set = std::setlocale(LC_ALL, "");
+    const char* codeset = set != nullptr ? nl_langinfo(CODESET) : "";
+    if (set == nullptr || std::strcmp(codeset, "UTF-8") != 0) std::setlocale(LC_ALL, "C.UTF-8");
+}
+
+std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    terminal::MachineOptions options;
+    options.package = INSTALLER_SAMPLE_PACKAGE;
+    bool stateOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&](std::string* out) {
+            if (i + 1 >= argc) return false;
+            *out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--machine" && value(&options.folder)) {
+        } else if (arg == "--package" && value(&options.package)) {
+        } else if (arg == "--reset") {
+            options.reset = true;
+        } else if (arg == "--state") {
+            stateOnly = true;
+        } else if (arg == "--port-wizard" && value(&text) && ParsePortWizard(text, &options)) {
+        } else if (arg == "--time-scale" && value(&text)) {
+            options.timeScale = std::atof(text.c_str());
+        } else {
+            std::cerr << "installer_tui: bad argument " << arg << "\n\n" << kUsage;
+            return 2;
+        }
+    }
+    UseUtf8Locale();
+
+    std::string error;
+    if (stateOnly) {
+        if (!options.reset && !std::filesystem::exists(terminal::StateFileIn(options.folder))) {
+            std::cout << "No saved machine in " << options.folder << " yet: run installer_tui first.\n";
+            return 0;
+        }
+        terminal::FrontEndMachine machine;
+        if (!machine.Open(options, false, &error)) {
+            std::cerr << "installer_tui: " << error << "\n";
+            return 1;
+        }
+        std::cout << "Simulated machine in " << options.folder << "\n\n" << terminal::DescribeMachine(machine.Machine());
+        return 0;
+    }
+
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
+        std::cerr << "installer_tui: needs a terminal (--state works without one)\n";
+        return 2;
+    }
+    terminal::FrontEndMachine machine;
+    if (!machine.Open(options, true, &error)) {
+        std::cerr << "installer_tui: " << error << "\n";
+        return 1;
+    }
+
+    ui::portable::PortableToolkit toolkit;
+    std::atomic<bool> ended{false};
+    std::atomic<int> endCode{0};
+    std::thread installer([&] {
+        app::InstallerApp application(machine.Machine(), toolkit);
+        endCode = application.Run();
+        ended = true;
+    });
+
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGHUP, OnSignal);
+    set_escdelay(25);
+    initscr();
+    raw();
+    noecho();
+    keypad(stdscr, TRUE);
+    curs_set(0);
+    mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED, nullptr);
+    const std::wstring title = L" Windows 10 64位 (模拟) | " + Widen(machine.Summary()) + L" | " + Widen(options.folder) +
+                               (machine.LoadedFromState() ? L" (已载入)" : L" (新机器)");
+    terminal::FrontEnd frontEnd(toolkit, [&] { return ended.load(); }, title);
+    const bool closed = frontEnd.Run(g_signalled);
+    endwin();
+
+    if (!closed) {
+        // The installer is stuck in a step that no user action ends; keep
+        // what it has done so far and leave without waiting for it.
+        const bool saved = machine.Save(&error);
+        std::cerr << "installer_tui: the installer did not close; "
+                  << (saved ? "machine saved in " + options.folder : "could not save: " + error) << "\n";
+        std::_Exit(1);
+    }
+    installer.join();
+    if (!machine.Save(&error)) {
+        std::cerr << "installer_tui: could not save the machine: " << error << "\n";
+        return 1;
+    }
+    std::cout << "The installer ended (" << (endCode == win::IDOK ? "OK" : endCode == win::IDCANCEL ? "cancelled" : "code " + std::to_string(endCode.load()))
+              << "). Machine saved in " << options.folder << "; installer_tui --state --machine " << options.folder
+              << " shows it.\n";
+    return 0;
+}
