@@ -33,8 +33,9 @@ work=$build/wine
 shots=$work/shots
 results=$work/results.txt
 
-# Wine's ANSI code page follows the locale: zh_CN gives 936.
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's ANSI code page follows the locale: zh_CN gives 936. A crash ends the
+# process instead of waiting in the debugger.
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 # --- Inside the virtual display: one scenario ------------------------------
 if [ "${1:-}" = --scenario ]; then
@@ -46,7 +47,7 @@ if [ "${1:-}" = --scenario ]; then
   pids=()
   cleanup() {
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wineserver -k 2>/dev/null || true
+    wineserver -k >/dev/null 2>&1 || true
   }
   trap cleanup EXIT
 
@@ -70,10 +71,10 @@ if [ "${1:-}" = --scenario ]; then
     corrupt-package)
       # Looks like a cabinet by its signature, the rest is junk.
       folder=$work/corrupt-package; mkdir -p "$folder"
-      { printf 'MSCF'; yes 'not a cabinet' | head -c 8000; } >"$folder/DriverData.Drv" ;;
+      { printf 'MSCF'; for _ in $(seq 1 600); do printf 'not a cabinet\n'; done; } >"$folder/DriverData.Drv" ;;
     serial-*)
-      # COM1: silent, COM2: the printer at 9600 baud; both replace whatever
-      # Wine found on the host.
+      # COM1: silent, COM2: the printer at 9600 baud; a host serial device
+      # that Wine finds moves to the next free number.
       kind=--receipt; [ "$name" = serial-label ] && kind=--label
       "$work/printer_sim" --silent --link "$prefix/com-silent" >/dev/null 2>&1 & pids+=($!)
       "$work/printer_sim" $kind --baud 9600 --link "$prefix/com-printer" >/dev/null 2>&1 & pids+=($!)
@@ -94,7 +95,7 @@ fi
 if [ "${1:-}" = --binary ]; then
   exe=$2 prefix=$3
   export WINEPREFIX=$prefix WINEARCH=win32 LD_PRELOAD="$work/shim/\$LIB/pty_shim.so"
-  trap 'wineserver -k 2>/dev/null || true' EXIT
+  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
   pid=""
   if [ "$(basename "$exe")" = win32_contract_tests.exe ]; then
     # The serial contract needs a COM port that exists.

@@ -27,6 +27,14 @@
 #endif
 
 namespace {
+#ifdef _WIN32
+bool UnderWine() { return e2e::RunningUnderWine(); }
+#else
+constexpr bool UnderWine() { return false; }
+#endif
+}  // namespace
+
+namespace {
 
 using namespace win;
 
@@ -174,7 +182,10 @@ TEST_P(SpoolerContract, EnumPortsTwoCallSizing) {
         }
         if (std::strcmp(ports[i].pPortName, "LPT1:") == 0) {
             sawLpt1 = true;
-            EXPECT_STREQ("Local Port", ports[i].pMonitorName);
+            // Wine names its local monitor in the user's language (docs/wine-differences.md).
+            if (!UnderWine()) {
+                EXPECT_STREQ("Local Port", ports[i].pMonitorName);
+            }
         }
     }
     EXPECT_TRUE(sawLpt1);
@@ -257,7 +268,13 @@ TEST_P(SpoolerContract, DriverWithAMissingFileIsRefused) {
     info.pDataFile = missing.data();
     info.pConfigFile = missing.data();
     SetLastError(kDeadBeef);
-    EXPECT_EQ(0, spooler().AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&info), APD_COPY_NEW_FILES));
+    const BOOL added = spooler().AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&info), APD_COPY_NEW_FILES);
+    if (UnderWine()) {
+        // Wine registers a driver without looking for its files (docs/wine-differences.md).
+        EXPECT_EQ(1, added);
+        return;
+    }
+    EXPECT_EQ(0, added);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, LastError());
 }
 
@@ -269,15 +286,23 @@ TEST_P(SpoolerContract, PrinterLifeCycle) {
 
     SetLastError(kDeadBeef);
     EXPECT_EQ(nullptr, AddPrinter(name, "LPT1:", Unique("Contract No Driver")));
-    EXPECT_EQ(ERROR_UNKNOWN_PRINTER_DRIVER, LastError());
+    // Wine reports an unknown driver as 87 (docs/wine-differences.md).
+    EXPECT_EQ(UnderWine() ? ERROR_INVALID_PARAMETER : ERROR_UNKNOWN_PRINTER_DRIVER, LastError());
 
     HANDLE created = AddPrinter(name, "LPT1:", driver);
     ASSERT_NE(nullptr, created) << LastError();
     EXPECT_EQ(1, spooler().ClosePrinter(created));
 
     SetLastError(kDeadBeef);
-    EXPECT_EQ(nullptr, AddPrinter(name, "LPT1:", driver));
-    EXPECT_EQ(ERROR_PRINTER_ALREADY_EXISTS, LastError());
+    HANDLE again = AddPrinter(name, "LPT1:", driver);
+    if (UnderWine()) {
+        // Wine hands out a handle to the printer that exists (docs/wine-differences.md).
+        ASSERT_NE(nullptr, again);
+        spooler().ClosePrinter(again);
+    } else {
+        EXPECT_EQ(nullptr, again);
+        EXPECT_EQ(ERROR_PRINTER_ALREADY_EXISTS, LastError());
+    }
 
     DWORD needed = 0;
     DWORD returned = 0;
@@ -299,7 +324,8 @@ TEST_P(SpoolerContract, PrinterLifeCycle) {
     PRINTER_DEFAULTS defaults{raw, nullptr, PRINTER_ALL_ACCESS};
     HANDLE handle = nullptr;
     ASSERT_EQ(1, spooler().OpenPrinterA(name.c_str(), &handle, &defaults));
-    EXPECT_EQ(1, spooler().SetPrinterA(handle, 0, nullptr, PRINTER_CONTROL_PURGE));
+    // Wine does not purge through level 0 (docs/wine-differences.md).
+    EXPECT_EQ(UnderWine() ? 0 : 1, spooler().SetPrinterA(handle, 0, nullptr, PRINTER_CONTROL_PURGE));
     EXPECT_EQ(1, spooler().DeletePrinter(handle));
     EXPECT_EQ(1, spooler().ClosePrinter(handle));
 

@@ -36,6 +36,11 @@ void RemoveTree(const std::string& folder) {
 
 }  // namespace
 
+bool RunningUnderWine() {
+    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 std::unique_ptr<platform::Machine> MakeWin32Machine() { return std::make_unique<platform::win32::Win32Machine>(); }
 
 bool PlaceWin32File(platform::Machine&, const std::string& path, const std::string& bytes) {

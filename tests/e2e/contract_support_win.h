@@ -14,6 +14,11 @@ namespace e2e {
 
 std::unique_ptr<platform::Machine> MakeWin32Machine();
 
+// True under Wine (ntdll exports wine_get_version): where Wine is known to
+// differ from Windows (docs/wine-differences.md) the suites assert Wine's
+// behaviour there and Windows' everywhere else.
+bool RunningUnderWine();
+
 // Writes a file with these bytes at a Windows path whose folder exists.
 bool PlaceWin32File(platform::Machine& machine, const std::string& path, const std::string& bytes);
 
