@@ -25,6 +25,8 @@ constexpr int kPairWindow = 2;
 constexpr int kPairCaption = 3;
 constexpr int kPairCaptionInactive = 4;
 constexpr int kMaxPopupItems = 10;
+// The height of a one-line control (a button, a closed combo box).
+constexpr int kOneLineUnits = 14;
 constexpr win::DWORD kButtonCheckBox = 0x2;  // BS_CHECKBOX
 
 int CeilDiv(int a, int b) { return (a + b - 1) / b; }
@@ -128,6 +130,11 @@ CellRect WindowLayout::Place(const ControlState& c) const {
         r.rows = std::max(1, (c.y + c.cy) / unitsPerRow - c.y / unitsPerRow);
     } else {
         r.rows = 1;  // buttons, edits, combo boxes (closed), progress bars
+    }
+    if (r.rows == 1) {
+        // One-line controls sit on the row of their middle, so that a label
+        // and the field beside it (a few units apart) share a row.
+        r.row = frame.row + 1 + (c.y + std::min(c.cy, kOneLineUnits) / 2) / unitsPerRow;
     }
     return r;
 }
@@ -241,8 +248,12 @@ void TerminalRenderer::DrawControl(const PlacedWindow& placed, const ControlStat
             Put(at.row, at.col, shown, width);
         }
     } else if (IsClass(c, ui::kClassStatic)) {
-        const std::vector<std::wstring> lines = Wrap(text, at.cols);
-        for (int i = 0; i < at.rows && i < static_cast<int>(lines.size()); ++i) Put(at.row + i, at.col, lines[i], at.cols);
+        // A one-line label may run past its rectangle when cells are
+        // coarser than the dialog's font; the window frame still clips it.
+        const int frameRight = placed.layout.frame.col + placed.layout.frame.cols - 1;
+        const int cols = at.rows == 1 ? std::max(at.cols, std::min(CellWidth(text), frameRight - at.col)) : at.cols;
+        const std::vector<std::wstring> lines = Wrap(text, cols);
+        for (int i = 0; i < at.rows && i < static_cast<int>(lines.size()); ++i) Put(at.row + i, at.col, lines[i], cols);
     } else if (IsClass(c, ui::kClassEdit)) {
         attron(A_UNDERLINE);
         if (focused) attron(A_REVERSE);
