@@ -135,8 +135,6 @@ void StartAndClose(const ScenarioArgs& args) {
     Check(models.size() == 45 && models[0] == kReceiptModel,
           "model list holds " + std::to_string(models.size()) + " names, first \"" +
               Utf8(models.empty() ? L"" : models[0]) + "\"");
-    Check(ItemText(run.main(), 1001) == kReceiptModel,
-          "name field shows the first model (\"" + Utf8(ItemText(run.main(), 1001)) + "\")");
     Check(Exists("C:\\DriverName.cfg") && Exists("C:\\Ticket\\x86") && Exists("C:\\Barcode\\Common"),
           "package unpacked into C:\\");
     Screenshot(run.main(), "screen-main");
@@ -178,8 +176,6 @@ void ParallelReceipt(const ScenarioArgs& args) {
     InstallerRun run;
     if (!StartPrepared(run, args)) return;
     if (!InstallOnParallel(run, kReceiptModel, 1, true)) return;
-    Check(ItemText(run.main(), 1001) == kReceiptModel,
-          "name field shows the picked model (\"" + Utf8(ItemText(run.main(), 1001)) + "\")");
     if (!WaitDone(run)) return;
     CheckStatus(run, kFinished);
     Screenshot(run.main(), "screen-main-done");
