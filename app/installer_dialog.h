@@ -128,8 +128,15 @@ private:
     bool SettlePortBeforeInstall();
     // Staging helper: copies one file and shows where it went.
     void StageFile(const std::string& source, const std::string& destination);
-    // Both sequences' answer to a failed driver registration; true when the
-    // user chose to retry.
+    // A driver record's texts. The dependent files are names each ended by
+    // a zero byte, the list ended by one more.
+    struct DriverRecordText {
+        std::string name, environment, driverPath, dataFile, configFile, helpFile, dependentFiles, monitorName;
+    };
+    // Registers the driver (version 2 on Windows NT 4.0, 3 elsewhere, data
+    // type "RAW"); false with *error the thread's last error on failure.
+    bool RegisterDriver(DriverRecordText record, win::DWORD* error);
+    // Both sequences' answer to a failed driver registration.
     void ReportDriverRegistrationFailure(win::DWORD error, bool ownedByDialog);
     // Steps shared by both sequences once the driver is registered.
     void CreatePrinterAndFinish(const std::string& printerName, const std::string& driverName);

@@ -71,37 +71,25 @@ void InstallerDialog::InstallLabelDriver() {
     SetProgress(10);
     PublishStatus("正在添加" + driverName + "驱动");
 
-    std::string name = driverName;
-    std::string driverPath = directory + "\\" + dlls[install::CATALOGUE_LABEL_DRIVER_ROW];
-    std::string dataFile = directory + "\\" + base + ".DAT";
-    std::string configFile = directory + "\\" + dlls[install::CATALOGUE_LABEL_UI_ROW];
-    std::string helpFile = directory + "\\" + help;
-    // Built to whatever length the names need: each name ends with a zero
-    // byte, the list with one more.
-    std::string dependentFiles;
+    DriverRecordText record;
+    record.name = driverName;
+    record.environment = environment;
+    record.driverPath = directory + "\\" + dlls[install::CATALOGUE_LABEL_DRIVER_ROW];
+    record.dataFile = directory + "\\" + base + ".DAT";
+    record.configFile = directory + "\\" + dlls[install::CATALOGUE_LABEL_UI_ROW];
+    record.helpFile = directory + "\\" + help;
+    // Built to whatever length the names need.
     for (int row = install::CATALOGUE_LABEL_FIRST_LANGUAGE_ROW; row < install::CATALOGUE_LABEL_DLLS; ++row) {
-        dependentFiles += std::string("\\") + dlls[row] + '\0';
+        record.dependentFiles += std::string("\\") + dlls[row] + '\0';
     }
-    dependentFiles += "\\" + base + ".BA0" + '\0';
-    dependentFiles += base + ".PP0" + '\0';
-    dependentFiles += '\0';
-    std::string dataType = install::CATALOGUE_DATA_TYPE;
-    win::DRIVER_INFO_3 record{};
-    record.cVersion = GetWindowsVersionCode() == 4 ? 2 : 3;
-    record.pName = name.data();
-    record.pEnvironment = env.data();
-    record.pDriverPath = driverPath.data();
-    record.pDataFile = dataFile.data();
-    record.pConfigFile = configFile.data();
-    record.pHelpFile = helpFile.data();
-    record.pDependentFiles = dependentFiles.data();
-    record.pMonitorName = monitorName.data();
-    record.pDefaultDataType = dataType.data();
+    record.dependentFiles += "\\" + base + ".BA0" + '\0';
+    record.dependentFiles += base + ".PP0" + '\0';
+    record.dependentFiles += '\0';
+    record.monitorName = install::CATALOGUE_MONITOR_NAME;
 
-    const win::BOOL added = spooler.AddPrinterDriverExA(nullptr, 3, reinterpret_cast<win::BYTE*>(&record),
-                                                         win::APD_COPY_NEW_FILES);
-    const win::DWORD error = m_machine.GetLastError();
-    if (added != 1) {
+    // No spooler call comes between the monitor's registration and this.
+    win::DWORD error = 0;
+    if (!RegisterDriver(record, &error)) {
         ReportDriverRegistrationFailure(error, false);
         return;
     }

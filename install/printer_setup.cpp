@@ -77,6 +77,26 @@ void InstallerDialog::StageFile(const std::string& source, const std::string& de
     PublishStatus(destination);
 }
 
+bool InstallerDialog::RegisterDriver(DriverRecordText record, win::DWORD* error) {
+    std::string dataType = install::CATALOGUE_DATA_TYPE;
+    win::DRIVER_INFO_3 info{};
+    info.cVersion = GetWindowsVersionCode() == 4 ? 2 : 3;
+    info.pName = record.name.data();
+    info.pEnvironment = record.environment.data();
+    info.pDriverPath = record.driverPath.data();
+    info.pDataFile = record.dataFile.data();
+    info.pConfigFile = record.configFile.data();
+    info.pHelpFile = record.helpFile.data();
+    info.pDependentFiles = record.dependentFiles.data();
+    // No monitor is an empty string, never a null pointer.
+    info.pMonitorName = record.monitorName.data();
+    info.pDefaultDataType = dataType.data();
+    const win::BOOL added =
+        m_machine.spooler().AddPrinterDriverExA(nullptr, 3, reinterpret_cast<win::BYTE*>(&info), win::APD_COPY_NEW_FILES);
+    *error = m_machine.GetLastError();
+    return added == 1;
+}
+
 void InstallerDialog::ReportDriverRegistrationFailure(win::DWORD error, bool ownedByDialog) {
     char text[256];
     std::snprintf(text, sizeof(text), "添加驱动失败 %d\r\n\r\n点击重试：可重新安装\r\n点击取消：退出安装程序",

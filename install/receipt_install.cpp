@@ -30,34 +30,19 @@ void InstallerDialog::InstallReceiptDriver() {
     SetProgress(10);
     PublishStatus("正在添加" + driverName + "驱动");
 
-    std::string name = driverName;
-    std::string env = environment;
-    std::string driverPath = directory + "\\uniDRV.DLL";
-    std::string dataFile = directory + "\\" + gpd;
-    std::string configFile = directory + "\\uniDRVui.DLL";
-    std::string helpFile = directory + "\\uniDRV.HLP";
-    // Each name ends with a zero byte, the list with one more.
-    std::string dependentFiles = std::string("\\ttfsub.GPD") + '\0' + "\\unires.DLL" + '\0' + "\\stdnames.GPD" + '\0' +
-                                 familyDll + '\0' + '\0';
-    std::string monitorName;  // none: an empty string, not a null pointer
-    std::string dataType = install::CATALOGUE_DATA_TYPE;
-    win::DRIVER_INFO_3 record{};
-    record.cVersion = GetWindowsVersionCode() == 4 ? 2 : 3;
-    record.pName = name.data();
-    record.pEnvironment = env.data();
-    record.pDriverPath = driverPath.data();
-    record.pDataFile = dataFile.data();
-    record.pConfigFile = configFile.data();
-    record.pHelpFile = helpFile.data();
-    record.pDependentFiles = dependentFiles.data();
-    record.pMonitorName = monitorName.data();
-    record.pDefaultDataType = dataType.data();
+    DriverRecordText record;
+    record.name = driverName;
+    record.environment = environment;
+    record.driverPath = directory + "\\uniDRV.DLL";
+    record.dataFile = directory + "\\" + gpd;
+    record.configFile = directory + "\\uniDRVui.DLL";
+    record.helpFile = directory + "\\uniDRV.HLP";
+    record.dependentFiles = std::string("\\ttfsub.GPD") + '\0' + "\\unires.DLL" + '\0' + "\\stdnames.GPD" + '\0' +
+                            familyDll + '\0' + '\0';
 
     StartOrRestartService("Spooler", SVCMODE_START);
-    const win::BOOL added =
-        m_machine.spooler().AddPrinterDriverExA(nullptr, 3, reinterpret_cast<win::BYTE*>(&record), win::APD_COPY_NEW_FILES);
-    const win::DWORD error = m_machine.GetLastError();
-    if (added != 1) {
+    win::DWORD error = 0;
+    if (!RegisterDriver(record, &error)) {
         ReportDriverRegistrationFailure(error, true);
         return;
     }

@@ -60,6 +60,7 @@ TEST(PackageCleanup, LinksInTheTreeAreRemovedNotFollowed) {
 
     EXPECT_TRUE(std::filesystem::exists(outside + "/precious.txt"));
     EXPECT_FALSE(files.Exists("C:\\Ticket"));
+    EXPECT_EQ(files.LinkRefusals(), 0) << "the clean-up never even tried to go through the link";
     std::filesystem::remove_all(outside);
 }
 
