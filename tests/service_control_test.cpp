@@ -95,7 +95,7 @@ TEST_F(ServiceControlTest, SpoolerThatNeverStartsEndsTheWaitWithAMessage) {
     machine.sim_services().SetBehaviour("Spooler", SimServiceBehaviour::NeverStarts());
     EXPECT_EQ(RunAndAnswerBox(app::SVCMODE_START), "等待服务Spooler启动超时");
     // Bounded: a limited number of polls, not an endless loop.
-    EXPECT_LE(machine.env().CallCount("QueryServiceStatus"), 302);
+    EXPECT_LE(machine.env().CallCount("QueryServiceStatus"), 310);
 }
 
 TEST_F(ServiceControlTest, RefusedStopDoesNotStartAgain) {
