@@ -110,19 +110,19 @@ protected:
         for (const char* file : {"uniDRV.DLL", "R80.GPD", "uniDRVui.DLL", "uniDRV.HLP", "ttfsub.GPD", "FAM1.DLL"}) {
             EXPECT_TRUE(m_machine.WriteFile(dir + "\\" + file, file));
         }
-        DriverSpec spec;
-        spec.name = name;
-        spec.environment = env;
-        spec.driverPath = dir + "\\uniDRV.DLL";
-        spec.dataFile = dir + "\\R80.GPD";
-        spec.configFile = dir + "\\uniDRVui.DLL";
-        spec.helpFile = dir + "\\uniDRV.HLP";
-        spec.dependentFiles = std::string("\\ttfsub.GPD") + '\0' + "FAM1.DLL";
-        return spec;
+        DriverSpec record;
+        record.name = name;
+        record.environment = env;
+        record.driverPath = dir + "\\uniDRV.DLL";
+        record.dataFile = dir + "\\R80.GPD";
+        record.configFile = dir + "\\uniDRVui.DLL";
+        record.helpFile = dir + "\\uniDRV.HLP";
+        record.dependentFiles = std::string("\\ttfsub.GPD") + '\0' + "FAM1.DLL";
+        return record;
     }
 
-    BOOL AddDriver(DriverSpec spec) {
-        win::DRIVER_INFO_3 info = spec.Info();
+    BOOL AddDriver(DriverSpec record) {
+        win::DRIVER_INFO_3 info = record.Info();
         return spooler().AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&info), win::APD_COPY_NEW_FILES);
     }
 
@@ -408,17 +408,17 @@ TEST_F(SimSpoolerTest, AddDriverCopiesItsFilesIntoTheVersionFolder) {
 
 TEST_F(SimSpoolerTest, AddDriverFailsWhenANamedFileIsMissing) {
     for (int field = 0; field < 5; ++field) {
-        DriverSpec spec = StageDriver();
+        DriverSpec record = StageDriver();
         const std::string missing = std::string(kX86Dir) + "\\missing.bin";
         switch (field) {
-            case 0: spec.driverPath = missing; break;
-            case 1: spec.dataFile = missing; break;
-            case 2: spec.configFile = missing; break;
-            case 3: spec.helpFile = missing; break;
-            case 4: spec.dependentFiles += std::string(1, '\0') + "missing.bin"; break;
+            case 0: record.driverPath = missing; break;
+            case 1: record.dataFile = missing; break;
+            case 2: record.configFile = missing; break;
+            case 3: record.helpFile = missing; break;
+            case 4: record.dependentFiles += std::string(1, '\0') + "missing.bin"; break;
         }
         SetLastError(kDeadBeef);
-        EXPECT_FALSE(AddDriver(spec)) << field;
+        EXPECT_FALSE(AddDriver(record)) << field;
         EXPECT_EQ(win::ERROR_FILE_NOT_FOUND, LastError()) << field;
     }
     EXPECT_TRUE(spooler().DriverNames(kSimEnvironmentX86).empty());
@@ -439,20 +439,20 @@ TEST_F(SimSpoolerTest, AddDriverAgainReplacesTheEntry) {
 }
 
 TEST_F(SimSpoolerTest, AddDriverChecksItsRecord) {
-    DriverSpec spec = StageDriver();
-    spec.monitor = "Advanced Language Monitor";
+    DriverSpec record = StageDriver();
+    record.monitor = "Advanced Language Monitor";
     SetLastError(kDeadBeef);
-    EXPECT_FALSE(AddDriver(spec));
+    EXPECT_FALSE(AddDriver(record));
     EXPECT_EQ(win::ERROR_UNKNOWN_PRINT_MONITOR, LastError());
 
-    spec = StageDriver();
-    spec.environment = "Windows 4.0";
-    EXPECT_FALSE(AddDriver(spec));
+    record = StageDriver();
+    record.environment = "Windows 4.0";
+    EXPECT_FALSE(AddDriver(record));
     EXPECT_EQ(kSimErrorInvalidEnvironment, LastError());
 
-    spec = StageDriver();
-    spec.name.clear();
-    EXPECT_FALSE(AddDriver(spec));
+    record = StageDriver();
+    record.name.clear();
+    EXPECT_FALSE(AddDriver(record));
     EXPECT_EQ(win::ERROR_INVALID_PARAMETER, LastError());
 
     win::DRIVER_INFO_3 info = StageDriver().Info();
@@ -483,9 +483,9 @@ TEST_F(SimSpoolerTest, MonitorRegistration) {
     EXPECT_EQ(win::ERROR_PRINT_MONITOR_ALREADY_INSTALLED, LastError());
 
     // Now a driver may name it.
-    DriverSpec spec = StageDriver("Label 50");
-    spec.monitor = name;
-    EXPECT_TRUE(AddDriver(spec));
+    DriverSpec record = StageDriver("Label 50");
+    record.monitor = name;
+    EXPECT_TRUE(AddDriver(record));
 
     SetLastError(kDeadBeef);
     EXPECT_TRUE(spooler().DeleteMonitorA(nullptr, kSimEnvironmentX86, name.c_str()));
@@ -637,8 +637,8 @@ TEST_F(SimSpoolerTest, DeletePrinterRemovesItsKeysThroughTheRemover) {
     SimMachine& machine = m_machine.machine();
     SimSpooler own(env(), registry(), machine.sim_files(), [] { return true; },
                    [this](win::HKEY root, const std::string& path) { registry().DeleteKey(root, path); });
-    DriverSpec spec = StageDriver();
-    win::DRIVER_INFO_3 info = spec.Info();
+    DriverSpec record = StageDriver();
+    win::DRIVER_INFO_3 info = record.Info();
     ASSERT_TRUE(own.AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&info), 0));
     win::PRINTER_INFO_2 printer{};
     printer.pPrinterName = const_cast<char*>("P");
