@@ -38,7 +38,7 @@ constexpr int SVCMODE_START = 16;
 constexpr win::UINT_PTR SERIAL_PROBE_TIMER = 1;
 
 // Sent by the serial channel's worker for every byte it receives.
-constexpr win::UINT WM_SERIAL_BYTE = win::WM_USER + 7;
+constexpr win::UINT WM_SERIAL_BYTE = serial::SERIALMSG_CHAR;
 
 // Posted by the preparation thread as it ends, so that the dialog's thread
 // can join it and carry out a close the user asked for meanwhile.
