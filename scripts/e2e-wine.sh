@@ -4,7 +4,10 @@
 #      the shared contract suites against Wine's real services);
 #   2. the end-to-end scenarios: e2e_driver starts the installer from the
 #      release folder and drives it like a person, one scenario per fresh
-#      prefix, and checks what Wine's spooler, registry and files hold.
+#      prefix, and checks what Wine's spooler, registry and files hold;
+#      network-dialog runs tests/e2e/network_dialog_view.exe instead (the
+#      network port dialog over Wine's ports plus two TCP/IP ports, which
+#      Wine's spooler cannot create) and takes its screenshot.
 # Every prefix is a copy of a booted template kept under the build folder:
 # 32-bit (the program sees 32-bit Windows) and, for one scenario, 64-bit.
 # Serial ports are pseudo-terminals served by the printer simulator, mapped
@@ -65,8 +68,10 @@ if [ "${1:-}" = --scenario ]; then
   pids+=($!)
 
   folder=$release
+  program=$release/DriverSetup.exe
   ports=()
   case $name in
+    network-dialog) program=$tests/network_dialog_view.exe ;;
     missing-package) folder=$work/no-package; mkdir -p "$folder"; rm -f "$folder/DriverData.Drv" ;;
     corrupt-package)
       # Looks like a cabinet by its signature, the rest is junk.
@@ -87,7 +92,7 @@ if [ "${1:-}" = --scenario ]; then
   esac
 
   rc=0
-  wine "$tests/e2e_driver.exe" "$name" "$(winepath -w "$release/DriverSetup.exe")" "$(winepath -w "$folder")" \
+  wine "$tests/e2e_driver.exe" "$name" "$(winepath -w "$program")" "$(winepath -w "$folder")" \
     "${ports[@]}" || rc=$?
   exit $rc
 fi
@@ -112,7 +117,7 @@ fi
 
 # --- Outside: preparation ----------------------------------------------------
 for f in "$release/DriverSetup.exe" "$release/DriverData.Drv" "$tests/win32_backend_tests.exe" \
-         "$tests/win32_contract_tests.exe" "$tests/e2e_driver.exe"; do
+         "$tests/win32_contract_tests.exe" "$tests/e2e_driver.exe" "$tests/network_dialog_view.exe"; do
   [ -f "$f" ] || { echo "e2e-wine: missing $f (build the Windows program first)" >&2; exit 1; }
 done
 mkdir -p "$work" "$shots"
@@ -201,7 +206,7 @@ for exe in win32_backend_tests win32_contract_tests; do
 done
 
 scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label
-           reinstall default-off usb-cancel usb-retry-cancel network-no-port serial-receipt serial-declined
+           reinstall default-off usb-cancel usb-retry-cancel network-no-port network-dialog serial-receipt serial-declined
            serial-label)
 for s in "${scenarios[@]}"; do
   prefix=$work/prefix-$s

@@ -23,7 +23,9 @@ InstallerRun::~InstallerRun() {
     ::CloseHandle(m_process.hProcess);
 }
 
-bool InstallerRun::Start(const std::string& installer, const std::string& workingFolder) {
+bool InstallerRun::Start(const std::string& installer, const std::string& workingFolder,
+                         const std::wstring& mainCaption) {
+    const std::wstring caption = mainCaption.empty() ? kMainCaption : mainCaption;
     std::string commandLine = "\"" + installer + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -31,8 +33,8 @@ bool InstallerRun::Start(const std::string& installer, const std::string& workin
                           workingFolder.c_str(), &startup, &m_process)) {
         return Check(false, "installer started (error " + std::to_string(::GetLastError()) + ")");
     }
-    const bool found = WaitFor([&] { return (m_main = FindDialog(processId(), kMainCaption)) != nullptr; }, 20000);
-    return Check(found, "main window \"" + Utf8(kMainCaption) + "\" found");
+    const bool found = WaitFor([&] { return (m_main = FindDialog(processId(), caption)) != nullptr; }, 20000);
+    return Check(found, "main window \"" + Utf8(caption) + "\" found");
 }
 
 bool InstallerRun::WaitPrepared() {

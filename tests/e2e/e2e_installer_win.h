@@ -15,8 +15,10 @@ public:
     InstallerRun(const InstallerRun&) = delete;
     InstallerRun& operator=(const InstallerRun&) = delete;
 
-    // Starts the program in the working folder and finds its main window.
-    bool Start(const std::string& installer, const std::string& workingFolder);
+    // Starts the program in the working folder and finds its main window
+    // (by default the installer's; a test program names its own).
+    bool Start(const std::string& installer, const std::string& workingFolder,
+               const std::wstring& mainCaption = std::wstring());
     // Waits until the preparation has enabled Install.
     bool WaitPrepared();
 

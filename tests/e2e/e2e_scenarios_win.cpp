@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <chrono>
 #include <cstdio>
 
@@ -16,6 +18,7 @@ namespace e2e {
 namespace {
 
 const wchar_t kParallelCaption[] = L"选择并行端口";
+const wchar_t kNetworkCaption[] = L"网络端口配置";
 const wchar_t kSerialCaption[] = L"提示(自动匹配可用串口设置)";
 const wchar_t kDone[] = L"完成";
 const wchar_t kInstall[] = L"安装(&I)";
@@ -41,6 +44,8 @@ constexpr int kSerialYes = 1030;
 constexpr int kSerialNo = 1036;
 constexpr int kBaudCombo = 1034;
 constexpr int kCancelButton = 2;
+constexpr int kNameEdit = 1001;
+constexpr long kPortChoiceBase = 0x1200;
 
 std::string Narrow(const std::wstring& ascii) { return Utf8(ascii); }
 
@@ -137,6 +142,8 @@ void StartAndClose(const ScenarioArgs& args) {
               Utf8(models.empty() ? L"" : models[0]) + "\"");
     Check(Exists("C:\\DriverName.cfg") && Exists("C:\\Ticket\\x86") && Exists("C:\\Barcode\\Common"),
           "package unpacked into C:\\");
+    Check(ItemText(run.main(), kNameEdit) == kReceiptModel,
+          "name field shows the first model (\"" + Utf8(ItemText(run.main(), kNameEdit)) + "\")");
     Screenshot(run.main(), "screen-main");
     CloseByCloseBox(run);
     CheckCleanedUp();
@@ -176,6 +183,8 @@ void ParallelReceipt(const ScenarioArgs& args) {
     InstallerRun run;
     if (!StartPrepared(run, args)) return;
     if (!InstallOnParallel(run, kReceiptModel, 1, true)) return;
+    Check(ItemText(run.main(), kNameEdit) == kReceiptModel,
+          "name field shows the picked model (\"" + Utf8(ItemText(run.main(), kNameEdit)) + "\")");
     if (!WaitDone(run)) return;
     CheckStatus(run, kFinished);
     Screenshot(run.main(), "screen-main-done");
@@ -273,6 +282,32 @@ void Network(const ScenarioArgs& args) {
     Check(::IsWindowEnabled(::GetDlgItem(run.main(), kCancelButton)) == FALSE, "Cancel disabled after the run");
     CloseByCloseBox(run);
     CheckCleanedUp();
+}
+
+// The network port dialog cannot be reached under Wine (no TCP/IP port can
+// exist); network_dialog_view shows it over Wine's ports plus two TCP/IP
+// ports and exits with the dialog's result. The program to run comes in
+// place of the installer.
+void NetworkDialog(const ScenarioArgs& args) {
+    InstallerRun run;
+    if (!run.Start(args.installer, args.workingFolder, kNetworkCaption)) return;
+    HWND list = ::GetDlgItem(run.main(), kPortList);
+    const int rows = ListRowCount(list);
+    Check(rows == 2, "the list holds the two TCP/IP ports only (" + std::to_string(rows) + " rows)");
+    const std::wstring expected[2][2] = {{L"IP_192.168.1.100", L"Standard TCP/IP Port"},
+                                         {L"IP_192.168.1.101", L"标准 TCP/IP 端口"}};
+    for (int row = 0; row < 2 && row < rows; ++row) {
+        const std::wstring port = ListItemText(list, row, 0);
+        const std::wstring description = ListItemText(list, row, 1);
+        Check(port == expected[row][0] && description == expected[row][1],
+              "row " + std::to_string(row) + " \"" + Utf8(port) + "\" \"" + Utf8(description) + "\"");
+    }
+    Check(rows > 0 && (::SendMessageW(list, LVM_GETITEMSTATE, 0, LVIS_SELECTED) & LVIS_SELECTED) != 0,
+          "first row selected at the start");
+    Screenshot(run.main(), "screen-network");
+    Check(SelectListRow(list, 1), "second row picked");
+    PostClick(run.main(), kPortOk);
+    CheckExit(run, kPortChoiceBase + 1, "with the second row's choice 0x1201");
 }
 
 HWND AnswerSerialPrompt(InstallerRun& run, bool search, bool shot) {
@@ -384,6 +419,7 @@ const std::vector<Scenario>& Scenarios() {
         {"usb-cancel", UsbCancel},
         {"usb-retry-cancel", UsbRetryThenCancel},
         {"network-no-port", Network},
+        {"network-dialog", NetworkDialog},
         {"serial-receipt", SerialReceipt},
         {"serial-declined", SerialDeclined},
         {"serial-label", SerialLabel},

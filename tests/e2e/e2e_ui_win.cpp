@@ -38,6 +38,37 @@ BOOL CALLBACK VisitTopWindow(HWND window, LPARAM context) {
     return TRUE;
 }
 
+// Memory in the process that owns a window: list view messages carry
+// pointers that the list uses as they are, in its own address space.
+class RemoteBlock {
+public:
+    RemoteBlock(HWND window, size_t size) {
+        DWORD processId = 0;
+        ::GetWindowThreadProcessId(window, &processId);
+        m_process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (m_process) m_address = ::VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~RemoteBlock() {
+        if (m_address) ::VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
+        if (m_process) ::CloseHandle(m_process);
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+
+    LPARAM address() const { return reinterpret_cast<LPARAM>(m_address); }
+    bool Write(const void* data, size_t size) {
+        return m_address && ::WriteProcessMemory(m_process, m_address, data, size, nullptr);
+    }
+    bool Read(size_t offset, void* data, size_t size) {
+        return m_address &&
+               ::ReadProcessMemory(m_process, static_cast<const char*>(m_address) + offset, data, size, nullptr);
+    }
+
+private:
+    HANDLE m_process = nullptr;
+    void* m_address = nullptr;
+};
+
 }  // namespace
 
 std::string Utf8(const std::wstring& text) {
@@ -65,7 +96,19 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-std::wstring ItemText(HWND dialog, int id) { return WindowText(::GetDlgItem(dialog, id)); }
+// GetWindowText hands back only the caption the system keeps for a window
+// of another process; an edit control keeps its text to itself, so its
+// text has to be asked for with WM_GETTEXT.
+std::wstring ItemText(HWND dialog, int id) {
+    HWND control = ::GetDlgItem(dialog, id);
+    wchar_t text[1024] = {};
+    DWORD_PTR copied = 0;
+    if (!control || !::SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                                           SMTO_NORMAL | SMTO_ABORTIFHUNG, 5000, &copied)) {
+        return {};
+    }
+    return std::wstring(text, copied < 1024 ? copied : 1023);
+}
 
 HWND FindDialog(DWORD processId, const std::wstring& caption) {
     Search search{processId, &caption, false, nullptr};
@@ -114,25 +157,30 @@ bool PickComboItem(HWND dialog, int comboId, const std::wstring& text) {
     return false;
 }
 
-// The item record must live in the list's own process.
 bool SelectListRow(HWND list, int row) {
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(list, &processId);
-    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (!process) return false;
-    void* remote = ::VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE);
-    bool done = false;
-    if (remote) {
-        LVITEMA item{};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        if (::WriteProcessMemory(process, remote, &item, sizeof item, nullptr)) {
-            done = ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
-        }
-        ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    }
-    ::CloseHandle(process);
+    RemoteBlock remote(list, sizeof(LVITEMA));
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    const bool done = remote.Write(&item, sizeof item) &&
+                      ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), remote.address()) != 0;
     return done && (::SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+}
+
+std::wstring ListItemText(HWND list, int row, int column) {
+    constexpr int kMaxChars = 256;
+    RemoteBlock remote(list, sizeof(LVITEMW) + kMaxChars * sizeof(wchar_t));
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<LPWSTR>(remote.address() + sizeof(LVITEMW));
+    item.cchTextMax = kMaxChars;
+    if (!remote.Write(&item, sizeof item)) return L"<unreadable>";
+    const LRESULT length = ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), remote.address());
+    wchar_t text[kMaxChars] = {};
+    if (length < 0 || length >= kMaxChars || !remote.Read(sizeof(LVITEMW), text, sizeof text)) {
+        return L"<unreadable>";
+    }
+    return std::wstring(text, static_cast<size_t>(length));
 }
 
 int ListRowCount(HWND list) { return static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }

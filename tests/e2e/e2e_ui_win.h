@@ -25,7 +25,9 @@ bool WaitFor(Condition condition, DWORD milliseconds) {
     }
 }
 
+// A top-level window's caption.
 std::wstring WindowText(HWND window);
+// A control's text, asked of the control itself (edits included).
 std::wstring ItemText(HWND dialog, int id);
 
 // A visible dialog window of the process with this caption, or null.
@@ -47,6 +49,8 @@ bool PickComboItem(HWND dialog, int comboId, const std::wstring& text);
 // Selects a row of a report list view in another process.
 bool SelectListRow(HWND list, int row);
 int ListRowCount(HWND list);
+// The text of a cell of a report list view in another process.
+std::wstring ListItemText(HWND list, int row, int column);
 
 // Asks the calling script for a screenshot of the window and waits for it.
 void Screenshot(HWND window, const char* name);
