@@ -14,23 +14,7 @@
 
 #include "platform/machine.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-
-#include <filesystem>
-
-#include "platform/sim/sim_machine.h"
-#else
-#include "tests/e2e/contract_support_win.h"
-#endif
-
-namespace {
-#ifdef _WIN32
-bool UnderWine() { return e2e::RunningUnderWine(); }
-#else
-constexpr bool UnderWine() { return false; }
-#endif
-}  // namespace
+#include "tests/support/contract_machines.h"
 
 namespace {
 
@@ -43,25 +27,8 @@ struct RegistryTarget {
 
 #ifndef _WIN32
 // A simulated machine whose sandbox goes away with it.
-class ScratchSimMachine : public platform::sim::SimMachine {
-public:
-    explicit ScratchSimMachine(const std::string& dir) : SimMachine(dir), m_dir(dir) {}
-    ~ScratchSimMachine() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
-
-private:
-    std::string m_dir;
-};
-
 std::unique_ptr<platform::Machine> MakeSimMachine() {
-    static int s_counter = 0;
-    std::string dir = (std::filesystem::temp_directory_path() /
-                       ("contract-registry-" + std::to_string(::getpid()) + "-" + std::to_string(++s_counter)))
-                          .string();
-    std::filesystem::create_directories(dir);
-    return std::make_unique<ScratchSimMachine>(dir);
+    return contract::MakeScratchSimMachine("registry");
 }
 #endif
 
@@ -105,7 +72,7 @@ TEST_P(RegistryContract, OpeningAMissingKeyFailsAndClearsTheResult) {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, reg().RegOpenKeyExA(m_scratch, "Missing", 0, KEY_READ, &key));
 
     // Wine writes through a null result pointer (docs/wine-differences.md).
-    if (!UnderWine()) {
+    if (!contract::UnderWine()) {
         EXPECT_EQ(ERROR_INVALID_PARAMETER, reg().RegOpenKeyExA(m_scratch, "Missing", 0, KEY_READ, nullptr));
     }
     key = m_scratch;
@@ -252,7 +219,7 @@ TEST_P(RegistryContract, ValuesEnumerateInCreationOrder) {
 
     const char* expectedNames[] = {"\\Device\\Serial1", "\\Device\\Serial0", "Alpha"};
     const char* expectedData[] = {"COM9", "COM1", "A"};
-    if (UnderWine()) {
+    if (contract::UnderWine()) {
         // Wine keeps values sorted by name, without case (docs/wine-differences.md).
         std::swap(expectedNames[0], expectedNames[1]);
         std::swap(expectedData[0], expectedData[1]);

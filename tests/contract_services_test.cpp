@@ -11,23 +11,7 @@
 
 #include "platform/machine.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-
-#include <filesystem>
-
-#include "platform/sim/sim_machine.h"
-#else
-#include "tests/e2e/contract_support_win.h"
-#endif
-
-namespace {
-#ifdef _WIN32
-bool UnderWine() { return e2e::RunningUnderWine(); }
-#else
-constexpr bool UnderWine() { return false; }
-#endif
-}  // namespace
+#include "tests/support/contract_machines.h"
 
 namespace {
 
@@ -45,25 +29,8 @@ struct ServicesTarget {
 };
 
 #ifndef _WIN32
-class ScratchSimMachine : public platform::sim::SimMachine {
-public:
-    explicit ScratchSimMachine(const std::string& dir) : SimMachine(dir), m_dir(dir) { SetTimeScale(0); }
-    ~ScratchSimMachine() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
-
-private:
-    std::string m_dir;
-};
-
 std::unique_ptr<platform::Machine> MakeSimMachine() {
-    static int s_counter = 0;
-    std::string dir = (std::filesystem::temp_directory_path() /
-                       ("contract-services-" + std::to_string(::getpid()) + "-" + std::to_string(++s_counter)))
-                          .string();
-    std::filesystem::create_directories(dir);
-    return std::make_unique<ScratchSimMachine>(dir);
+    return contract::MakeScratchSimMachine("services");
 }
 #endif
 
@@ -119,7 +86,7 @@ TEST_P(ServicesContract, SpoolerCyclesThroughStopAndStart) {
     SC_HANDLE spooler = svc().OpenServiceA(manager, "spooler", SERVICE_ALL_ACCESS);
     ASSERT_NE(nullptr, spooler) << LastError();
     // Wine starts the spooler on demand only (docs/wine-differences.md).
-    if (UnderWine()) svc().StartServiceA(spooler, 0, nullptr);
+    if (contract::UnderWine()) svc().StartServiceA(spooler, 0, nullptr);
     ASSERT_EQ(SERVICE_RUNNING, WaitFor(spooler, SERVICE_RUNNING));
 
     SetLastError(0xdeadbeef);

@@ -16,23 +16,7 @@
 
 #include "platform/machine.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-
-#include <filesystem>
-
-#include "platform/sim/sim_machine.h"
-#else
-#include "tests/e2e/contract_support_win.h"
-#endif
-
-namespace {
-#ifdef _WIN32
-bool UnderWine() { return e2e::RunningUnderWine(); }
-#else
-constexpr bool UnderWine() { return false; }
-#endif
-}  // namespace
+#include "tests/support/contract_machines.h"
 
 namespace {
 
@@ -51,26 +35,8 @@ struct SpoolerTarget {
 };
 
 #ifndef _WIN32
-class ScratchSimMachine : public platform::sim::SimMachine {
-public:
-    explicit ScratchSimMachine(const std::string& dir)
-        : SimMachine(dir, platform::sim::SimPreset::kWindows7x86), m_dir(dir) {}
-    ~ScratchSimMachine() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
-
-private:
-    std::string m_dir;
-};
-
 std::unique_ptr<platform::Machine> MakeSimMachine() {
-    static int s_counter = 0;
-    const std::string dir = (std::filesystem::temp_directory_path() /
-                             ("contract-spooler-" + std::to_string(::getpid()) + "-" + std::to_string(++s_counter)))
-                                .string();
-    std::filesystem::create_directories(dir);
-    return std::make_unique<ScratchSimMachine>(dir);
+    return contract::MakeScratchSimMachine("spooler", platform::sim::SimPreset::kWindows7x86);
 }
 
 bool PlaceSimFile(platform::Machine& machine, const std::string& path, const std::string& bytes) {
@@ -183,7 +149,7 @@ TEST_P(SpoolerContract, EnumPortsTwoCallSizing) {
         if (std::strcmp(ports[i].pPortName, "LPT1:") == 0) {
             sawLpt1 = true;
             // Wine names its local monitor in the user's language (docs/wine-differences.md).
-            if (!UnderWine()) {
+            if (!contract::UnderWine()) {
                 EXPECT_STREQ("Local Port", ports[i].pMonitorName);
             }
         }
@@ -269,7 +235,7 @@ TEST_P(SpoolerContract, DriverWithAMissingFileIsRefused) {
     info.pConfigFile = missing.data();
     SetLastError(kDeadBeef);
     const BOOL added = spooler().AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&info), APD_COPY_NEW_FILES);
-    if (UnderWine()) {
+    if (contract::UnderWine()) {
         // Wine registers a driver without looking for its files (docs/wine-differences.md).
         EXPECT_EQ(1, added);
         return;
@@ -287,7 +253,7 @@ TEST_P(SpoolerContract, PrinterLifeCycle) {
     SetLastError(kDeadBeef);
     EXPECT_EQ(nullptr, AddPrinter(name, "LPT1:", Unique("Contract No Driver")));
     // Wine reports an unknown driver as 87 (docs/wine-differences.md).
-    EXPECT_EQ(UnderWine() ? ERROR_INVALID_PARAMETER : ERROR_UNKNOWN_PRINTER_DRIVER, LastError());
+    EXPECT_EQ(contract::UnderWine() ? ERROR_INVALID_PARAMETER : ERROR_UNKNOWN_PRINTER_DRIVER, LastError());
 
     HANDLE created = AddPrinter(name, "LPT1:", driver);
     ASSERT_NE(nullptr, created) << LastError();
@@ -295,7 +261,7 @@ TEST_P(SpoolerContract, PrinterLifeCycle) {
 
     SetLastError(kDeadBeef);
     HANDLE again = AddPrinter(name, "LPT1:", driver);
-    if (UnderWine()) {
+    if (contract::UnderWine()) {
         // Wine hands out a handle to the printer that exists (docs/wine-differences.md).
         ASSERT_NE(nullptr, again);
         spooler().ClosePrinter(again);
@@ -325,7 +291,7 @@ TEST_P(SpoolerContract, PrinterLifeCycle) {
     HANDLE handle = nullptr;
     ASSERT_EQ(1, spooler().OpenPrinterA(name.c_str(), &handle, &defaults));
     // Wine does not purge through level 0 (docs/wine-differences.md).
-    EXPECT_EQ(UnderWine() ? 0 : 1, spooler().SetPrinterA(handle, 0, nullptr, PRINTER_CONTROL_PURGE));
+    EXPECT_EQ(contract::UnderWine() ? 0 : 1, spooler().SetPrinterA(handle, 0, nullptr, PRINTER_CONTROL_PURGE));
     EXPECT_EQ(1, spooler().DeletePrinter(handle));
     EXPECT_EQ(1, spooler().ClosePrinter(handle));
 
