@@ -44,7 +44,7 @@ constexpr win::UINT WM_SERIAL_BYTE = serial::SERIALMSG_CHAR;
 // can join it and carry out a close the user asked for meanwhile.
 constexpr win::UINT WM_PREPARATION_DONE = win::WM_USER + 100;
 
-// Captions, texts and limits shared by several operations.
+// The program's title: the caption of its application message boxes.
 extern const char* const APP_TITLE;
 
 class InstallerDialog : public ui::Dialog {
@@ -100,17 +100,6 @@ public:
     // A message box captioned with the application's title and owned by the
     // main dialog; an OK box without an icon of its own gets the warning icon.
     int AppMessageBox(const std::string& text, win::UINT type = win::MB_OK);
-
-    // Read-only views for tests and for the front ends.
-    const StringArray& AllPorts() const { return m_allPorts; }
-    const StringArray& UsbPorts() const { return m_usbPorts; }
-    const StringArray& SerialPorts() const { return m_serialPorts; }
-    const StringArray& LptPorts() const { return m_lptPorts; }
-    const StringArray& TcpPorts() const { return m_tcpPorts; }
-    const std::string& PortName() const { return m_portName; }
-    int PortType() const { return m_portType; }
-    int SeriesIndex() const { return m_seriesIndex; }
-    int IsWow64() const { return m_isWow64; }
 
 protected:
     bool OnDialogMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam, win::LRESULT* result) override;

@@ -161,4 +161,31 @@ TEST_F(DispatchTest, RowNineteenWithAnotherNameTakesTheGroupFamily) {
     EXPECT_EQ(driver->dependentFiles.back(), std::string(install::ReceiptFamilyDlls[1]) + ".DLL");
 }
 
+TEST(PortAvailability, FollowsTheChosenTypeOnEveryClick) {
+    InstallerHarness harness;
+    auto& spooler = harness.Machine().sim_spooler();
+    for (const char* port : {"LPT1:", "LPT2:", "LPT3:"}) spooler.RemovePort(port);
+    harness.Machine().AddSerialDevice("\\Device\\Serial0", "COM1");
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
+    const std::string model = install::ReceiptSeriesNames[0];
+    harness.ChooseModel(model);
+
+    // USB without a USB port, and no parallel port to stand in.
+    harness.ChoosePortType(1);
+    harness.Install([](const auto&) { return win::IDOK; });
+    ASSERT_EQ(harness.Boxes().size(), 1u) << harness.Describe();
+    EXPECT_EQ(harness.Boxes()[0].text, "PC机无可用USB端口,也没有可代替的并行端口。\r\n\r\n请选择其他端口类型。");
+    EXPECT_EQ(app::g_portAvailable, 0);
+    EXPECT_TRUE(harness.Machine().sim_spooler().PrinterNames().empty());
+    EXPECT_TRUE(harness.InstallEnabled());
+
+    // The serial row has its port: available again, and the printer on it.
+    harness.ChoosePortType(0);
+    harness.Install();
+    EXPECT_EQ(app::g_portAvailable, 1);
+    EXPECT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+    EXPECT_EQ(harness.Machine().sim_spooler().FindPrinter(model)->port, "COM1:");
+}
+
 }  // namespace
