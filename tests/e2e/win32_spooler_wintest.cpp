@@ -48,7 +48,7 @@ TEST(Win32SpoolerTest, LanguageMonitorDllLoadsAsAPrintMonitor) {
     ::GetSystemDirectoryA(system, MAX_PATH);
     std::string installed = std::string(system) + "\\" + kMonitorDll;
     std::string built = BesideThisProgram("qmtNLMNT.dll");
-    if (::GetFileAttributesA(built.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no " << built;
+    ASSERT_NE(::GetFileAttributesA(built.c_str()), INVALID_FILE_ATTRIBUTES) << "no " << built;
     ASSERT_TRUE(::CopyFileA(built.c_str(), installed.c_str(), FALSE)) << ::GetLastError();
 
     win::MONITOR_INFO_2 info{const_cast<char*>(kMonitorName), nullptr, const_cast<char*>(kMonitorDll)};
