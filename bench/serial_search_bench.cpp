@@ -9,8 +9,8 @@
 #include "dialogs/dialog_ids.h"
 #include "install/driver_catalogue.h"
 #include "tests/support/installer_harness.h"
-#include "tests/support/printer_emulator.h"
-#include "tests/support/pty_pair.h"
+#include "tools/printer_sim/printer_emulator.h"
+#include "tools/printer_sim/pty_pair.h"
 
 namespace {
 
@@ -23,9 +23,9 @@ void BM_SerialSearchOverhead(benchmark::State& state) {
     for (auto _ : state) {
         InstallerHarness harness;
         harness.Machine().SetTimeScale(1.0);
-        std::vector<std::unique_ptr<test_support::PtyPair>> lines;
+        std::vector<std::unique_ptr<printer_sim::PtyPair>> lines;
         for (int i = 1; i <= ports; ++i) {
-            lines.push_back(std::make_unique<test_support::PtyPair>());
+            lines.push_back(std::make_unique<printer_sim::PtyPair>());
             harness.Machine().sim_serial().MapPort(i, lines.back()->slavePath());
             harness.Machine().AddSerialDevice("\\Device\\Serial" + std::to_string(i), "COM" + std::to_string(i));
         }

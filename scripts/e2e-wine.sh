@@ -130,8 +130,8 @@ for bits in 32 64; do
     gcc -m$bits -shared -fPIC -O2 -Wall -Wextra -Werror -o "$lib/pty_shim.so" "$root/tools/pty_shim/pty_shim.c" -ldl
   fi
 done
-sim_sources=("$root/tools/printer_sim/printer_sim_main.cpp" "$root/tests/support/printer_emulator.cpp")
-for s in "${sim_sources[@]}" "$root/tests/support/printer_emulator.h"; do
+sim_sources=("$root/tools/printer_sim/printer_sim_main.cpp" "$root/tools/printer_sim/printer_emulator.cpp")
+for s in "${sim_sources[@]}" "$root/tools/printer_sim/printer_emulator.h"; do
   if [ ! "$work/printer_sim" -nt "$s" ]; then
     g++ -std=c++17 -O1 -Wall -Wextra -I"$root" -o "$work/printer_sim" "${sim_sources[@]}" -pthread
     break

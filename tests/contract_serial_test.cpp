@@ -17,7 +17,7 @@
 #include "platform/win32/win32_machine.h"
 #else
 #include "platform/sim/sim_serial.h"
-#include "tests/support/pty_pair.h"
+#include "tools/printer_sim/pty_pair.h"
 #endif
 
 namespace {
@@ -62,7 +62,7 @@ public:
 private:
     platform::sim::SimEnv m_env;
     platform::sim::SimSerial m_serial{m_env};
-    test_support::PtyPair m_pty;
+    printer_sim::PtyPair m_pty;
 };
 std::unique_ptr<SerialTarget> MakeTarget() { return std::make_unique<SimTarget>(); }
 #endif

@@ -15,8 +15,8 @@
 
 #include "platform/sim/sim_machine.h"
 #include "serial/serial_port_channel.h"
-#include "tests/support/printer_emulator.h"
-#include "tests/support/pty_pair.h"
+#include "tools/printer_sim/printer_emulator.h"
+#include "tools/printer_sim/pty_pair.h"
 #include "ui/portable/portable_toolkit.h"
 
 namespace {
@@ -169,7 +169,7 @@ protected:
     platform::sim::SimMachine m_machine;
     ui::portable::PortableToolkit m_toolkit;
     OwnerDialog m_owner;
-    test_support::PtyPair m_pty;
+    printer_sim::PtyPair m_pty;
 };
 
 int SerialChannelTest::s_counter = 0;

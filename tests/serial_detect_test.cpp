@@ -9,8 +9,8 @@
 #include "platform/sim/sim_registry.h"
 #include "ports/port_names.h"
 #include "tests/support/installer_harness.h"
-#include "tests/support/printer_emulator.h"
-#include "tests/support/pty_pair.h"
+#include "tools/printer_sim/printer_emulator.h"
+#include "tools/printer_sim/pty_pair.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 using printer_sim::PrinterEmulator;
 using printer_sim::PrinterKind;
 using printer_sim::PrinterOptions;
-using test_support::PtyPair;
+using printer_sim::PtyPair;
 using testing_support::InstallerHarness;
 
 const char* const kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "platform/sim/sim_serial.h"
-#include "tests/support/pty_pair.h"
+#include "tools/printer_sim/pty_pair.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ protected:
 
     platform::sim::SimEnv m_env;
     platform::sim::SimSerial m_serial{m_env};
-    test_support::PtyPair m_pty;
+    printer_sim::PtyPair m_pty;
     std::vector<HANDLE> m_handles;
 };
 

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/support/printer_emulator.h"
+#include "tools/printer_sim/printer_emulator.h"
 
 namespace {
 

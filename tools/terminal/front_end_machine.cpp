@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "platform/sim/sim_persistence.h"
-#include "tests/support/printer_emulator.h"
-#include "tests/support/pty_pair.h"
+#include "tools/printer_sim/printer_emulator.h"
+#include "tools/printer_sim/pty_pair.h"
 
 namespace terminal {
 
@@ -87,8 +87,8 @@ void FrontEndMachine::ApplyDefaults() {
 bool FrontEndMachine::StartSerialLines(std::string* error) {
     // The lines live as long as this process; which COM numbers they back
     // is the machine's device map, saved with it.
-    m_com1 = std::make_unique<test_support::PtyPair>();
-    m_com2 = std::make_unique<test_support::PtyPair>();
+    m_com1 = std::make_unique<printer_sim::PtyPair>();
+    m_com2 = std::make_unique<printer_sim::PtyPair>();
     if (!m_com1->ok() || !m_com2->ok()) {
         *error = "cannot open pseudo-terminals for COM1 and COM2";
         return false;

@@ -11,7 +11,7 @@
 namespace printer_sim {
 class PrinterEmulator;
 }
-namespace test_support {
+namespace printer_sim {
 class PtyPair;
 }
 
@@ -52,8 +52,8 @@ private:
     bool PutPackage(const std::string& path, std::string* error);
 
     std::unique_ptr<platform::sim::SimMachine> m_machine;
-    std::unique_ptr<test_support::PtyPair> m_com1;
-    std::unique_ptr<test_support::PtyPair> m_com2;
+    std::unique_ptr<printer_sim::PtyPair> m_com1;
+    std::unique_ptr<printer_sim::PtyPair> m_com2;
     std::unique_ptr<printer_sim::PrinterEmulator> m_printer;
     std::string m_statePath;
     std::string m_summary;

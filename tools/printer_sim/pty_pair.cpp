@@ -1,5 +1,5 @@
 // A pseudo-terminal for serial tests (POSIX host).
-#include "tests/support/pty_pair.h"
+#include "tools/printer_sim/pty_pair.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,9 +7,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "tests/support/printer_emulator.h"
+#include "tools/printer_sim/printer_emulator.h"
 
-namespace test_support {
+namespace printer_sim {
 
 PtyPair::PtyPair() {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -75,4 +75,4 @@ unsigned PtyPair::ControlFlags() const {
     return static_cast<unsigned>(line.c_cflag);
 }
 
-}  // namespace test_support
+}  // namespace printer_sim

@@ -1,5 +1,5 @@
-// A pseudo-terminal for serial tests: the test holds the master end and
-// plays the device; the slave's path is what a simulated COM port maps to.
+// A pseudo-terminal pair: the master end plays the device (a test, the
+// printer emulator); the slave's path is what a simulated COM port maps to.
 #pragma once
 
 #include <chrono>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace test_support {
+namespace printer_sim {
 
 class PtyPair {
 public:
@@ -37,4 +37,4 @@ private:
     std::string m_slavePath;
 };
 
-}  // namespace test_support
+}  // namespace printer_sim

@@ -1,5 +1,5 @@
 // A receipt or label printer on the device end of a serial line (POSIX).
-#include "tests/support/printer_emulator.h"
+#include "tools/printer_sim/printer_emulator.h"
 
 #include <poll.h>
 #include <unistd.h>
