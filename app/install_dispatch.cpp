@@ -17,7 +17,6 @@ constexpr int kSectionNamesSize = 3000;
 constexpr int kMaxNamesPerSection = 50;
 // Printer names are read into this many bytes: at most 127 of them count.
 constexpr int kNameBufferSize = 128;
-const char* const kDoneCaption = "完成";
 }  // namespace
 
 void InstallerDialog::ForEachPrinterName(const std::function<void(int section, const std::string& name)>& visit) {
@@ -65,7 +64,7 @@ void InstallerDialog::OnSelchangeSeries() {
 
 void InstallerDialog::OnInstall() {
     UpdateData(1);
-    if (m_installButton.GetWindowText() == kDoneCaption) {
+    if (m_installButton.GetWindowText() == TEXT_DONE) {
         OnOK();
         return;
     }

@@ -47,6 +47,11 @@ constexpr win::UINT WM_PREPARATION_DONE = win::WM_USER + 100;
 // The program's title: the caption of its application message boxes.
 extern const char* const APP_TITLE;
 
+// Texts several operations share.
+inline constexpr const char* TEXT_DONE = "完成";
+inline constexpr const char* TEXT_REINSTALL = "重新安装";
+inline constexpr const char* TEXT_REGISTRY_ERROR = "错误：无法设置有关的注册表信息";
+
 class InstallerDialog : public ui::Dialog {
 public:
     InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit);

@@ -9,9 +9,6 @@
 namespace app {
 
 namespace {
-const char* const kDoneCaption = "完成";
-const char* const kReinstallCaption = "重新安装";
-const char* const kRegistryErrorText = "错误：无法设置有关的注册表信息";
 const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 constexpr int kPortSerial = 0;
 constexpr int kPortUsb = 1;
@@ -104,7 +101,7 @@ void InstallerDialog::ReportDriverRegistrationFailure(win::DWORD error, bool own
     const int answer = ownedByDialog ? MessageBox(text, "错误", win::MB_RETRYCANCEL)
                                      : AppMessageBox(text, win::MB_RETRYCANCEL);
     if (answer == win::IDRETRY) {
-        EndRunAfterFailure(kReinstallCaption);
+        EndRunAfterFailure(TEXT_REINSTALL);
     } else {
         OnOK();
     }
@@ -122,7 +119,7 @@ void InstallerDialog::ReportPrinterCreationFailure(win::DWORD error) {
         EndRunAfterFailure("Reinstall");
     } else if (error == win::ERROR_MOD_NOT_FOUND) {
         MessageBox("系统缺少必要文件,请修复系统再安装", "提示", win::MB_OK);
-        EndRunAfterFailure(kReinstallCaption);
+        EndRunAfterFailure(TEXT_REINSTALL);
     } else {
         char text[64];
         std::snprintf(text, sizeof(text), "Error AddPrinter  %d", static_cast<int>(error));
@@ -142,7 +139,7 @@ void InstallerDialog::WriteDefaultPrinter(const std::string& printerName, const 
     if (registry.RegSetValueExA(key, "Device", 0, win::REG_SZ, reinterpret_cast<const win::BYTE*>(device.c_str()),
                                 static_cast<win::DWORD>(device.size() + 1)) !=
         static_cast<win::LONG>(win::ERROR_SUCCESS)) {
-        AppMessageBox(kRegistryErrorText);
+        AppMessageBox(TEXT_REGISTRY_ERROR);
     }
     registry.RegCloseKey(key);
 }
@@ -220,7 +217,7 @@ void InstallerDialog::CreatePrinterAndFinish(const std::string& printerName, con
         SetProgress(100);
         m_statusText = "安装已完成";
         m_installButton.EnableWindow(1);
-        m_installButton.SetWindowText(kDoneCaption);
+        m_installButton.SetWindowText(TEXT_DONE);
         SendMessage(m_myUpdateDataMessage, 0, 0);
     }
 }

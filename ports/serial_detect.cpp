@@ -151,7 +151,7 @@ void InstallerDialog::WriteComSettings(const std::string& port) {
     const auto size = static_cast<win::DWORD>(std::char_traits<char>::length(settings) + 1);
     if (registry.RegSetValueExA(key, port.c_str(), 0, win::REG_SZ, reinterpret_cast<const win::BYTE*>(settings),
                                 size) != static_cast<win::LONG>(win::ERROR_SUCCESS)) {
-        AppMessageBox("错误：无法设置有关的注册表信息");
+        AppMessageBox(TEXT_REGISTRY_ERROR);
     }
     registry.RegCloseKey(key);
 }
@@ -160,7 +160,7 @@ void InstallerDialog::FinishSerialSearch(const std::string& status) {
     m_serialSearchActive = false;
     m_statusText = status;
     m_installButton.EnableWindow(1);
-    m_installButton.SetWindowText("完成");
+    m_installButton.SetWindowText(TEXT_DONE);
     SetProgress(100);
     SendMessage(m_myUpdateDataMessage, 0, 0);
 }
@@ -206,7 +206,7 @@ void InstallerDialog::EndSerialSearchAnswered(const std::string& printerName) {
     StartOrRestartService("Spooler", SVCMODE_RESTART);
     m_serialSearchActive = false;
     m_installButton.EnableWindow(1);
-    m_installButton.SetWindowText("完成");
+    m_installButton.SetWindowText(TEXT_DONE);
     SetProgress(100);
     SendMessage(m_myUpdateDataMessage, 0, 0);
 }

@@ -8,7 +8,6 @@ namespace app {
 
 namespace {
 
-const char* const kRegistryErrorText = "错误：无法设置有关的注册表信息";
 const char* const kSoftwarePrinters = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
 const char* const kControlSet001Printers = "SYSTEM\\ControlSet001\\Control\\Print\\Printers\\";
 const char* const kCurrentControlSetPrinters = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
@@ -44,7 +43,7 @@ void InstallerDialog::SetPrinterPort(const std::string& printerName, const std::
             continue;
         }
         if (!Succeeded(registry.RegSetValueExA(key, target.value, 0, win::REG_SZ, portData, portSize))) {
-            AppMessageBox(kRegistryErrorText);
+            AppMessageBox(TEXT_REGISTRY_ERROR);
         }
         registry.RegCloseKey(key);
     }
@@ -64,7 +63,7 @@ void InstallerDialog::SetPrinterPort(const std::string& printerName, const std::
     const win::DWORD offLine = 0;
     if (!Succeeded(registry.RegSetValueExA(key, "PrinterOnLine", 0, win::REG_DWORD,
                                            reinterpret_cast<const win::BYTE*>(&offLine), sizeof(offLine)))) {
-        AppMessageBox(kRegistryErrorText);
+        AppMessageBox(TEXT_REGISTRY_ERROR);
     }
     registry.RegCloseKey(key);
 }
