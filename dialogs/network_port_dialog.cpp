@@ -2,6 +2,7 @@
 
 #include "app/dialog_templates.h"
 #include "dialogs/dialog_ids.h"
+#include "ports/port_lists.h"
 #include "ports/port_names.h"
 
 namespace dialogs {
@@ -33,7 +34,7 @@ void NetworkPortDialog::OnNewPort() {
     FillPortList();
     if (added == 1) {
         const int last = m_portList.GetItemCount() - 1;
-        if (last >= 0) m_portList.SetItemState(last, win::LVIS_SELECTED, win::LVIS_SELECTED | win::LVIS_FOCUSED);
+        if (last >= 0) ports::SelectRow(m_portList, last);
     }
 }
 

@@ -1,8 +1,7 @@
 #include "dialogs/port_list_dialog.h"
 
-#include <vector>
-
 #include "dialogs/dialog_ids.h"
+#include "ports/port_lists.h"
 
 namespace dialogs {
 
@@ -19,37 +18,23 @@ win::BOOL PortListDialog::OnInitDialog() {
 }
 
 void PortListDialog::FillPortList() {
-    m_portList.DeleteAllItems();
-    const int columns = m_portList.GetColumnCount();
-    for (int i = 0; i < columns; ++i) m_portList.DeleteColumn(0);
-
-    platform::Spooler& spooler = m_machine.spooler();
-    win::DWORD needed = 0;
-    win::DWORD count = 0;
-    spooler.EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
-    std::vector<win::BYTE> buffer(needed);
-    count = 0;
-    if (needed == 0 || !spooler.EnumPortsA(nullptr, 2, buffer.data(), needed, &needed, &count)) count = 0;
-
-    win::DWORD style = m_portList.GetExtendedStyle();
-    style &= ~win::LVS_EX_TRACKSELECT;
-    style |= win::LVS_EX_FULLROWSELECT | win::LVS_EX_GRIDLINES;
-    m_portList.SetExtendedStyle(0, style);
+    ports::ClearListView(m_portList);
+    const ports::SpoolerPorts records(m_machine.spooler());
+    ports::ApplyPortListStyle(m_portList);
 
     m_portList.InsertColumn(0, "端口", win::LVCFMT_LEFT);
     m_portList.InsertColumn(1, "说明", win::LVCFMT_LEFT);
     m_portList.SetColumnWidth(0, 125);
     m_portList.SetColumnWidth(1, 300);
 
-    const auto* ports = reinterpret_cast<const win::PORT_INFO_2*>(buffer.data());
     int row = 0;
-    for (win::DWORD i = 0; i < count; ++i) {
-        if (!m_filter(ports[i])) continue;
-        m_portList.InsertItem(row, ports[i].pPortName != nullptr ? ports[i].pPortName : "");
-        m_portList.SetItemText(row, 1, ports[i].pDescription != nullptr ? ports[i].pDescription : "");
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (!m_filter(records[i])) continue;
+        m_portList.InsertItem(row, records.Name(i));
+        m_portList.SetItemText(row, 1, records.Description(i));
         ++row;
     }
-    if (row > 0) m_portList.SetItemState(0, win::LVIS_SELECTED, win::LVIS_SELECTED | win::LVIS_FOCUSED);
+    if (row > 0) ports::SelectRow(m_portList, 0);
 }
 
 int PortListDialog::FirstSelectedRow() const {

@@ -1,7 +1,7 @@
 // The port-type list and the lists of the machine's ports.
-#include <vector>
 
 #include "app/installer_dialog.h"
+#include "ports/port_lists.h"
 #include "ports/port_names.h"
 
 namespace app {
@@ -22,30 +22,17 @@ const PortTypeRow kPortTypeRows[] = {
 };
 
 // Only this many spooler ports are looked at.
-constexpr win::DWORD kMaxPortsConsidered = 256;
+constexpr size_t kMaxPortsConsidered = 256;
 
 // Registry value names and data of the device map are read into buffers of
 // this size.
 constexpr win::DWORD kDeviceMapBufferSize = 128;
 
-void ApplyPortListStyle(const ui::ListView& list) {
-    win::DWORD style = list.GetExtendedStyle();
-    style &= ~win::LVS_EX_TRACKSELECT;
-    style |= win::LVS_EX_GRIDLINES | win::LVS_EX_FULLROWSELECT;
-    list.SetExtendedStyle(0, style);
-}
-
-void SelectRow(const ui::ListView& list, int row) {
-    list.SetItemState(row, win::LVIS_SELECTED, win::LVIS_SELECTED | win::LVIS_FOCUSED);
-}
-
 }  // namespace
 
 void InstallerDialog::FillPortTypeList() {
-    m_portTypeList.DeleteAllItems();
-    const int columns = m_portTypeList.GetColumnCount();
-    for (int i = 0; i < columns; ++i) m_portTypeList.DeleteColumn(0);
-    ApplyPortListStyle(m_portTypeList);
+    ports::ClearListView(m_portTypeList);
+    ports::ApplyPortListStyle(m_portTypeList);
 
     m_portTypeList.InsertColumn(0, "端口", win::LVCFMT_LEFT);
     m_portTypeList.InsertColumn(1, "说明", win::LVCFMT_LEFT);
@@ -58,7 +45,7 @@ void InstallerDialog::FillPortTypeList() {
         m_portTypeList.SetItemText(row, 1, type.description);
         ++row;
     }
-    SelectRow(m_portTypeList, 0);
+    ports::SelectRow(m_portTypeList, 0);
 }
 
 void InstallerDialog::EnumeratePorts() {
@@ -70,24 +57,14 @@ void InstallerDialog::EnumeratePorts() {
 
     EnumerateSerialPorts(m_serialPorts);
 
-    platform::Spooler& spooler = m_machine.spooler();
-    win::DWORD needed = 0;
-    win::DWORD count = 0;
-    spooler.EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
-    std::vector<win::BYTE> buffer(needed);
-    count = 0;
-    if (needed == 0 || !spooler.EnumPortsA(nullptr, 2, buffer.data(), needed, &needed, &count)) {
-        // A spooler that cannot list its ports lists none.
-        count = 0;
-    }
+    const ports::SpoolerPorts records(m_machine.spooler());
 
-    ApplyPortListStyle(m_portTypeList);
+    ports::ApplyPortListStyle(m_portTypeList);
 
     int comCount = 0, lptCount = 0, fileCount = 0, usbCount = 0;
-    const auto* records = reinterpret_cast<const win::PORT_INFO_2*>(buffer.data());
-    for (win::DWORD i = 0; i < count && i < kMaxPortsConsidered; ++i) {
-        const char* name = records[i].pPortName != nullptr ? records[i].pPortName : "";
-        const char* description = records[i].pDescription != nullptr ? records[i].pDescription : "";
+    for (size_t i = 0; i < records.size() && i < kMaxPortsConsidered; ++i) {
+        const char* name = records.Name(i);
+        const char* description = records.Description(i);
 
         if (ports::BeginsWith(name, "COM")) ++comCount;
         if (ports::BeginsWith(name, "LPT")) ++lptCount;
@@ -114,7 +91,7 @@ void InstallerDialog::EnumeratePorts() {
     } else if (fileCount > 0) {
         row = 3;
     }
-    SelectRow(m_portTypeList, row);
+    ports::SelectRow(m_portTypeList, row);
 
     SendMessage(m_myUpdateDataMessage, 0, 0);
 }
