@@ -147,7 +147,9 @@ private:
     void FreeSerialPrinters();
     void RestoreSerialPrinters(const std::string* except);
     void WriteComSettings(const std::string& port);
-    void FinishSerialSearch(const std::string& status);
+    // Every ending: Install enabled as "完成", progress 100, the status line
+    // (set by the ending) shown.
+    void FinishSerialSearch();
     void EndSerialSearchDeclined();
     void EndSerialSearchSinglePort();
     void EndSerialSearchUnrecognised();

@@ -37,7 +37,8 @@ void InstallerDialog::AutoSelectSerialPort() {
 
     if (count == 0) {
         // Nothing to search and no port to name.
-        FinishSerialSearch("无法识别可用串口,请在安装完成后手动配置打印机端口");
+        m_statusText = "无法识别可用串口,请在安装完成后手动配置打印机端口";
+        FinishSerialSearch();
         return;
     }
     if (count == 1) {
@@ -156,9 +157,8 @@ void InstallerDialog::WriteComSettings(const std::string& port) {
     registry.RegCloseKey(key);
 }
 
-void InstallerDialog::FinishSerialSearch(const std::string& status) {
+void InstallerDialog::FinishSerialSearch() {
     m_serialSearchActive = false;
-    m_statusText = status;
     m_installButton.EnableWindow(1);
     m_installButton.SetWindowText(TEXT_DONE);
     SetProgress(100);
@@ -167,7 +167,8 @@ void InstallerDialog::FinishSerialSearch(const std::string& status) {
 
 void InstallerDialog::EndSerialSearchDeclined() {
     // The printer stays on the first serial port, where it was created.
-    FinishSerialSearch(kChosenForYou + m_serialPorts.front() + kChangeByHand);
+    m_statusText = kChosenForYou + m_serialPorts.front() + kChangeByHand;
+    FinishSerialSearch();
 }
 
 void InstallerDialog::EndSerialSearchSinglePort() {
@@ -183,14 +184,16 @@ void InstallerDialog::EndSerialSearchSinglePort() {
     RestoreSerialPrinters(nullptr);
     SetProgress(90);
     StartOrRestartService("Spooler", SVCMODE_RESTART);
-    FinishSerialSearch(kChosenForYou + port + kChangeByHand);
+    m_statusText = kChosenForYou + port + kChangeByHand;
+    FinishSerialSearch();
 }
 
 void InstallerDialog::EndSerialSearchUnrecognised() {
     RestoreSerialPrinters(nullptr);
     SetProgress(90);
     StartOrRestartService("Spooler", SVCMODE_RESTART);
-    FinishSerialSearch(std::string("无法识别可用串口。") + kChosenForYou + m_serialPorts.front() + kChangeByHand);
+    m_statusText = std::string("无法识别可用串口。") + kChosenForYou + m_serialPorts.front() + kChangeByHand;
+    FinishSerialSearch();
 }
 
 void InstallerDialog::EndSerialSearchAnswered(const std::string& printerName) {
@@ -204,11 +207,7 @@ void InstallerDialog::EndSerialSearchAnswered(const std::string& printerName) {
     RestoreSerialPrinters(&printerName);
     SetProgress(90);
     StartOrRestartService("Spooler", SVCMODE_RESTART);
-    m_serialSearchActive = false;
-    m_installButton.EnableWindow(1);
-    m_installButton.SetWindowText(TEXT_DONE);
-    SetProgress(100);
-    SendMessage(m_myUpdateDataMessage, 0, 0);
+    FinishSerialSearch();
 }
 
 }  // namespace app
