@@ -80,10 +80,10 @@ void InstallerDialog::OnInstall() {
 
     const StringArray* ports = nullptr;
     switch (m_portType) {
-    case 0: ports = &m_serialPorts; break;
-    case 1: ports = &m_usbPorts; break;
-    case 2: ports = &m_lptPorts; break;
-    case 3: ports = &m_tcpPorts; break;
+    case PORTTYPE_SERIAL: ports = &m_serialPorts; break;
+    case PORTTYPE_USB: ports = &m_usbPorts; break;
+    case PORTTYPE_PARALLEL: ports = &m_lptPorts; break;
+    case PORTTYPE_NETWORK: ports = &m_tcpPorts; break;
     default: break;
     }
     if (ports != nullptr) {

@@ -30,6 +30,12 @@ using dialogs::PORTCHOICE_NONE;
 // none (the sequences then fall back to the first parallel port).
 extern unsigned char g_portAvailable;
 
+// Port types: the rows of the port-type list.
+constexpr int PORTTYPE_SERIAL = 0;
+constexpr int PORTTYPE_USB = 1;
+constexpr int PORTTYPE_PARALLEL = 2;
+constexpr int PORTTYPE_NETWORK = 3;
+
 // Modes of StartOrRestartService.
 constexpr int SVCMODE_RESTART = 0;
 constexpr int SVCMODE_START = 16;

@@ -10,16 +10,12 @@ namespace app {
 
 namespace {
 const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-constexpr int kPortSerial = 0;
-constexpr int kPortUsb = 1;
-constexpr int kPortParallel = 2;
-constexpr int kPortNetwork = 3;
 constexpr win::DWORD kFinishPauseMs = 500;
 }  // namespace
 
 bool InstallerDialog::SettlePortBeforeInstall() {
-    if (m_portType == kPortNetwork || m_portType == kPortParallel) {
-        const bool network = m_portType == kPortNetwork;
+    if (m_portType == PORTTYPE_NETWORK || m_portType == PORTTYPE_PARALLEL) {
+        const bool network = m_portType == PORTTYPE_NETWORK;
         const int choice = network ? ChooseNetworkPort() : ChooseParallelPort();
         const StringArray& ports = network ? m_tcpPorts : m_lptPorts;
         size_t entry = ports.size();
@@ -45,8 +41,8 @@ bool InstallerDialog::SettlePortBeforeInstall() {
 
     // A serial or USB printer without its port is created on the first
     // parallel port; with none either, nothing is installed.
-    if (!g_portAvailable && (m_portType == kPortSerial || m_portType == kPortUsb) && m_lptPorts.empty()) {
-        AppMessageBox(m_portType == kPortSerial ? "PC机无可用串行端口,也没有可代替的并行端口。\r\n\r\n请选择其他端口类型。"
+    if (!g_portAvailable && (m_portType == PORTTYPE_SERIAL || m_portType == PORTTYPE_USB) && m_lptPorts.empty()) {
+        AppMessageBox(m_portType == PORTTYPE_SERIAL ? "PC机无可用串行端口,也没有可代替的并行端口。\r\n\r\n请选择其他端口类型。"
                                                 : "PC机无可用USB端口,也没有可代替的并行端口。\r\n\r\n请选择其他端口类型。");
         m_installButton.EnableWindow(1);
         return false;
@@ -163,7 +159,7 @@ void InstallerDialog::CreatePrinterAndFinish(const std::string& printerName, con
     // The port the printer is created on: a serial or USB printer without
     // its port stands in on the first parallel port (checked to exist
     // before the run began).
-    const bool substituted = !g_portAvailable && (m_portType == kPortSerial || m_portType == kPortUsb);
+    const bool substituted = !g_portAvailable && (m_portType == PORTTYPE_SERIAL || m_portType == PORTTYPE_USB);
     std::string port = substituted ? m_lptPorts.front() : m_portName;
 
     std::string name = printerName;
@@ -183,9 +179,9 @@ void InstallerDialog::CreatePrinterAndFinish(const std::string& printerName, con
 
     if (g_portAvailable) {
         m_statusText = "已经正确添加" + printerName + "打印机";
-    } else if (m_portType == kPortSerial) {
+    } else if (m_portType == PORTTYPE_SERIAL) {
         m_statusText = "PC机无可用串行端口,当前端口是" + m_lptPorts.front();
-    } else if (m_portType == kPortUsb) {
+    } else if (m_portType == PORTTYPE_USB) {
         // The USB device may only show up once the spooler restarts: look
         // again, and let the USB search below bind the printer to it.
         StartOrRestartService("Spooler", SVCMODE_RESTART);
@@ -205,15 +201,15 @@ void InstallerDialog::CreatePrinterAndFinish(const std::string& printerName, con
     SetProgress(40);
     if (m_setAsDefault == 1) PublishStatus("设置打印机" + printerName + "为默认打印机");
 
-    if (m_portType == kPortSerial) {
+    if (m_portType == PORTTYPE_SERIAL) {
         AutoSelectSerialPort();
-    } else if (m_portType == kPortUsb) {
+    } else if (m_portType == PORTTYPE_USB) {
         AutoSelectUsbPort();
     }
 
     m_machine.Sleep(kFinishPauseMs);
 
-    if (m_portType != kPortSerial) {
+    if (m_portType != PORTTYPE_SERIAL) {
         SetProgress(100);
         m_statusText = "安装已完成";
         m_installButton.EnableWindow(1);

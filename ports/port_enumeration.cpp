@@ -81,15 +81,15 @@ void InstallerDialog::EnumeratePorts() {
         m_allPorts.push_back(name);
     }
 
-    int row = 0;
+    int row = PORTTYPE_SERIAL;
     if (usbCount > 0) {
-        row = 1;
+        row = PORTTYPE_USB;
     } else if (comCount > 0) {
-        row = 0;
+        row = PORTTYPE_SERIAL;
     } else if (lptCount > 0) {
-        row = 2;
+        row = PORTTYPE_PARALLEL;
     } else if (fileCount > 0) {
-        row = 3;
+        row = PORTTYPE_NETWORK;
     }
     ports::SelectRow(m_portTypeList, row);
 
