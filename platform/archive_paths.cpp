@@ -106,6 +106,13 @@ EntryPathProblem MakeSafeEntryPath(std::string_view entryName, std::string* rela
     return EntryPathProblem::kNone;
 }
 
+bool IsInPackageRoots(const std::vector<std::string>& components) {
+    if (components.empty()) return false;
+    const std::string& top = components.front();
+    if (components.size() == 1 && EqualsNoCase(top, "DriverName.cfg")) return true;
+    return EqualsNoCase(top, "Ticket") || EqualsNoCase(top, "Barcode");
+}
+
 const char* DescribeEntryPathProblem(EntryPathProblem problem) {
     switch (problem) {
         case EntryPathProblem::kNone: return "safe";

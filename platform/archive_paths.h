@@ -6,6 +6,8 @@
 // device. Pure string work: no system headers.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,5 +36,16 @@ EntryPathProblem CheckArchiveEntryPath(std::string_view entryName, std::vector<s
 EntryPathProblem MakeSafeEntryPath(std::string_view entryName, std::string* relativePath);
 
 const char* DescribeEntryPathProblem(EntryPathProblem problem);
+
+// Bounds far above any real driver package (tens of megabytes in a few
+// thousand files): a package past either is refused before anything is
+// written, like a corrupt one.
+inline constexpr std::uint64_t kMaxArchiveTotalBytes = std::uint64_t{1} << 30;
+inline constexpr std::size_t kMaxArchiveEntries = 100000;
+
+// Whether a safe entry (its components, as CheckArchiveEntryPath gives
+// them) lies in what a driver package is for: the model list
+// "DriverName.cfg" and the folders "Ticket" and "Barcode", any case.
+bool IsInPackageRoots(const std::vector<std::string>& components);
 
 }  // namespace platform
