@@ -9,6 +9,7 @@
 #pragma once
 
 #include "platform/archive.h"
+#include "platform/devices.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/serial.h"
@@ -30,6 +31,7 @@ public:
     virtual Files& files() = 0;
     virtual ArchiveLibrary& archive() = 0;
     virtual Serial& serial() = 0;
+    virtual Devices& devices() = 0;
 
     // The calling thread's last error, as GetLastError/SetLastError.
     virtual win::DWORD GetLastError() = 0;

@@ -39,7 +39,8 @@ SimMachine::SimMachine(std::string sandboxRoot, SimPreset preset)
       m_spooler(
           m_env, m_registry, m_files, [this] { return m_services.IsRunning(kSpoolerService); },
           [this](win::HKEY root, const std::string& path) { m_registry.DeleteKey(root, path); }),
-      m_serial(m_env) {
+      m_serial(m_env),
+      m_devices(m_env, [this] { return m_spooler.UsbPrinterPorts(); }) {
     for (const DefaultKey& key : kDefaultKeys) m_registry.CreateKey(key.root, key.path);
     m_services.SetStartHook(kSpoolerService, [this] {
         SimEnv::InternalScope internal;

@@ -7,6 +7,7 @@
 
 #include "platform/machine.h"
 #include "platform/sim/sim_archive.h"
+#include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_env.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_registry.h"
@@ -40,6 +41,7 @@ public:
     Files& files() override { return m_files; }
     ArchiveLibrary& archive() override { return m_archive; }
     Serial& serial() override { return m_serial; }
+    Devices& devices() override { return m_devices; }
     win::DWORD GetLastError() override;
     void SetLastError(win::DWORD code) override;
     // Sleeps for milliseconds times the time scale.
@@ -54,6 +56,7 @@ public:
     SimArchive& sim_archive() { return m_archive; }
     SimSpooler& sim_spooler() { return m_spooler; }
     SimSerial& sim_serial() { return m_serial; }
+    SimDevices& sim_devices() { return m_devices; }
 
     // 0 makes Sleep return at once; the default 1.0 sleeps for real.
     void SetTimeScale(double scale);
@@ -82,6 +85,8 @@ private:
     SimArchive m_archive;
     SimSpooler m_spooler;
     SimSerial m_serial;
+    // USB printers are the spooler's attachments: one interface each.
+    SimDevices m_devices;
     std::atomic<double> m_timeScale{1.0};
     std::atomic<unsigned long long> m_sleptMilliseconds{0};
 };

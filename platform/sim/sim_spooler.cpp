@@ -722,6 +722,7 @@ void SimSpooler::OnSpoolerStarted() {
             m_registry.RegCloseKey(key);
         }
 
+        if (!m_writesOnLineFlags) continue;
         const DWORD online = m_usbAttached.count(FoldName(printer.port)) != 0 ? 1 : 0;
         win::HKEY profileKey = nullptr;
         win::LONG status =
@@ -770,12 +771,24 @@ void SimSpooler::ClearPorts() {
 
 void SimSpooler::AttachUsbPrinter(const std::string& portName) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_usbAttached.insert(FoldName(portName));
+    m_usbAttached[FoldName(portName)] = portName;
 }
 
 void SimSpooler::DetachUsbPrinter(const std::string& portName) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_usbAttached.erase(FoldName(portName));
+}
+
+void SimSpooler::SetWritesOnLineFlags(bool writes) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_writesOnLineFlags = writes;
+}
+
+std::vector<std::string> SimSpooler::UsbPrinterPorts() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::string> ports;
+    for (const auto& attached : m_usbAttached) ports.push_back(attached.second);
+    return ports;
 }
 
 bool SimSpooler::SetNativeEnvironment(const std::string& environment) {
@@ -893,7 +906,7 @@ SimSpooler::SavedState SimSpooler::SaveState() const {
     }
     state.drivers = m_drivers;
     state.monitors = m_monitors;
-    state.usbAttached.assign(m_usbAttached.begin(), m_usbAttached.end());
+    for (const auto& attached : m_usbAttached) state.usbAttached.push_back(attached.second);
     return state;
 }
 
@@ -915,7 +928,7 @@ void SimSpooler::RestoreState(const SavedState& state) {
     m_drivers = state.drivers;
     m_monitors = state.monitors;
     m_usbAttached.clear();
-    for (const std::string& port : state.usbAttached) m_usbAttached.insert(FoldName(port));
+    for (const std::string& port : state.usbAttached) m_usbAttached[FoldName(port)] = port;
 }
 
 std::string SimSpooler::ToString() const {

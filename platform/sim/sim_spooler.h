@@ -111,6 +111,12 @@ public:
     void ClearPorts();
     void AttachUsbPrinter(const std::string& portName);
     void DetachUsbPrinter(const std::string& portName);
+    // The ports a USB printer is attached to, as they were named.
+    std::vector<std::string> UsbPrinterPorts() const;
+    // Whether a start writes the printers' "PrinterOnLine" flags (the
+    // default). Nothing documents that current Windows still does; false
+    // leaves the flags as whoever wrote them last left them.
+    void SetWritesOnLineFlags(bool writes);
     // kSimEnvironmentX86 or kSimEnvironmentX64; anything else is refused.
     bool SetNativeEnvironment(const std::string& environment);
     void SetPortWizard(PortWizard mode, const std::string& name = std::string(),
@@ -190,7 +196,8 @@ private:
     std::vector<Printer> m_printers;
     std::vector<DriverRecord> m_drivers;
     std::vector<MonitorRecord> m_monitors;
-    std::set<std::string> m_usbAttached;  // port names, folded
+    std::map<std::string, std::string> m_usbAttached;  // folded port name -> as attached
+    bool m_writesOnLineFlags = true;
     std::map<std::uintptr_t, unsigned> m_handles;  // handle -> printer id
     std::uintptr_t m_nextHandle = 0x5000;
     unsigned m_nextPrinterId = 1;

@@ -3,6 +3,7 @@
 
 #include "platform/machine.h"
 #include "platform/win32/win32_archive.h"
+#include "platform/win32/win32_devices.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_serial.h"
@@ -23,6 +24,7 @@ public:
     Files& files() override { return m_files; }
     ArchiveLibrary& archive() override { return m_archive; }
     Serial& serial() override { return m_serial; }
+    Devices& devices() override { return m_devices; }
 
     win::DWORD GetLastError() override;
     void SetLastError(win::DWORD code) override;
@@ -36,6 +38,7 @@ private:
     Win32Files m_files;
     Win32Archive m_archive;
     Win32Serial m_serial;
+    Win32Devices m_devices;
 };
 
 }  // namespace platform::win32
