@@ -1,5 +1,7 @@
 // Binding a printer to a port through the spooler's registry data, listing
 // the installed printers, and finding the USB port a printer answers on.
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "app/installer_dialog.h"
@@ -16,6 +18,40 @@ const char* const kOnLinePrinters =
 constexpr win::DWORD kOnLineBufferSize = 50;
 
 bool Succeeded(win::LONG status) { return status == static_cast<win::LONG>(win::ERROR_SUCCESS); }
+
+// The name the USB port monitor gives the port of a USB printing interface:
+// its base name and its port number in at least three digits ("USB" and 2
+// make USB002), the way the spooler lists USB ports.
+std::string UsbPortName(const platform::UsbPrintInterface& device) {
+    char number[16];
+    std::snprintf(number, sizeof(number), "%03lu", static_cast<unsigned long>(device.portNumber));
+    return device.baseName + number;
+}
+
+// Port names compare without case, as the spooler compares them.
+bool SamePortName(const std::string& a, const std::string& b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The ports of `usbPorts` that a plugged-in USB printer's interface names,
+// in the order of `usbPorts`. The spooler's on-line flag is the search's
+// first witness, but nothing documents that current Windows still writes
+// it; the interfaces are the second. A name the spooler does not list, and
+// a system that cannot list the interfaces, name nothing.
+StringArray PortsWithUsbPrinters(platform::Devices& devices, const StringArray& usbPorts) {
+    std::vector<platform::UsbPrintInterface> interfaces;
+    if (devices.EnumPresentUsbPrintInterfaces(&interfaces) != 1) return {};
+    StringArray named;
+    for (const std::string& port : usbPorts) {
+        const bool present = std::any_of(interfaces.begin(), interfaces.end(), [&](const auto& device) {
+            return SamePortName(UsbPortName(device), port);
+        });
+        if (present) named.push_back(port);
+    }
+    return named;
+}
 
 }  // namespace
 
@@ -99,7 +135,15 @@ void InstallerDialog::AutoSelectUsbPort() {
         const std::string printerName = m_seriesCombo.GetWindowText();
         win::BYTE outcome = 0;
 
+        // Ports with a USB printer plugged in are tried first: usually the
+        // first restart then finds the printer.
+        const StringArray withPrinter = PortsWithUsbPrinters(m_machine.devices(), m_usbPorts);
+        StringArray order = withPrinter;
         for (const std::string& port : m_usbPorts) {
+            if (std::find(withPrinter.begin(), withPrinter.end(), port) == withPrinter.end()) order.push_back(port);
+        }
+
+        for (const std::string& port : order) {
             PublishStatus("正在尝试 " + port + " ....");
             SetPrinterPort(printerName, port);
             SetProgress(50);
@@ -108,19 +152,20 @@ void InstallerDialog::AutoSelectUsbPort() {
 
             win::HKEY key = nullptr;
             const std::string onLineKey = kOnLinePrinters + printerName;
-            if (!Succeeded(registry.RegOpenKeyExA(win::HKEY_LOCAL_MACHINE, onLineKey.c_str(), 0, win::KEY_QUERY_VALUE,
-                                                  &key))) {
-                continue;
-            }
-            win::BYTE data[kOnLineBufferSize] = {};
-            win::DWORD size = kOnLineBufferSize;
-            if (!Succeeded(registry.RegQueryValueExA(key, "PrinterOnLine", nullptr, nullptr, data, &size))) {
-                AppMessageBox("读取注册表失败");
+            if (Succeeded(registry.RegOpenKeyExA(win::HKEY_LOCAL_MACHINE, onLineKey.c_str(), 0, win::KEY_QUERY_VALUE,
+                                                 &key))) {
+                win::BYTE data[kOnLineBufferSize] = {};
+                win::DWORD size = kOnLineBufferSize;
+                if (Succeeded(registry.RegQueryValueExA(key, "PrinterOnLine", nullptr, nullptr, data, &size))) {
+                    outcome = data[0];
+                } else {
+                    AppMessageBox("读取注册表失败");
+                }
                 registry.RegCloseKey(key);
-                continue;
             }
-            outcome = data[0];
-            registry.RegCloseKey(key);
+            // On line when the spooler's flag says so or a USB printer's
+            // interface names the port.
+            if (std::find(withPrinter.begin(), withPrinter.end(), port) != withPrinter.end()) outcome = 1;
             if (outcome == 1) {
                 SetProgress(70);
                 break;

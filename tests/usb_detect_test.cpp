@@ -95,12 +95,78 @@ TEST(UsbDetect, ManyRetriesDoNotNest) {
     EXPECT_EQ(harness.InstallCaption(), "完成");
 }
 
+// The two witnesses of a port with a printer behind it: the spooler's
+// on-line flag, and the present USB printing interfaces (each naming its
+// port). Three USB ports; the ports tried are read from the status line.
+enum class Interfaces { kListed, kNone, kFail };
+struct WitnessCase {
+    const char* name;
+    const char* printerAt;  // where the USB printer is attached
+    Interfaces interfaces;
+    bool flagWritten;  // whether the spooler writes the on-line flag
+    std::vector<std::string> tried;
+    const char* endsOn;
+    bool failureBox;
+};
+
+class UsbWitness : public ::testing::TestWithParam<WitnessCase> {};
+
+TEST_P(UsbWitness, TriesThePortsItShouldAndEndsOnTheRightOne) {
+    const WitnessCase& c = GetParam();
+    InstallerHarness harness;
+    auto& machine = harness.Machine();
+    for (const char* port : {"USB001", "USB002", "USB003"}) {
+        machine.sim_spooler().AddPort(port, "USB Monitor", "Virtual printer port for USB");
+    }
+    machine.sim_spooler().AttachUsbPrinter(c.printerAt);
+    machine.sim_spooler().SetWritesOnLineFlags(c.flagWritten);
+    machine.sim_devices().SetListsUsbPrinters(c.interfaces != Interfaces::kNone);
+    // SetupAPI's ERROR_INVALID_CLASS.
+    if (c.interfaces == Interfaces::kFail) machine.env().InjectFault("EnumPresentUsbPrintInterfaces", 0xE0000209, -1);
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    harness.ChooseModel(kModel);
+    const int stopsBefore = machine.sim_services().StopCount("Spooler");
+    harness.Install([](const auto&) { return win::IDCANCEL; });
+
+    std::vector<std::string> tried;
+    for (const std::string& status : harness.Recorder().StatusHistory()) {
+        if (status.rfind("正在尝试 ", 0) == 0) tried.push_back(status.substr(std::string("正在尝试 ").size(), 6));
+    }
+    EXPECT_EQ(tried, c.tried) << harness.Describe();
+    EXPECT_EQ(machine.sim_services().StopCount("Spooler") - stopsBefore, static_cast<int>(c.tried.size()));
+    EXPECT_EQ(machine.sim_spooler().FindPrinter(kModel)->port, c.endsOn);
+    ASSERT_EQ(harness.Boxes().size(), c.failureBox ? 1u : 0u);
+    if (c.failureBox) {
+        EXPECT_EQ(harness.Boxes()[0].caption, "自动选择USB端口失败");
+    }
+    EXPECT_EQ(harness.InstallCaption(), "完成");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UsbDetect, UsbWitness,
+    ::testing::Values(
+        WitnessCase{"InterfaceFindsTheSecondPortWithoutTheFlag", "USB002", Interfaces::kListed, false, {"USB002"},
+                    "USB002", false},
+        WitnessCase{"FlagAloneFindsItWithoutInterfaces", "USB002", Interfaces::kNone, true, {"USB001", "USB002"},
+                    "USB002", false},
+        WitnessCase{"NeitherFindsIt", "USB002", Interfaces::kNone, false, {"USB001", "USB002", "USB003"}, "USB003",
+                    true},
+        WitnessCase{"InterfaceOfAPortTheSpoolerDoesNotListIsIgnored", "USB005", Interfaces::kListed, true,
+                    {"USB001", "USB002", "USB003"}, "USB003", true},
+        WitnessCase{"FailingInterfaceListFallsBackToTheFlag", "USB002", Interfaces::kFail, true, {"USB001", "USB002"},
+                    "USB002", false},
+        WitnessCase{"FlagSearchStopsAtTheFirstPortOnLine", "USB001", Interfaces::kNone, true, {"USB001"}, "USB001",
+                    false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(UsbDetect, UnreadableOnLineFlagIsReportedAndTheNextPortTried) {
     InstallerHarness harness;
     for (const char* port : {"USB001", "USB002"}) {
         harness.Machine().sim_spooler().AddPort(port, "USB Monitor", "Virtual printer port for USB");
     }
     harness.Machine().sim_spooler().AttachUsbPrinter("USB002");
+    harness.Machine().sim_devices().SetListsUsbPrinters(false);  // the flag alone
     harness.Start();
     ASSERT_TRUE(harness.WaitUntilReady());
     harness.ChooseModel(kModel);
