@@ -113,6 +113,9 @@ constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
 constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+// The registry view a 32-bit program on 64-bit Windows asks for.
+constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
+constexpr REGSAM KEY_WOW64_32KEY = 0x0200;
 constexpr DWORD REG_NONE = 0;
 constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_EXPAND_SZ = 2;

@@ -95,6 +95,9 @@ void SimMachine::SetWindowsVersion(win::DWORD platformId, win::DWORD major, win:
 void SimMachine::SetWow64(bool wow64) {
     m_system.SetWow64(wow64);
     m_spooler.SetNativeEnvironment(wow64 ? kSimEnvironmentX64 : kSimEnvironmentX86);
+    // What WOW64 does to a 32-bit program's files and registry keys.
+    m_files.SetWow64Redirection(wow64);
+    m_registry.SetWow64(wow64);
 }
 
 void SimMachine::SetHasIsWow64Process(bool present) { m_system.SetHasIsWow64Process(present); }

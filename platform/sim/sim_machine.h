@@ -64,7 +64,8 @@ public:
     // driver lists it: AddSerialDevice("\\Device\\Serial0", "COM1").
     void AddSerialDevice(const std::string& deviceName, const std::string& comName);
     void SetWindowsVersion(win::DWORD platformId, win::DWORD major, win::DWORD minor);
-    // Also sets the spooler's own environment: x64 under WOW64, else x86.
+    // Also sets the spooler's own environment (x64 under WOW64, else x86) and
+    // WOW64's file-system and registry redirection of the installer's calls.
     void SetWow64(bool wow64);
     void SetHasIsWow64Process(bool present);
 
