@@ -87,6 +87,7 @@ std::optional<std::string> CanonicalEnvironment(const char* environment) {
     if (environment == nullptr || environment[0] == '\0') return std::string(kSimEnvironmentX86);
     if (SameName(environment, kSimEnvironmentX86)) return std::string(kSimEnvironmentX86);
     if (SameName(environment, kSimEnvironmentX64)) return std::string(kSimEnvironmentX64);
+    if (SameName(environment, kSimEnvironmentArm64)) return std::string(kSimEnvironmentArm64);
     return std::nullopt;
 }
 
@@ -279,6 +280,7 @@ BOOL SimSpooler::DeletePortA(const char* pName, void* hWnd, const char* pPortNam
 std::string SimSpooler::DriverDirectory(const std::string& environment) {
     if (SameName(environment, kSimEnvironmentX86)) return std::string(kDriversRoot) + "\\W32X86";
     if (SameName(environment, kSimEnvironmentX64)) return std::string(kDriversRoot) + "\\x64";
+    if (SameName(environment, kSimEnvironmentArm64)) return std::string(kDriversRoot) + "\\ARM64";
     return std::string();
 }
 
