@@ -84,8 +84,8 @@ TEST(Win32SystemInfoTest, VersionAndWow64AreLookedUpAtRunTime) {
     win::USHORT processMachine = 0xFFFF, nativeMachine = 0xFFFF;
     ASSERT_TRUE(machine.system().IsWow64Process2(machine.services().GetCurrentProcess(), &processMachine,
                                                  &nativeMachine));
-    EXPECT_EQ(processMachine, wow64 ? win::IMAGE_FILE_MACHINE_I386 : win::IMAGE_FILE_MACHINE_UNKNOWN);
-    EXPECT_EQ(nativeMachine, wow64 ? win::IMAGE_FILE_MACHINE_AMD64 : win::IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(processMachine, wow64 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_UNKNOWN);
+    EXPECT_EQ(nativeMachine, wow64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
 }
 
 TEST(Win32RegistryTest, OutParametersReachTheCaller) {
