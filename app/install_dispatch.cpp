@@ -111,6 +111,15 @@ void InstallerDialog::OnInstall() {
         return;
     }
 
+    // The package has x86 and x64 drivers only: on another processor the
+    // spooler would refuse them, so nothing is staged or registered.
+    const std::string processor = UnsupportedProcessor();
+    if (!processor.empty()) {
+        PublishStatus("本驱动程序不支持此系统的处理器(" + processor + ")");
+        m_installButton.EnableWindow(1);
+        return;
+    }
+
     if (m_seriesIndex < ReceiptRowCount()) {
         InstallReceiptDriver();
     } else {

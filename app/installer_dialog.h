@@ -119,6 +119,9 @@ private:
     // Walks "C:\DriverName.cfg": calls visit(section, name) for every
     // printer name, sections counted from 0 in file order.
     void ForEachPrinterName(const std::function<void(int section, const std::string& name)>& visit);
+    // The processor's name when the package has no drivers for it (it has
+    // x86 and x64 ones only), else empty.
+    std::string UnsupportedProcessor() const;
     // The sum of the four receipt group sizes: the first label row.
     int ReceiptRowCount() const;
     // First step of both sequences: settles m_portName for the parallel and
@@ -188,6 +191,9 @@ private:
     StringArray m_printerPorts;
     std::string m_portName;
     int m_isWow64;
+    // The processor IsWow64Process2 reported (IMAGE_FILE_MACHINE_...); 0
+    // where the system cannot say, and x86 or x64 is then taken for granted.
+    win::USHORT m_nativeMachine = 0;
     int m_serialReplyReceived = 0;
     int m_comPortNumber = 0;
     int m_parity = 'N';

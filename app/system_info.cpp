@@ -67,6 +67,16 @@ void InstallerDialog::ShowSystemInfo() {
         m_isWow64 = wow64;
     }
     if (m_isWow64) bitness = "64位";
+    // An x86 program runs emulated on ARM64 Windows, where IsWow64Process
+    // answers as on x64: only IsWow64Process2 (Windows 10 version 1511 and
+    // later) names the processor.
+    if (system.HasIsWow64Process2()) {
+        win::USHORT processMachine = 0;
+        win::USHORT nativeMachine = 0;
+        if (system.IsWow64Process2(m_machine.services().GetCurrentProcess(), &processMachine, &nativeMachine)) {
+            m_nativeMachine = nativeMachine;
+        }
+    }
 
     const int code = GetWindowsVersionCode();
     const char* name = (code >= 1 && code <= 11) ? kSystemNames[code] : "";
@@ -74,6 +84,23 @@ void InstallerDialog::ShowSystemInfo() {
     char text[128];
     std::snprintf(text, sizeof(text), "%s%s %s", "当前系统为", name, bitness);
     PublishStatus(text);
+}
+
+std::string InstallerDialog::UnsupportedProcessor() const {
+    switch (m_nativeMachine) {
+    case win::IMAGE_FILE_MACHINE_UNKNOWN:
+    case win::IMAGE_FILE_MACHINE_I386:
+    case win::IMAGE_FILE_MACHINE_AMD64:
+        return std::string();
+    case win::IMAGE_FILE_MACHINE_ARM64: return "ARM64";
+    case win::IMAGE_FILE_MACHINE_ARMNT: return "ARM";
+    case win::IMAGE_FILE_MACHINE_IA64: return "IA64";
+    default: {
+        char code[16];
+        std::snprintf(code, sizeof(code), "0x%04X", m_nativeMachine);
+        return code;
+    }
+    }
 }
 
 }  // namespace app

@@ -45,7 +45,8 @@ inline constexpr const char* CATALOGUE_HELP_FILE = "THERMAL.chm";
 inline constexpr const char* CATALOGUE_MONITOR_NAME = "Advanced Language Monitor";
 inline constexpr const char* CATALOGUE_PRINT_PROCESSOR = "WinPrint";
 inline constexpr const char* CATALOGUE_DATA_TYPE = "RAW";
-inline constexpr const char* CATALOGUE_WOW64_FOLDER = "SysWOW64";
+// A 32-bit program's name for the 64-bit system folder, below the Windows folder.
+inline constexpr const char* CATALOGUE_NATIVE_SYSTEM_FOLDER = "Sysnative";
 
 extern const char* const ReceiptSeriesNames[CATALOGUE_RECEIPT_ROWS];
 extern const char* const ReceiptGpdNames[CATALOGUE_RECEIPT_ROWS];

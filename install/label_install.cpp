@@ -24,17 +24,20 @@ void InstallerDialog::InstallLabelDriver() {
 
     platform::Files& files = m_machine.files();
     char folder[win::MAX_PATH] = {};
-    std::string monitorFolder;
+    files.GetSystemDirectoryA(folder, sizeof(folder));
+    // The spooler loads the monitor from its own system folder, which is
+    // what it makes of this name.
+    std::string monitorDll = std::string(folder) + "\\" + dlls[install::CATALOGUE_LABEL_MONITOR_ROW];
+    std::string monitorCopy = monitorDll;
     if (m_isWow64) {
-        // A 32-bit program's system folder on 64-bit Windows is SysWOW64.
-        files.GetWindowsDirectoryA(folder, sizeof(folder));
-        monitorFolder = std::string(folder) + "\\" + install::CATALOGUE_WOW64_FOLDER;
-    } else {
-        files.GetSystemDirectoryA(folder, sizeof(folder));
-        monitorFolder = folder;
+        // This program's System32 is SysWOW64 on 64-bit Windows, where the
+        // 64-bit spooler never looks: Sysnative is the real one.
+        char windows[win::MAX_PATH] = {};
+        files.GetWindowsDirectoryA(windows, sizeof(windows));
+        monitorCopy = std::string(windows) + "\\" + install::CATALOGUE_NATIVE_SYSTEM_FOLDER + "\\" +
+                      dlls[install::CATALOGUE_LABEL_MONITOR_ROW];
     }
-    std::string monitorDll = monitorFolder + "\\" + dlls[install::CATALOGUE_LABEL_MONITOR_ROW];
-    StageFile(source + dlls[install::CATALOGUE_LABEL_MONITOR_ROW], monitorDll);
+    StageFile(source + dlls[install::CATALOGUE_LABEL_MONITOR_ROW], monitorCopy);
 
     platform::Spooler& spooler = m_machine.spooler();
     StartOrRestartService("Spooler", SVCMODE_START);

@@ -20,6 +20,13 @@ public:
     virtual bool HasIsWow64Process() = 0;
     // Only to be called when HasIsWow64Process() is true.
     virtual BOOL IsWow64Process(HANDLE process, BOOL* wow64) = 0;
+    // Whether kernel32 exports IsWow64Process2 (Windows 10 version 1511 and
+    // later): the only way to learn the processor of a machine that runs
+    // this program emulated, where IsWow64Process answers as on x64.
+    virtual bool HasIsWow64Process2() = 0;
+    // Only to be called when HasIsWow64Process2() is true. processMachine is
+    // IMAGE_FILE_MACHINE_UNKNOWN when the process does not run under WOW64.
+    virtual BOOL IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) = 0;
 };
 
 }  // namespace platform

@@ -14,6 +14,7 @@ namespace win {
 
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
+using USHORT = std::uint16_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using BOOL = int;
@@ -113,6 +114,17 @@ constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
 constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+// The registry view a 32-bit program on 64-bit Windows asks for.
+constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
+constexpr REGSAM KEY_WOW64_32KEY = 0x0200;
+
+// Processor kinds, as IsWow64Process2 reports them.
+constexpr USHORT IMAGE_FILE_MACHINE_UNKNOWN = 0;
+constexpr USHORT IMAGE_FILE_MACHINE_I386 = 0x014C;
+constexpr USHORT IMAGE_FILE_MACHINE_ARMNT = 0x01C4;
+constexpr USHORT IMAGE_FILE_MACHINE_IA64 = 0x0200;
+constexpr USHORT IMAGE_FILE_MACHINE_AMD64 = 0x8664;
+constexpr USHORT IMAGE_FILE_MACHINE_ARM64 = 0xAA64;
 constexpr DWORD REG_NONE = 0;
 constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_EXPAND_SZ = 2;

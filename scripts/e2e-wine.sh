@@ -9,7 +9,8 @@
 #      network port dialog over Wine's ports plus two TCP/IP ports, which
 #      Wine's spooler cannot create) and takes its screenshot.
 # Every prefix is a copy of a booted template kept under the build folder:
-# 32-bit (the program sees 32-bit Windows) and, for one scenario, 64-bit.
+# 32-bit (the program sees 32-bit Windows) and, for the WOW64 suites and one
+# scenario, 64-bit.
 # Serial ports are pseudo-terminals served by the printer simulator, mapped
 # as COM ports through HKLM\Software\Wine\Ports, with tools/pty_shim in
 # LD_PRELOAD so that waiting for comm events works on a pty.
@@ -98,8 +99,8 @@ if [ "${1:-}" = --scenario ]; then
 fi
 
 if [ "${1:-}" = --binary ]; then
-  exe=$2 prefix=$3
-  export WINEPREFIX=$prefix WINEARCH=win32 LD_PRELOAD="$work/shim/\$LIB/pty_shim.so"
+  exe=$2 prefix=$3 arch=${4:-win32} filter=${5:-*}
+  export WINEPREFIX=$prefix WINEARCH=$arch LD_PRELOAD="$work/shim/\$LIB/pty_shim.so"
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
   pid=""
   if [ "$(basename "$exe")" = win32_contract_tests.exe ]; then
@@ -110,7 +111,7 @@ if [ "${1:-}" = --binary ]; then
     export INSTALLER_CONTRACT_COM=COM7
   fi
   rc=0
-  wine "$exe" --gtest_color=no --gtest_brief=1 || rc=$?
+  wine "$exe" --gtest_color=no --gtest_brief=1 "--gtest_filter=$filter" || rc=$?
   [ -n "$pid" ] && kill "$pid" 2>/dev/null
   exit $rc
 fi
@@ -203,6 +204,14 @@ for exe in win32_backend_tests win32_contract_tests; do
   prefix=$work/prefix-$exe
   fresh_prefix "$work/template-win32" "$prefix"
   run_in_display "$exe" --binary "$tests/$exe.exe" "$prefix"
+done
+# The same binaries in the 64-bit prefix, for what only WOW64 shows: the
+# file-system and registry redirection suites, and IsWow64Process2.
+for step in "wow64-contracts win32_contract_tests *Wow64*" "wow64-backend win32_backend_tests Win32SystemInfoTest.*"; do
+  read -r name exe filter <<<"$step"
+  prefix=$work/prefix-$name
+  fresh_prefix "$work/template-win64" "$prefix"
+  run_in_display "$name" --binary "$tests/$exe.exe" "$prefix" win64 "$filter"
 done
 
 scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label

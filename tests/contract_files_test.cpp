@@ -18,6 +18,7 @@
 
 #include "platform/files.h"
 #include "platform/sim/sim_files.h"
+#include "tests/support/contract_machines.h"
 
 // The Win32 backend's traits come from the Windows test build (run under
 // Wine by scripts/e2e-wine.sh).
@@ -229,5 +230,94 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Sim, FilesContractTest, SimFilesTraits);
 #if defined(INSTALLER_HAVE_WIN32_FILES_TRAITS)
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FilesContractTest, e2e::Win32FilesTraits);
 #endif
+
+// What WOW64's file-system redirection does to this 32-bit program on 64-bit
+// Windows (the "File System Redirector" page): run only on such a machine,
+// the simulated one by default and Wine's 64-bit prefix.
+class Wow64FilesContract : public ::testing::Test {
+protected:
+    void SetUp() override {
+#ifdef _WIN32
+        m_machine = e2e::MakeWin32Machine();
+#else
+        m_machine = contract::MakeScratchSimMachine("wow64-files");
+#endif
+        platform::SystemInfo& system = m_machine->system();
+        win::BOOL wow64 = 0;
+        if (!system.HasIsWow64Process() || !system.IsWow64Process(m_machine->services().GetCurrentProcess(), &wow64) ||
+            !wow64) {
+            GTEST_SKIP() << "not a 32-bit program on 64-bit Windows";
+        }
+        char buffer[260] = {};
+        ASSERT_GT(files().GetWindowsDirectoryA(buffer, sizeof buffer), 0u);
+        m_windows = buffer;
+        ASSERT_GT(files().GetSystemDirectoryA(buffer, sizeof buffer), 0u);
+        m_system = buffer;
+        m_name = "contract-wow64-" + std::to_string(++s_counter);
+        m_source = m_windows + "\\" + m_name + ".src";
+#ifdef _WIN32
+        ASSERT_TRUE(e2e::PlaceWin32File(*m_machine, m_source, "monitor"));
+#else
+        ASSERT_TRUE(static_cast<platform::sim::SimMachine&>(*m_machine).sim_files().WriteFile(m_source, "monitor"));
+#endif
+    }
+    void TearDown() override {
+        if (!m_source.empty()) files().DeleteFileA(m_source.c_str());
+    }
+    platform::Files& files() { return m_machine->files(); }
+    std::string Native() { return m_windows + "\\Sysnative"; }
+    std::string Wow64() { return m_windows + "\\SysWOW64"; }
+    // GetFileAttributesA's answer and, when it fails, its error.
+    std::pair<win::DWORD, win::DWORD> Attributes(const std::string& path) {
+        m_machine->SetLastError(kUnset);
+        const win::DWORD attributes = files().GetFileAttributesA(path.c_str());
+        return {attributes, attributes == win::INVALID_FILE_ATTRIBUTES ? m_machine->GetLastError() : 0};
+    }
+
+    static inline int s_counter = 0;
+    std::unique_ptr<platform::Machine> m_machine;
+    std::string m_windows, m_system, m_name, m_source;
+};
+
+TEST_F(Wow64FilesContract, SystemFolderIsSysWOW64AndSysnativeTheRealOne) {
+    const std::pair<win::DWORD, win::DWORD> missing{win::INVALID_FILE_ATTRIBUTES, win::ERROR_FILE_NOT_FOUND};
+    const std::pair<win::DWORD, win::DWORD> file{win::FILE_ATTRIBUTE_ARCHIVE, 0};
+    // What GetSystemDirectoryA names is SysWOW64 to this program.
+    const std::string viaSystem = m_system + "\\" + m_name + ".dll";
+    ASSERT_EQ(files().CopyFileA(m_source.c_str(), viaSystem.c_str(), 0), 1);
+    EXPECT_EQ(Attributes(Wow64() + "\\" + m_name + ".dll"), file);
+    EXPECT_EQ(Attributes(Native() + "\\" + m_name + ".dll"), missing);
+    EXPECT_EQ(files().DeleteFileA(viaSystem.c_str()), 1);
+    // Sysnative reaches the System32 that 64-bit programs see.
+    const std::string viaNative = Native() + "\\" + m_name + ".dll";
+    ASSERT_EQ(files().CopyFileA(m_source.c_str(), viaNative.c_str(), 0), 1);
+    EXPECT_EQ(Attributes(viaNative), file);
+    EXPECT_EQ(Attributes(viaSystem), missing);
+    EXPECT_EQ(Attributes(Wow64() + "\\" + m_name + ".dll"), missing);
+    EXPECT_EQ(files().DeleteFileA(viaNative.c_str()), 1);
+}
+
+TEST_F(Wow64FilesContract, ExemptFoldersAreTheRealSystemFolders) {
+    for (const char* exempt : {"spool", "catroot", "catroot2", "driverstore", "drivers\\etc", "logfiles"}) {
+        SCOPED_TRACE(exempt);
+        // Made where it belongs when the machine lacks it.
+        files().CreateDirectoryA((Native() + "\\drivers").c_str(), nullptr);
+        files().CreateDirectoryA((Native() + "\\" + exempt).c_str(), nullptr);
+        const std::string folder = m_system + "\\" + exempt + "\\" + m_name;
+        if (UnderWine() && std::strcmp(exempt, "driverstore") == 0) {
+            // Wine's list spells it "driversstore", so driverstore is
+            // redirected there (docs/wine-differences.md).
+            files().CreateDirectoryA(folder.c_str(), nullptr);
+            EXPECT_EQ(Attributes(Native() + "\\driverstore\\" + m_name).first, win::INVALID_FILE_ATTRIBUTES);
+            files().RemoveDirectoryA(folder.c_str());
+            continue;
+        }
+        ASSERT_EQ(files().CreateDirectoryA(folder.c_str(), nullptr), 1);
+        EXPECT_EQ(Attributes(Native() + "\\" + exempt + "\\" + m_name).first & win::FILE_ATTRIBUTE_DIRECTORY,
+                  win::FILE_ATTRIBUTE_DIRECTORY);
+        EXPECT_EQ(Attributes(Wow64() + "\\" + exempt + "\\" + m_name).first, win::INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(files().RemoveDirectoryA(folder.c_str()), 1);
+    }
+}
 
 }  // namespace

@@ -306,16 +306,73 @@ TEST_P(RegistryContract, EnumerationOverflowCopiesNothing) {
     reg().RegCloseKey(key);
 }
 
+// WOW64's registry redirection as this 32-bit program meets it on 64-bit
+// Windows ("Registry Keys Affected by WOW64", "Accessing an Alternate
+// Registry View"): HKLM\SOFTWARE is the WOW6432Node below it, except the
+// shared keys the spooler and the installer both use. Volatile keys only.
+class Wow64RegistryContract : public RegistryContract {
+protected:
+    void SetUp() override {
+        RegistryContract::SetUp();
+        BOOL wow64 = 0;
+        platform::SystemInfo& system = m_machine->system();
+        if (!system.HasIsWow64Process() || !system.IsWow64Process(m_machine->services().GetCurrentProcess(), &wow64) ||
+            !wow64) {
+            GTEST_SKIP() << "not a 32-bit program on 64-bit Windows";
+        }
+        m_name = m_scratchPath.substr(m_scratchPath.find('\\') + 1);
+    }
+    LONG Create(const std::string& path) {
+        HKEY key = nullptr;
+        const LONG result = reg().RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                                                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        if (result == ERROR_SUCCESS) reg().RegCloseKey(key);
+        return result;
+    }
+    LONG Open(const std::string& path, REGSAM view) {
+        HKEY key = reinterpret_cast<HKEY>(1);
+        const LONG result = reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key);
+        if (result == ERROR_SUCCESS) reg().RegCloseKey(key);
+        return result;
+    }
+    std::string m_name;
+};
+
+TEST_P(Wow64RegistryContract, SoftwareIsRedirectedBelowWow6432Node) {
+    const std::string path = "SOFTWARE\\" + m_name;
+    ASSERT_EQ(ERROR_SUCCESS, Create(path));
+    EXPECT_EQ(ERROR_SUCCESS, Open(path, 0));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, Open(path, KEY_WOW64_64KEY));
+    EXPECT_EQ(ERROR_SUCCESS, Open("SOFTWARE\\WOW6432Node\\" + m_name, KEY_WOW64_64KEY));
+}
+
+TEST_P(Wow64RegistryContract, PrintAndPortsKeysAreShared) {
+    for (const char* shared : {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print",
+                               "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"}) {
+        SCOPED_TRACE(shared);
+        const std::string path = std::string(shared) + "\\" + m_name;
+        ASSERT_EQ(ERROR_SUCCESS, Create(path));
+        EXPECT_EQ(ERROR_SUCCESS, Open(path, KEY_WOW64_64KEY));
+        EXPECT_EQ(ERROR_SUCCESS, Open(path, KEY_WOW64_32KEY));
+    }
+}
+
+
 std::string TargetName(const ::testing::TestParamInfo<RegistryTarget>& info) { return info.param.name; }
 
 #ifndef _WIN32
 INSTANTIATE_TEST_SUITE_P(Machines, RegistryContract,
                          ::testing::Values(RegistryTarget{"Simulated", MakeSimMachine}), TargetName);
+INSTANTIATE_TEST_SUITE_P(Machines, Wow64RegistryContract,
+                         ::testing::Values(RegistryTarget{"Simulated", MakeSimMachine}), TargetName);
 #else
 // The real system under Wine (scripts/e2e-wine.sh).
 INSTANTIATE_TEST_SUITE_P(Machines, RegistryContract,
                          ::testing::Values(RegistryTarget{"Win32", e2e::MakeWin32Machine}), TargetName);
+INSTANTIATE_TEST_SUITE_P(Machines, Wow64RegistryContract,
+                         ::testing::Values(RegistryTarget{"Win32", e2e::MakeWin32Machine}), TargetName);
 #endif
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RegistryContract);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Wow64RegistryContract);
 
 }  // namespace

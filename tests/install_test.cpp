@@ -219,11 +219,15 @@ TEST_F(InstallTest, LabelOnSixtyFourBitWindows) {
     harness.Install();
     ASSERT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
 
+    // The monitor goes where the 64-bit spooler loads it from, past this
+    // 32-bit program's redirected System32.
     auto& files = harness.Machine().sim_files();
-    EXPECT_TRUE(files.Exists("C:\\Windows\\SysWOW64\\qmtNLM64.dll"));
+    EXPECT_TRUE(files.Exists("C:\\Windows\\System32\\qmtNLM64.dll"));
+    EXPECT_FALSE(files.Exists("C:\\Windows\\SysWOW64\\qmtNLM64.dll"));
     const auto monitor = harness.Machine().sim_spooler().FindMonitor("Advanced Language Monitor");
     ASSERT_TRUE(monitor.has_value());
     EXPECT_EQ(monitor->environment, "Windows x64");
+    EXPECT_EQ(monitor->dllPath, "C:\\Windows\\System32\\qmtNLM64.dll");
 
     const auto driver = harness.Machine().sim_spooler().FindDriver(install::LabelSeriesNames[0], "Windows x64");
     ASSERT_TRUE(driver.has_value());
@@ -238,7 +242,7 @@ TEST_F(InstallTest, LabelOnSixtyFourBitWindows) {
     dependent.push_back("\\" + base + ".BA0");
     dependent.push_back(base + ".PP0");
     EXPECT_EQ(driver->dependentFiles, dependent);
-    // Staging copies removed, the monitor's copy in SysWOW64 kept.
+    // Staging copies removed, the monitor's copy kept.
     EXPECT_FALSE(files.Exists(std::string(kX64Directory) + "\\qmtNLM64.dll"));
     EXPECT_FALSE(files.Exists(std::string(kX64Directory) + "\\THERMAL.chm"));
 }

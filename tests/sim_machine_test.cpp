@@ -99,6 +99,18 @@ TEST(SimMachinePresetTest, Windows7x86) {
     EXPECT_EQ(1, machine.system().IsWow64Process(machine.services().GetCurrentProcess(), &wow64));
     EXPECT_EQ(0, wow64);
     EXPECT_EQ(kSimEnvironmentX86, machine.sim_spooler().NativeEnvironment());
+
+    // Nothing redirected: System32 is System32, Sysnative and WOW6432Node
+    // are nobody's.
+    ASSERT_TRUE(machine.sim_files().WriteFile("C:\\Setup\\m.dll", "m"));
+    EXPECT_EQ(1, machine.files().CopyFileA("C:\\Setup\\m.dll", "C:\\Windows\\System32\\m.dll", 0));
+    EXPECT_TRUE(machine.sim_files().Exists("C:\\Windows\\System32\\m.dll"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, machine.files().GetFileAttributesA("C:\\Windows\\Sysnative\\m.dll"));
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, machine.registry().RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", 0, nullptr, 0,
+                                                                KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    machine.registry().RegCloseKey(key);
+    EXPECT_TRUE(machine.sim_registry().KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor"));
 }
 
 TEST_F(SimMachineTest, VersionRecordFormsAndFailures) {

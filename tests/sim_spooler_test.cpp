@@ -512,16 +512,18 @@ TEST_F(SimSpoolerTest, MonitorEnvironmentFollowsTheMachine) {
 
     ASSERT_TRUE(spooler().SetNativeEnvironment(kSimEnvironmentX64));
     EXPECT_FALSE(spooler().SetNativeEnvironment("Windows IA64"));
-    // By bare name it is found in SysWOW64 as well as in System32.
+    // The 64-bit spooler loads monitors from its own system folder only,
+    // by file name, whatever folder the caller names.
+    for (const char* path : {"qmtNLM64.dll", "C:\\Windows\\SysWOW64\\qmtNLM64.dll"}) {
+        dll = path;
+        info.pDLLName = dll.data();
+        EXPECT_FALSE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info))) << path;
+        EXPECT_EQ(win::ERROR_MOD_NOT_FOUND, LastError()) << path;
+    }
+    ASSERT_TRUE(m_machine.WriteFile("C:\\Windows\\System32\\qmtNLM64.dll", "monitor"));
     EXPECT_TRUE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
     EXPECT_EQ(kSimEnvironmentX64, spooler().FindMonitor(name)->environment);
-
-    // By full path only where the path says.
-    ASSERT_TRUE(spooler().DeleteMonitorA(nullptr, kSimEnvironmentX64, name.c_str()));
-    dll = "C:\\Windows\\System32\\qmtNLM64.dll";
-    info.pDLLName = dll.data();
-    EXPECT_FALSE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
-    EXPECT_EQ(win::ERROR_MOD_NOT_FOUND, LastError());
+    EXPECT_EQ("C:\\Windows\\System32\\qmtNLM64.dll", spooler().FindMonitor(name)->dllPath);
 }
 
 // -------------------------------------------------------------- printers

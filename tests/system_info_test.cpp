@@ -89,4 +89,25 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{5, 0, true, false, "当前系统为Microsoft Windows 2000  32位"},
         StatusCase{10, 0, true, true, "当前系统为Microsoft Windows 10  64位"}));
 
+// An x86 program on ARM64 Windows runs emulated and IsWow64Process answers
+// as on x64; the x64 drivers would be refused there, so Install says so
+// before anything is staged, and stays usable.
+TEST(ProcessorTest, ArmMachineIsToldApartAndNothingIsStaged) {
+    using namespace std::chrono_literals;
+    InstallerHarness harness(platform::sim::SimPreset::kWindows11Arm64);
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
+    harness.Machine().env().ClearCalls();
+    harness.Click(1012);
+    const std::string refusal = "本驱动程序不支持此系统的处理器(ARM64)";
+    ASSERT_TRUE(harness.Toolkit().WaitFor(
+        [&](const auto&) { return harness.Status() == refusal && harness.InstallEnabled(); }, 5s))
+        << harness.Describe();
+    EXPECT_EQ(harness.InstallCaption(), "安装(&I)");
+    EXPECT_TRUE(harness.Boxes().empty());
+    for (const char* call : {"CopyFileA", "AddMonitorA", "AddPrinterDriverExA", "AddPrinterA"}) {
+        EXPECT_EQ(harness.Machine().env().CallCount(call), 0) << call;
+    }
+}
+
 }  // namespace

@@ -42,6 +42,7 @@ void SimEnv::ClearFaults() {
 
 SimEnv::InternalScope::InternalScope() { ++t_internalDepth; }
 SimEnv::InternalScope::~InternalScope() { --t_internalDepth; }
+bool SimEnv::InternalScope::Active() { return t_internalDepth > 0; }
 
 bool SimEnv::TakeFault(const std::string& operation, win::DWORD* error) {
     if (t_internalDepth > 0) return false;

@@ -49,6 +49,9 @@ public:
         ~InternalScope();
         InternalScope(const InternalScope&) = delete;
         InternalScope& operator=(const InternalScope&) = delete;
+        // Whether the calling thread is in one: the machine's own services
+        // are native programs, which WOW64 never redirects.
+        static bool Active();
     };
 
     std::vector<std::string> Calls() const;

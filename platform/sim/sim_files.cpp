@@ -12,6 +12,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/sim/sim_wow64.h"
 
 namespace platform::sim {
 
@@ -204,6 +205,18 @@ int SimFiles::LinkRefusals() const {
     return m_linkRefusals;
 }
 
+std::string SimFiles::CallerPath(const char* winPath) const {
+    std::string path = winPath ? winPath : "";
+    std::vector<std::string> components;
+    if (!m_wow64Redirection || SimEnv::InternalScope::Active() ||
+        !SplitWindowsPath(path, m_currentDirectory, &components)) {
+        return path;
+    }
+    std::string redirected = "C:";
+    for (const std::string& name : Wow64FileComponents(std::move(components))) redirected += "\\" + name;
+    return redirected.size() == 2 ? "C:\\" : redirected;
+}
+
 SimFiles::Resolution SimFiles::Resolve(const std::string& winPath) const {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     return ResolveLocked(winPath);
@@ -365,7 +378,7 @@ win::UINT SimFiles::GetWindowsDirectoryA(char* buffer, win::UINT size) {
 win::DWORD SimFiles::GetFileAttributesA(const char* fileName) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (Fault("GetFileAttributesA")) return win::INVALID_FILE_ATTRIBUTES;
-    Resolution r = ResolveLocked(fileName ? fileName : "");
+    Resolution r = ResolveLocked(CallerPath(fileName));
     if (r.error) {
         SetLastError(r.error);
         return win::INVALID_FILE_ATTRIBUTES;
@@ -380,7 +393,7 @@ win::DWORD SimFiles::GetFileAttributesA(const char* fileName) {
 win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileName, win::BOOL failIfExists) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (Fault("CopyFileA")) return 0;
-    Resolution source = ResolveLocked(existingFileName ? existingFileName : "");
+    Resolution source = ResolveLocked(CallerPath(existingFileName));
     if (source.error) {
         SetLastError(source.error);
         return 0;
@@ -398,7 +411,7 @@ win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileN
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
     }
-    Resolution target = ResolveLocked(newFileName ? newFileName : "");
+    Resolution target = ResolveLocked(CallerPath(newFileName));
     if (target.error) {
         SetLastError(target.error);
         return 0;
@@ -439,7 +452,7 @@ win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileN
 win::BOOL SimFiles::DeleteFileA(const char* fileName) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (Fault("DeleteFileA")) return 0;
-    Resolution r = ResolveLocked(fileName ? fileName : "");
+    Resolution r = ResolveLocked(CallerPath(fileName));
     if (r.error) {
         SetLastError(r.error);
         return 0;
@@ -464,7 +477,7 @@ win::BOOL SimFiles::DeleteFileA(const char* fileName) {
 win::BOOL SimFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (Fault("CreateDirectoryA")) return 0;
-    Resolution r = ResolveLocked(pathName ? pathName : "");
+    Resolution r = ResolveLocked(CallerPath(pathName));
     if (r.error) {
         SetLastError(r.error);
         return 0;
@@ -483,7 +496,7 @@ win::BOOL SimFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_A
 win::BOOL SimFiles::RemoveDirectoryA(const char* pathName) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (Fault("RemoveDirectoryA")) return 0;
-    Resolution r = ResolveLocked(pathName ? pathName : "");
+    Resolution r = ResolveLocked(CallerPath(pathName));
     if (r.error) {
         SetLastError(r.error);
         return 0;
@@ -542,7 +555,7 @@ win::HANDLE SimFiles::FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA
         SetLastError(win::ERROR_FILE_NOT_FOUND);
         return win::INVALID_HANDLE_VALUE;
     }
-    Resolution dir = ResolveLocked(folder);
+    Resolution dir = ResolveLocked(CallerPath(folder.c_str()));
     if (dir.error) {
         SetLastError(dir.error);
         return win::INVALID_HANDLE_VALUE;
@@ -683,6 +696,11 @@ void SimFiles::SetSystemDirectory(const std::string& winPath) {
     m_systemDirectory = winPath;
 }
 
+void SimFiles::SetWow64Redirection(bool on) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_wow64Redirection = on;
+}
+
 std::string SimFiles::ToString() const {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     std::ostringstream out;
@@ -714,7 +732,8 @@ std::string SimFiles::ToString() const {
         }
     };
     Walker{*this, out}.Walk(m_hostRoot, 0);
-    out << "current directory " << m_currentDirectory << ", system directory " << m_systemDirectory << "\n";
+    out << "current directory " << m_currentDirectory << ", system directory " << m_systemDirectory
+        << (m_wow64Redirection ? ", WOW64 redirection" : "") << "\n";
     return out.str();
 }
 

@@ -69,6 +69,10 @@ public:
     bool SetCurrentDirectory(const std::string& winPath);  // an existing folder
     // What GetSystemDirectoryA reports ("C:\Windows\System32" by default).
     void SetSystemDirectory(const std::string& winPath);
+    // The caller is a 32-bit program on 64-bit Windows: the calls above
+    // (not these helpers, nor the machine's own services) see the folders
+    // through WOW64's file-system redirection (sim_wow64.h).
+    void SetWow64Redirection(bool on);
     // How many times an operation refused to go through a link.
     int LinkRefusals() const;
     const std::string& HostRoot() const { return m_hostRoot; }
@@ -96,6 +100,8 @@ private:
     };
 
     Resolution ResolveLocked(const std::string& winPath) const;
+    // The path a calling program means, after WOW64's redirection.
+    std::string CallerPath(const char* winPath) const;
     bool Fault(const char* operation);
     win::DWORD AttributesOf(const std::string& hostPath) const;
     std::optional<std::string> ReadHostFile(const std::string& hostPath) const;
@@ -112,6 +118,7 @@ private:
     std::map<std::uintptr_t, FindState> m_finds;
     std::uintptr_t m_nextFindHandle = 0x1000;
     mutable int m_linkRefusals = 0;
+    bool m_wow64Redirection = false;
     mutable std::recursive_mutex m_mutex;
 };
 

@@ -60,13 +60,25 @@ void SimMachine::ApplyPreset(SimPreset preset) {
         m_system.SetVersion(win::VER_PLATFORM_WIN32_NT, 10, 0, 19045);
         m_system.SetServicePack(0, 0);
         m_system.SetHasIsWow64Process(true);
+        m_system.SetHasIsWow64Process2(true);
         SetWow64(true);
         break;
     case SimPreset::kWindows7x86:
         m_system.SetVersion(win::VER_PLATFORM_WIN32_NT, 6, 1, 7601, "Service Pack 1");
         m_system.SetServicePack(1, 0);
         m_system.SetHasIsWow64Process(true);
+        m_system.SetHasIsWow64Process2(false);
         SetWow64(false);
+        break;
+    case SimPreset::kWindows11Arm64:
+        // The x86 program runs emulated, and IsWow64Process answers TRUE as
+        // on x64; only IsWow64Process2 tells the processor.
+        m_system.SetVersion(win::VER_PLATFORM_WIN32_NT, 10, 0, 22631);
+        m_system.SetServicePack(0, 0);
+        m_system.SetHasIsWow64Process(true);
+        m_system.SetHasIsWow64Process2(true);
+        SetWow64(true);
+        SetNativeMachine(win::IMAGE_FILE_MACHINE_ARM64);
         break;
     }
 }
@@ -95,10 +107,21 @@ void SimMachine::SetWindowsVersion(win::DWORD platformId, win::DWORD major, win:
 
 void SimMachine::SetWow64(bool wow64) {
     m_system.SetWow64(wow64);
+    m_system.SetNativeMachine(wow64 ? win::IMAGE_FILE_MACHINE_AMD64 : win::IMAGE_FILE_MACHINE_I386);
     m_spooler.SetNativeEnvironment(wow64 ? kSimEnvironmentX64 : kSimEnvironmentX86);
+    // What WOW64 does to a 32-bit program's files and registry keys.
+    m_files.SetWow64Redirection(wow64);
+    m_registry.SetWow64(wow64);
 }
 
 void SimMachine::SetHasIsWow64Process(bool present) { m_system.SetHasIsWow64Process(present); }
+
+void SimMachine::SetNativeMachine(win::USHORT machine) {
+    m_system.SetNativeMachine(machine);
+    if (machine == win::IMAGE_FILE_MACHINE_ARM64) m_spooler.SetNativeEnvironment(kSimEnvironmentArm64);
+    if (machine == win::IMAGE_FILE_MACHINE_AMD64) m_spooler.SetNativeEnvironment(kSimEnvironmentX64);
+    if (machine == win::IMAGE_FILE_MACHINE_I386) m_spooler.SetNativeEnvironment(kSimEnvironmentX86);
+}
 
 std::string SimMachine::ToString() const {
     return "=== Simulated machine ===\n" + m_system.ToString() + m_registry.ToString() + m_services.ToString() +

@@ -21,6 +21,7 @@ namespace platform::sim {
 enum class SimPreset {
     kWindows10x64,  // 10.0.19045, the 32-bit installer under WOW64
     kWindows7x86,   // 6.1.7601 Service Pack 1, 32-bit
+    kWindows11Arm64,  // 10.0.22631 on an ARM64 processor, the installer emulated
 };
 
 // Every service is wired to the others as on Windows: the spooler answers
@@ -67,9 +68,13 @@ public:
     // driver lists it: AddSerialDevice("\\Device\\Serial0", "COM1").
     void AddSerialDevice(const std::string& deviceName, const std::string& comName);
     void SetWindowsVersion(win::DWORD platformId, win::DWORD major, win::DWORD minor);
-    // Also sets the spooler's own environment: x64 under WOW64, else x86.
+    // Also sets the spooler's own environment (x64 under WOW64, else x86) and
+    // WOW64's file-system and registry redirection of the installer's calls.
     void SetWow64(bool wow64);
     void SetHasIsWow64Process(bool present);
+    // The processor (IMAGE_FILE_MACHINE_...), and with it the spooler's
+    // own environment. SetWow64 sets x64 or x86 again.
+    void SetNativeMachine(win::USHORT machine);
 
     // Registry, services, spooler and files, one after the other.
     std::string ToString() const;

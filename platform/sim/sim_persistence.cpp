@@ -109,6 +109,8 @@ struct ParsedState {
     std::string csdVersion;
     win::WORD servicePackMajor = 0, servicePackMinor = 0;
     bool hasIsWow64Process = true, wow64 = false;
+    bool haveProcessor = false, hasIsWow64Process2 = true;
+    win::USHORT nativeMachine = 0;
     std::vector<SimRegistry::SavedKey> keys;
     std::vector<std::pair<std::string, bool>> services;
     SimSpooler::SavedState spooler;
@@ -135,6 +137,12 @@ bool ParseLine(const std::vector<std::string>& f, ParsedState* state) {
         state->servicePackMinor = static_cast<win::WORD>(n[5]);
         state->hasIsWow64Process = n[6] != 0;
         state->wow64 = n[7] != 0;
+        return true;
+    }
+    if (kind == "processor" && f.size() == 3 && numbers(1, 2)) {
+        state->haveProcessor = true;
+        state->hasIsWow64Process2 = n[0] != 0;
+        state->nativeMachine = static_cast<win::USHORT>(n[1]);
         return true;
     }
     if (kind == "key" && f.size() == 3 && (f[1] == "HKLM" || f[1] == "HKCU") && !f[2].empty()) {
@@ -218,6 +226,10 @@ std::string SaveMachineState(SimMachine& machine) {
                 .Number(version.wServicePackMinor)
                 .Number(machine.sim_system().HasIsWow64Process() ? 1 : 0)
                 .Number(machine.sim_system().IsWow64() ? 1 : 0)
+                .End(&out);
+            line.Field("processor")
+                .Number(machine.sim_system().HasIsWow64Process2Export() ? 1 : 0)
+                .Number(machine.sim_system().NativeMachine())
                 .End(&out);
         }
         machine.SetLastError(savedError);
@@ -304,6 +316,10 @@ bool LoadMachineState(SimMachine& machine, const std::string& text, std::string*
         system.SetServicePack(state.servicePackMajor, state.servicePackMinor);
         system.SetHasIsWow64Process(state.hasIsWow64Process);
         machine.SetWow64(state.wow64);
+    }
+    if (state.haveProcessor) {
+        machine.sim_system().SetHasIsWow64Process2(state.hasIsWow64Process2);
+        machine.SetNativeMachine(state.nativeMachine);
     }
     SimRegistry& registry = machine.sim_registry();
     for (const SimRegistry::SavedKey& key : state.keys) {

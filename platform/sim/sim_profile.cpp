@@ -178,7 +178,7 @@ std::optional<std::string> SimFiles::ReadProfileLocked(const char* fileName) con
     if (path.find_first_of("\\/") == std::string::npos && !(path.size() >= 2 && path[1] == ':')) {
         path = m_windowsDirectory + "\\" + path;
     }
-    Resolution r = ResolveLocked(path);
+    Resolution r = ResolveLocked(CallerPath(path.c_str()));
     if (r.error || !r.exists || r.isDirectory) return std::nullopt;
     if (r.isLink) {
         CountLinkRefusal();

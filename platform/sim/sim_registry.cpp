@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/sim/sim_wow64.h"
+
 namespace platform::sim {
 
 namespace {
@@ -19,6 +21,8 @@ using win::ERROR_SUCCESS;
 constexpr char kCurrentControlSet[] = "SYSTEM\\CurrentControlSet";
 constexpr char kControlSet001[] = "SYSTEM\\ControlSet001";
 constexpr char kCurrentHardwareProfile[] = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
+// Asking for both views at once is refused (Windows 7 and later).
+constexpr win::REGSAM kWow64Views = win::KEY_WOW64_64KEY | win::KEY_WOW64_32KEY;
 // Deep enough for any real chain of links, small enough to stop a loop.
 constexpr int kMaxLinkDepth = 8;
 
@@ -218,6 +222,33 @@ HKEY SimRegistry::NewHandleLocked(std::shared_ptr<Key> key, REGSAM access) {
     return hKey;
 }
 
+std::optional<SimRegistry::Handle> SimRegistry::WalkFromHandleLocked(const Handle& parent, const std::string& subKey,
+                                                                     REGSAM samDesired, Walk mode, bool makeVolatile,
+                                                                     bool* created, LONG* error) const {
+    Handle result;
+    result.access = samDesired;
+    // A native caller has one view; a 32-bit one on 64-bit Windows keeps the
+    // parent's unless it names one.
+    result.view32 = m_wow64 && !SimEnv::InternalScope::Active() && !(samDesired & win::KEY_WOW64_64KEY) &&
+                    ((samDesired & win::KEY_WOW64_32KEY) || parent.view32);
+    std::shared_ptr<Key> start = parent.key;
+    std::string path = subKey;
+    if (parent.localMachinePath) {
+        const std::string& base = *parent.localMachinePath;
+        result.localMachinePath = base.empty() || subKey.empty() ? base + subKey : base + "\\" + subKey;
+        if (result.view32) {
+            const std::string redirected = Wow64RegistryPath(*result.localMachinePath);
+            if (redirected != *result.localMachinePath) {
+                start = m_localMachine;
+                path = redirected;
+            }
+        }
+    }
+    result.key = WalkLocked(start, path, mode, makeVolatile, created, error);
+    if (!result.key) return std::nullopt;
+    return result;
+}
+
 std::optional<SimRegistry::Handle> SimRegistry::HandleForLocked(HKEY hKey, LONG* error) const {
     if (IsPredefined(hKey)) {
         LONG walkError = 0;
@@ -226,7 +257,14 @@ std::optional<SimRegistry::Handle> SimRegistry::HandleForLocked(HKEY hKey, LONG*
             *error = walkError;
             return std::nullopt;
         }
-        return Handle{key, win::KEY_ALL_ACCESS};
+        Handle handle;
+        handle.key = key;
+        handle.access = win::KEY_ALL_ACCESS;
+        if (hKey == win::HKEY_LOCAL_MACHINE) {
+            handle.localMachinePath = std::string();
+            handle.view32 = m_wow64 && !SimEnv::InternalScope::Active();
+        }
+        return handle;
     }
     auto it = m_handles.find(hKey);
     if (it == m_handles.end()) {
@@ -273,20 +311,22 @@ LONG SimRegistry::RegOpenKeyExA(HKEY hKey, const char* subKey, DWORD options, RE
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     LONG error = 0;
-    auto start = KeyForLocked(hKey, &error);
-    if (!start) return error;
+    auto parent = HandleForLocked(hKey, &error);
+    if (!parent) return error;
+    if ((samDesired & kWow64Views) == kWow64Views) return ERROR_INVALID_PARAMETER;
     std::string path = subKey ? subKey : "";
     // Windows hands a predefined key back as it is when nothing is below it.
     if (path.empty() && IsPredefined(hKey)) {
         *phkResult = hKey;
         return ERROR_SUCCESS;
     }
-    auto key = WalkLocked(start, path, Walk::kOpen, false, nullptr, &error);
-    if (!key) {
+    auto opened = WalkFromHandleLocked(*parent, path, samDesired, Walk::kOpen, false, nullptr, &error);
+    if (!opened) {
         *phkResult = nullptr;
         return error;
     }
-    *phkResult = NewHandleLocked(key, samDesired);
+    *phkResult = NewHandleLocked(opened->key, samDesired);
+    *m_handles[*phkResult] = *opened;
     return ERROR_SUCCESS;
 }
 
@@ -302,13 +342,15 @@ LONG SimRegistry::RegCreateKeyExA(HKEY hKey, const char* subKey, DWORD reserved,
     std::lock_guard<std::mutex> lock(m_mutex);
     LONG error = 0;
     // The parent handle's access is not checked: Windows ignores it here.
-    auto start = KeyForLocked(hKey, &error);
-    if (!start) return error;
+    auto parent = HandleForLocked(hKey, &error);
+    if (!parent) return error;
+    if ((samDesired & kWow64Views) == kWow64Views) return ERROR_INVALID_PARAMETER;
     bool created = false;
-    auto key = WalkLocked(start, subKey ? subKey : "", Walk::kCreate,
-                          (options & win::REG_OPTION_VOLATILE) != 0, &created, &error);
-    if (!key) return error;
-    *phkResult = NewHandleLocked(key, samDesired);
+    auto opened = WalkFromHandleLocked(*parent, subKey ? subKey : "", samDesired, Walk::kCreate,
+                                       (options & win::REG_OPTION_VOLATILE) != 0, &created, &error);
+    if (!opened) return error;
+    *phkResult = NewHandleLocked(opened->key, samDesired);
+    *m_handles[*phkResult] = *opened;
     if (disposition) *disposition = created ? win::REG_CREATED_NEW_KEY : win::REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
 }
@@ -507,6 +549,11 @@ bool SimRegistry::DeleteValue(HKEY root, const std::string& path, const std::str
         }
     }
     return false;
+}
+
+void SimRegistry::SetWow64(bool wow64) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_wow64 = wow64;
 }
 
 bool SimRegistry::MarkVolatile(HKEY root, const std::string& path) {

@@ -19,7 +19,11 @@ namespace platform::sim {
 // HKLM\SYSTEM\CurrentControlSet stands for HKLM\SYSTEM\ControlSet001, and
 // HKEY_CURRENT_CONFIG for HKLM\SYSTEM\CurrentControlSet\Hardware Profiles\Current;
 // a value written through one path is read through the other. Handles are real objects; every operation checks them and the
-// access they were opened with. Safe to call from several threads.
+// access they were opened with. On a 64-bit machine the caller is a 32-bit
+// program: its opens and creates under HKLM\SOFTWARE go through WOW64's
+// registry redirection (sim_wow64.h) unless they ask for KEY_WOW64_64KEY;
+// the machine's own services and the helpers below see the keys as they are.
+// Safe to call from several threads.
 class SimRegistry : public platform::Registry {
 public:
     explicit SimRegistry(SimEnv& env);
@@ -65,6 +69,8 @@ public:
     // created under it (ERROR_CHILD_MUST_BE_VOLATILE), as Wine's
     // HKEY_CURRENT_CONFIG behaves.
     bool MarkVolatile(HKEY root, const std::string& path);
+    // Whether the registry calls come from a 32-bit program on 64-bit Windows.
+    void SetWow64(bool wow64);
 
     // The tree as a saved machine keeps it: every key under HKEY_LOCAL_MACHINE
     // and HKEY_CURRENT_USER, parents first, with its values in enumeration
@@ -110,6 +116,10 @@ private:
     struct Handle {
         std::shared_ptr<Key> key;
         REGSAM access = 0;
+        // For a key under HKEY_LOCAL_MACHINE: the path the caller named it
+        // by, and the registry view it was opened in.
+        std::optional<std::string> localMachinePath;
+        bool view32 = false;
     };
     enum class Walk { kOpen, kCreate };
 
@@ -126,6 +136,10 @@ private:
     std::shared_ptr<Key> FindPathLocked(HKEY root, const std::string& path) const;
     std::shared_ptr<Key> CreatePathLocked(HKEY root, const std::string& path);
     HKEY NewHandleLocked(std::shared_ptr<Key> key, REGSAM access);
+    // Opens or creates `subKey` below `parent` in the view the caller asks
+    // for; the new handle's record, with *error set when there is none.
+    std::optional<Handle> WalkFromHandleLocked(const Handle& parent, const std::string& subKey, REGSAM samDesired,
+                                               Walk mode, bool makeVolatile, bool* created, LONG* error) const;
     // The handle record for hKey (predefined roots have full access); null
     // with *error set when it is not a usable key.
     std::optional<Handle> HandleForLocked(HKEY hKey, LONG* error) const;
@@ -140,6 +154,7 @@ private:
     std::shared_ptr<Key> m_currentUser;
     std::shared_ptr<Key> m_currentConfig;  // a link node
     std::map<HKEY, std::unique_ptr<Handle>> m_handles;
+    bool m_wow64 = false;
 };
 
 }  // namespace platform::sim

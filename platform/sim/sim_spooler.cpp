@@ -18,7 +18,6 @@ constexpr BOOL kFalse = 0;
 constexpr BOOL kTrue = 1;
 
 constexpr char kSystemDirectory[] = "C:\\Windows\\System32";
-constexpr char kWow64Directory[] = "C:\\Windows\\SysWOW64";
 constexpr char kDriversRoot[] = "C:\\Windows\\System32\\spool\\drivers";
 constexpr char kPrintersKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
 constexpr char kControlSet001PrintersKey[] = "SYSTEM\\ControlSet001\\Control\\Print\\Printers\\";
@@ -88,6 +87,7 @@ std::optional<std::string> CanonicalEnvironment(const char* environment) {
     if (environment == nullptr || environment[0] == '\0') return std::string(kSimEnvironmentX86);
     if (SameName(environment, kSimEnvironmentX86)) return std::string(kSimEnvironmentX86);
     if (SameName(environment, kSimEnvironmentX64)) return std::string(kSimEnvironmentX64);
+    if (SameName(environment, kSimEnvironmentArm64)) return std::string(kSimEnvironmentArm64);
     return std::nullopt;
 }
 
@@ -280,6 +280,7 @@ BOOL SimSpooler::DeletePortA(const char* pName, void* hWnd, const char* pPortNam
 std::string SimSpooler::DriverDirectory(const std::string& environment) {
     if (SameName(environment, kSimEnvironmentX86)) return std::string(kDriversRoot) + "\\W32X86";
     if (SameName(environment, kSimEnvironmentX64)) return std::string(kDriversRoot) + "\\x64";
+    if (SameName(environment, kSimEnvironmentArm64)) return std::string(kDriversRoot) + "\\ARM64";
     return std::string();
 }
 
@@ -442,26 +443,20 @@ BOOL SimSpooler::AddMonitorA(const char* pName, DWORD level, BYTE* pMonitors) {
                     [&](const MonitorRecord& m) { return SameName(m.name, info.pName); })) {
         return Fail(win::ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
     }
-    std::vector<std::string> candidates;
+    // The monitor is loaded by its file name from the spooler's own system
+    // folder, whatever folder the caller named (the AddMonitor page: the
+    // monitor's files are copied to the system folder first). The spooler
+    // is a native program: SysWOW64 is never looked in.
     const std::string dll = info.pDLLName;
-    if (HasFolder(dll)) {
-        candidates.push_back(dll);
-    } else {
-        candidates.push_back(std::string(kSystemDirectory) + "\\" + dll);
-        if (m_nativeEnvironment == kSimEnvironmentX64) {
-            candidates.push_back(std::string(kWow64Directory) + "\\" + dll);
-        }
+    const std::string path = std::string(kSystemDirectory) + "\\" + BaseName(dll);
+    const DWORD attributes = m_files.GetFileAttributesA(path.c_str());
+    if (attributes == win::INVALID_FILE_ATTRIBUTES || (attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Fail(win::ERROR_MOD_NOT_FOUND);
     }
-    for (const std::string& path : candidates) {
-        const DWORD attributes = m_files.GetFileAttributesA(path.c_str());
-        if (attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            m_monitors.push_back(MonitorRecord{info.pName, m_nativeEnvironment, path});
-            // Measured on Windows and Wine alike: success clears the error.
-            SetLastError(win::ERROR_SUCCESS);
-            return kTrue;
-        }
-    }
-    return Fail(win::ERROR_MOD_NOT_FOUND);
+    m_monitors.push_back(MonitorRecord{info.pName, m_nativeEnvironment, path});
+    // Measured on Windows and Wine alike: success clears the error.
+    SetLastError(win::ERROR_SUCCESS);
+    return kTrue;
 }
 
 BOOL SimSpooler::DeleteMonitorA(const char* pName, const char* pEnvironment, const char* pMonitorName) {

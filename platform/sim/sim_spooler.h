@@ -19,6 +19,7 @@ namespace platform::sim {
 
 constexpr char kSimEnvironmentX86[] = "Windows NT x86";
 constexpr char kSimEnvironmentX64[] = "Windows x64";
+constexpr char kSimEnvironmentArm64[] = "Windows ARM64";
 constexpr char kSimTcpMonitor[] = "Standard TCP/IP Port";
 constexpr char kSimLocalMonitor[] = "Local Port";
 

@@ -75,6 +75,33 @@ BOOL SimSystemInfo::IsWow64Process(HANDLE process, BOOL* wow64) {
     return 1;
 }
 
+bool SimSystemInfo::HasIsWow64Process2() {
+    m_env.Record("GetProcAddress(IsWow64Process2)");
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_hasIsWow64Process2;
+}
+
+BOOL SimSystemInfo::IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) {
+    win::DWORD fault = 0;
+    if (m_env.TakeFault("IsWow64Process2", &fault)) {
+        SetLastError(fault);
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_hasIsWow64Process2) {
+        SetLastError(win::ERROR_PROC_NOT_FOUND);
+        return 0;
+    }
+    if (!processMachine) {
+        SetLastError(win::ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // The installer is an x86 program: emulated or under WOW64 it is I386.
+    *processMachine = m_wow64 ? win::IMAGE_FILE_MACHINE_I386 : win::IMAGE_FILE_MACHINE_UNKNOWN;
+    if (nativeMachine) *nativeMachine = m_nativeMachine;
+    return 1;
+}
+
 void SimSystemInfo::SetVersion(win::DWORD platformId, win::DWORD major, win::DWORD minor, win::DWORD build,
                                const std::string& csdVersion) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -111,6 +138,26 @@ bool SimSystemInfo::IsWow64() const {
     return m_wow64;
 }
 
+void SimSystemInfo::SetHasIsWow64Process2(bool present) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hasIsWow64Process2 = present;
+}
+
+bool SimSystemInfo::HasIsWow64Process2Export() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_hasIsWow64Process2;
+}
+
+void SimSystemInfo::SetNativeMachine(win::USHORT machine) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nativeMachine = machine;
+}
+
+win::USHORT SimSystemInfo::NativeMachine() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nativeMachine;
+}
+
 std::string SimSystemInfo::ToString() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string out = "System: platform " + std::to_string(m_platformId) + ", version " + std::to_string(m_major) +
@@ -118,6 +165,8 @@ std::string SimSystemInfo::ToString() const {
     if (!m_csdVersion.empty()) out += " \"" + m_csdVersion + "\"";
     out += m_wow64 ? ", WOW64" : ", not WOW64";
     if (!m_hasIsWow64Process) out += ", no IsWow64Process";
+    if (m_hasIsWow64Process2) out += ", native machine " + std::to_string(m_nativeMachine);
+    else out += ", no IsWow64Process2";
     if (m_failure == kExtendedFormFails) out += ", GetVersionExA refuses the extended record";
     if (m_failure == kBothFormsFail) out += ", GetVersionExA fails";
     return out + "\n";

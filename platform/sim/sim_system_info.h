@@ -9,7 +9,8 @@
 
 namespace platform::sim {
 
-// Faults: "GetVersionExA" and "IsWow64Process" through SimEnv.
+// Faults: "GetVersionExA", "IsWow64Process" and "IsWow64Process2" through
+// SimEnv.
 class SimSystemInfo : public platform::SystemInfo {
 public:
     // Which forms of the version record GetVersionExA refuses, as systems
@@ -22,6 +23,8 @@ public:
     BOOL GetVersionExA(win::OSVERSIONINFOEXA* info) override;
     bool HasIsWow64Process() override;
     BOOL IsWow64Process(HANDLE process, BOOL* wow64) override;
+    bool HasIsWow64Process2() override;
+    BOOL IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) override;
 
     void SetVersion(win::DWORD platformId, win::DWORD major, win::DWORD minor, win::DWORD build = 0,
                     const std::string& csdVersion = std::string());
@@ -30,6 +33,11 @@ public:
     void SetHasIsWow64Process(bool present);
     void SetWow64(bool wow64);
     bool IsWow64() const;
+    void SetHasIsWow64Process2(bool present);
+    bool HasIsWow64Process2Export() const;
+    // The processor IsWow64Process2 reports (IMAGE_FILE_MACHINE_...).
+    void SetNativeMachine(win::USHORT machine);
+    win::USHORT NativeMachine() const;
 
     std::string ToString() const;
 
@@ -46,6 +54,8 @@ private:
     VersionFailure m_failure = kNoFailure;
     bool m_hasIsWow64Process = true;
     bool m_wow64 = true;
+    bool m_hasIsWow64Process2 = true;
+    win::USHORT m_nativeMachine = win::IMAGE_FILE_MACHINE_AMD64;
 };
 
 }  // namespace platform::sim

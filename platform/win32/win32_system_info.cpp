@@ -9,6 +9,7 @@ namespace {
 
 using GetVersionExAFunction = ::BOOL(WINAPI*)(::OSVERSIONINFOA*);
 using IsWow64ProcessFunction = ::BOOL(WINAPI*)(::HANDLE, ::BOOL*);
+using IsWow64Process2Function = ::BOOL(WINAPI*)(::HANDLE, ::USHORT*, ::USHORT*);
 
 FARPROC Kernel32Export(const char* name) {
     HMODULE kernel32 = ::GetModuleHandleA("kernel32");
@@ -34,6 +35,14 @@ BOOL Win32SystemInfo::IsWow64Process(HANDLE process, BOOL* wow64) {
     auto isWow64Process = Kernel32Function<IsWow64ProcessFunction>("IsWow64Process");
     if (isWow64Process == nullptr) return FALSE;
     return isWow64Process(process, wow64);
+}
+
+bool Win32SystemInfo::HasIsWow64Process2() { return Kernel32Export("IsWow64Process2") != nullptr; }
+
+BOOL Win32SystemInfo::IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) {
+    auto isWow64Process2 = Kernel32Function<IsWow64Process2Function>("IsWow64Process2");
+    if (isWow64Process2 == nullptr) return FALSE;
+    return isWow64Process2(process, processMachine, nativeMachine);
 }
 
 }  // namespace platform::win32

@@ -5,14 +5,16 @@
 
 namespace platform::win32 {
 
-// Both functions are looked up at run time, so that the program still
+// The functions are looked up at run time, so that the program still
 // starts on a system whose kernel32 lacks one of them (IsWow64Process came
-// with Windows XP SP2).
+// with Windows XP SP2, IsWow64Process2 with Windows 10 version 1511).
 class Win32SystemInfo : public SystemInfo {
 public:
     BOOL GetVersionExA(win::OSVERSIONINFOEXA* info) override;
     bool HasIsWow64Process() override;
     BOOL IsWow64Process(HANDLE process, BOOL* wow64) override;
+    bool HasIsWow64Process2() override;
+    BOOL IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) override;
 };
 
 }  // namespace platform::win32

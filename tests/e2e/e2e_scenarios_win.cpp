@@ -400,7 +400,21 @@ void Wow64(const ScenarioArgs& args) {
         std::printf("   x64 driver \"%s\" %s\n", driver.name.c_str(), driver.driverPath.c_str());
     }
     Check(x64Driver, "the receipt driver registered for \"Windows x64\"");
-    CloseByCloseBox(run);
+
+    // The label monitor goes to the real System32 (through Sysnative, as
+    // this program's own System32 is SysWOW64), where a 64-bit spooler
+    // loads it. Wine's spooler runs inside this 32-bit program and cannot
+    // load a 64-bit monitor, so the run ends in the monitor box there.
+    if (!InstallOnParallel(run, kLabelModel, 0)) return;
+    box = run.WaitMessageBox(30000);
+    if (!Check(box != nullptr, "monitor failure box shown")) return;
+    std::printf("   label box \"%s\"\n", Utf8(MessageBoxText(box)).c_str());
+    Check(MessageBoxText(box) == L"添加监视器出错\r\n", "box text \"" + Utf8(MessageBoxText(box)) + "\"");
+    const std::string windows = WindowsDirectory();
+    Check(Exists((windows + "\\Sysnative\\qmtNLM64.dll").c_str()), "64-bit monitor in the real System32");
+    Check(!Exists((windows + "\\SysWOW64\\qmtNLM64.dll").c_str()), "no 64-bit monitor in SysWOW64");
+    PostCommand(box, IDOK);
+    CheckExit(run, IDOK, "after the monitor box");
     CheckCleanedUp();
 }
 

@@ -81,6 +81,12 @@ std::string SystemDirectory() {
     return path;
 }
 
+std::string WindowsDirectory() {
+    char path[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(path, MAX_PATH);
+    return path;
+}
+
 std::string RegistryString(HKEY root, const char* path, const char* value) {
     HKEY key = nullptr;
     if (::RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "<missing>";

@@ -27,6 +27,7 @@ std::vector<DriverRecord> Drivers(const char* environment);
 std::vector<std::string> MonitorNames();
 std::string DriverDirectory(const char* environment);
 std::string SystemDirectory();
+std::string WindowsDirectory();
 
 // The value's text, or "<missing>" when the key or value is not there.
 std::string RegistryString(HKEY root, const char* path, const char* value);

@@ -77,6 +77,15 @@ TEST(Win32SystemInfoTest, VersionAndWow64AreLookedUpAtRunTime) {
     win::BOOL wow64 = -1;
     EXPECT_TRUE(machine.system().IsWow64Process(machine.services().GetCurrentProcess(), &wow64));
     EXPECT_TRUE(wow64 == 0 || wow64 == 1);
+    // Where kernel32 has IsWow64Process2, it agrees: this x86 program is
+    // I386 under WOW64 (else not a WOW64 process) and the processor is the
+    // one its system is for.
+    if (!machine.system().HasIsWow64Process2()) return;
+    win::USHORT processMachine = 0xFFFF, nativeMachine = 0xFFFF;
+    ASSERT_TRUE(machine.system().IsWow64Process2(machine.services().GetCurrentProcess(), &processMachine,
+                                                 &nativeMachine));
+    EXPECT_EQ(processMachine, wow64 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_UNKNOWN);
+    EXPECT_EQ(nativeMachine, wow64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
 }
 
 TEST(Win32RegistryTest, OutParametersReachTheCaller) {
