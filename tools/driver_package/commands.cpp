@@ -1,0 +1,115 @@
+// check, build and list: reading, checking, showing and packing.
+#include "tools/driver_package/commands.h"
+
+#include "platform/sim/sim_env.h"
+#include "tools/driver_package/cabinet_writer.h"
+#include "tools/driver_package/model_list.h"
+#include "tools/driver_package/package_check.h"
+#include "tools/driver_package/package_reader.h"
+#include "tools/driver_package/report_table.h"
+
+namespace driver_package {
+
+namespace {
+
+const char* const kUsage =
+    "usage: driver-package check <DriverData.Drv or folder>\n"
+    "       driver-package build <folder> -o <DriverData.Drv> [--force] [--quiet]\n"
+    "       driver-package list <DriverData.Drv or folder>\n"
+    "Exit codes: 0 every listed model installs, 1 it does not (build writes nothing),\n"
+    "2 the package cannot be read.\n";
+
+bool Read(const std::string& path, PackageContents* contents, std::ostream& err) {
+    std::string why;
+    if (ReadPackage(path, contents, &why)) return true;
+    err << "driver-package: cannot read " << path << ": " << why << "\n";
+    return false;
+}
+
+int Check(const std::string& path, std::ostream& out, std::ostream& err) {
+    PackageContents contents;
+    if (!Read(path, &contents, err)) return kExitUnreadable;
+    const CheckReport report = CheckPackage(contents);
+    out << FormatCheckReport(path, report);
+    return report.Installs() ? kExitInstalls : kExitDoesNotInstall;
+}
+
+int Build(const std::string& folder, const std::string& output, bool force, bool quiet, std::ostream& out,
+          std::ostream& err) {
+    PackageContents contents;
+    if (!Read(folder, &contents, err)) return kExitUnreadable;
+    const CheckReport report = CheckPackage(contents);
+    const bool clean = report.Installs() && report.Count(Severity::kWarning) == 0;
+    if (!quiet || !clean) out << FormatCheckReport(folder, report);
+    if (!report.Installs() && !force) {
+        err << "driver-package: " << output << " not written: the package would not install every listed model "
+            << "(--force writes it anyway)\n";
+        return kExitDoesNotInstall;
+    }
+    std::string why;
+    if (!WriteCabinet(SafeFiles(contents), output, &why)) {
+        err << "driver-package: cannot write " << output << ": " << why << "\n";
+        return kExitUnreadable;
+    }
+    if (!quiet) out << "Wrote " << output << "\n";
+    return kExitInstalls;
+}
+
+int List(const std::string& path, std::ostream& out, std::ostream& err) {
+    PackageContents contents;
+    if (!Read(path, &contents, err)) return kExitUnreadable;
+    const SafeFile* config = nullptr;
+    const std::vector<SafeFile> files = SafeFiles(contents);
+    for (const SafeFile& file : files) {
+        if (platform::sim::SameName(file.path, "DriverName.cfg")) config = &file;
+    }
+    if (config == nullptr) {
+        err << "driver-package: " << path << " has no DriverName.cfg\n";
+        return kExitDoesNotInstall;
+    }
+    const ModelList list = ReadModelList(config->entry->bytes);
+    std::vector<ListedModel> models;
+    for (size_t row = 0; row < list.sections.size(); ++row) {
+        for (const std::string& name : list.sections[row].models) {
+            ListedModel model;
+            model.row = static_cast<int>(row);
+            model.name = name;
+            model.resolved = ResolveModel(model.row, name, &model.files);
+            models.push_back(model);
+        }
+    }
+    out << FormatModelList(models);
+    return kExitInstalls;
+}
+
+}  // namespace
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() == 2 && args[0] == "check") return Check(args[1], out, err);
+    if (args.size() == 2 && args[0] == "list") return List(args[1], out, err);
+    if (!args.empty() && args[0] == "build") {
+        std::string folder;
+        std::string output;
+        bool force = false;
+        bool quiet = false;
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "-o" && i + 1 < args.size()) {
+                output = args[++i];
+            } else if (args[i] == "--force") {
+                force = true;
+            } else if (args[i] == "--quiet") {
+                quiet = true;
+            } else if (folder.empty() && !args[i].empty() && args[i][0] != '-') {
+                folder = args[i];
+            } else {
+                folder.clear();
+                break;
+            }
+        }
+        if (!folder.empty() && !output.empty()) return Build(folder, output, force, quiet, out, err);
+    }
+    err << kUsage;
+    return kExitUnreadable;
+}
+
+}  // namespace driver_package
