@@ -118,10 +118,10 @@ bool ReadFolder(const fs::path& root, PackageContents* contents, std::string* wh
         PackageEntry item;
         item.name = fs::relative(path, root).generic_string();
         const fs::file_status status = fs::symlink_status(path);
+        // A cabinet holds files only: the folders come with their files.
+        if (fs::is_directory(status)) continue;
         if (fs::is_symlink(status)) {
             item.kind = EntryKind::kOther;
-        } else if (fs::is_directory(status)) {
-            item.kind = EntryKind::kFolder;
         } else if (!fs::is_regular_file(status)) {
             item.kind = EntryKind::kOther;
         } else {
