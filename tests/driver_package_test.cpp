@@ -165,6 +165,12 @@ TEST(DriverPackageToolTest, BuildWritesOnlyAPackageThatPassesAndTheInstallerUses
     EXPECT_EQ(Tool({"check", package}), driver_package::kExitInstalls);
     std::ofstream(out + "/not-a-package") << "MSCF and nothing more";
     EXPECT_EQ(Tool({"check", out + "/not-a-package"}), driver_package::kExitUnreadable);
+    // Read whole, but the installer's unpacker refuses a name beyond MAX_PATH.
+    std::ofstream(fs::path(folder) / "Ticket" / std::string(250, 'n')) << "x";
+    const std::string refused = out + "/refused.Drv";
+    ASSERT_EQ(Tool({"build", folder, "-o", refused}), driver_package::kExitInstalls);
+    EXPECT_EQ(Tool({"check", refused}, &output), driver_package::kExitUnreadable) << output;
+    fs::remove(fs::path(folder) / "Ticket" / std::string(250, 'n'));
 
     testing_support::InstallerHarness harness;
     std::stringstream bytes;

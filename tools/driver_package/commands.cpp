@@ -1,12 +1,17 @@
 // check, build and list: reading, checking, showing and packing.
 #include "tools/driver_package/commands.h"
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "platform/sim/sim_env.h"
 #include "tools/driver_package/cabinet_writer.h"
 #include "tools/driver_package/model_list.h"
 #include "tools/driver_package/package_check.h"
 #include "tools/driver_package/package_reader.h"
 #include "tools/driver_package/report_table.h"
+#include "tools/driver_package/unpack_probe.h"
 
 namespace driver_package {
 
@@ -19,6 +24,17 @@ const char* const kUsage =
     "Exit codes: 0 every listed model installs, 1 it does not (build writes nothing),\n"
     "2 the package cannot be read.\n";
 
+// The bytes of a package file; false for a folder.
+bool ReadFileBytes(const std::string& path, std::string* bytes) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    *bytes = all.str();
+    return static_cast<bool>(in);
+}
+
 bool Read(const std::string& path, PackageContents* contents, std::ostream& err) {
     std::string why;
     if (ReadPackage(path, contents, &why)) return true;
@@ -30,6 +46,16 @@ int Check(const std::string& path, std::ostream& out, std::ostream& err) {
     PackageContents contents;
     if (!Read(path, &contents, err)) return kExitUnreadable;
     const CheckReport report = CheckPackage(contents);
+    // A package file the unpacker refuses for no reason the check found
+    // (a damaged block) cannot be read by the installer at all.
+    bool explained = false;
+    for (const Finding& finding : report.package) explained = explained || finding.severity == Severity::kError;
+    std::string bytes;
+    std::string why;
+    if (!explained && ReadFileBytes(path, &bytes) && !InstallerUnpacks(bytes, &why)) {
+        err << "driver-package: cannot read " << path << ": the installer's unpacker refuses it: " << why << "\n";
+        return kExitUnreadable;
+    }
     out << FormatCheckReport(path, report);
     return report.Installs() ? kExitInstalls : kExitDoesNotInstall;
 }

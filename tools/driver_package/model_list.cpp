@@ -3,12 +3,9 @@
 #include "tools/driver_package/model_list.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string_view>
 
-#include "platform/sim/sim_env.h"
-#include "platform/sim/sim_files.h"
+#include "tools/driver_package/scratch_sandbox.h"
 
 namespace driver_package {
 
@@ -22,23 +19,6 @@ constexpr int kMaxNamesPerSection = 50;
 constexpr int kNameBufferSize = 128;
 // Big enough for any section's key list.
 constexpr int kKeyListSize = 65536;
-
-class ScratchSandbox {
-public:
-    ScratchSandbox() {
-        std::error_code ec;
-        std::string pattern = (std::filesystem::temp_directory_path(ec) / "driver-package-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-    }
-    ~ScratchSandbox() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 std::vector<std::string> SplitList(const char* list, size_t size) {
     std::vector<std::string> items;
@@ -55,9 +35,8 @@ std::vector<std::string> SplitList(const char* list, size_t size) {
 ModelList ReadModelList(const std::string& configBytes) {
     ModelList list;
     ScratchSandbox sandbox;
-    if (sandbox.Path().empty()) return list;
-    platform::sim::SimEnv env;
-    platform::sim::SimFiles files(env, sandbox.Path());
+    if (!sandbox.Ready()) return list;
+    platform::sim::SimFiles& files = sandbox.Files();
     if (!files.WriteFile(kConfigFile, configBytes)) return list;
 
     std::vector<char> sections(kSectionNamesSize, '\0');
