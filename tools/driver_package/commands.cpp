@@ -72,9 +72,25 @@ int Build(const std::string& folder, const std::string& output, bool force, bool
             << "(--force writes it anyway)\n";
         return kExitDoesNotInstall;
     }
+    // Written beside the output and unpacked as the installer will before
+    // it takes the output's place (names too long for Windows pass the check).
+    const std::string written = output + ".new";
     std::string why;
-    if (!WriteCabinet(SafeFiles(contents), output, &why)) {
+    if (!WriteCabinet(SafeFiles(contents), written, &why)) {
         err << "driver-package: cannot write " << output << ": " << why << "\n";
+        return kExitUnreadable;
+    }
+    std::string bytes;
+    if (!force && (!ReadFileBytes(written, &bytes) || !InstallerUnpacks(bytes, &why))) {
+        std::filesystem::remove(written);
+        err << "driver-package: " << output << " not written: the installer's unpacker refuses it: " << why << "\n";
+        return kExitDoesNotInstall;
+    }
+    std::error_code ec;
+    std::filesystem::rename(written, output, ec);
+    if (ec) {
+        std::filesystem::remove(written);
+        err << "driver-package: cannot write " << output << ": " << ec.message() << "\n";
         return kExitUnreadable;
     }
     if (!quiet) out << "Wrote " << output << "\n";
