@@ -110,6 +110,10 @@ int List(const std::string& path, std::ostream& out, std::ostream& err) {
         return kExitDoesNotInstall;
     }
     const ModelList list = ReadModelList(config->entry->bytes);
+    if (!list.read) {
+        err << "driver-package: cannot read DriverName.cfg: no temporary folder to read it in\n";
+        return kExitUnreadable;
+    }
     std::vector<ListedModel> models;
     for (size_t row = 0; row < list.sections.size(); ++row) {
         for (const std::string& name : list.sections[row].models) {

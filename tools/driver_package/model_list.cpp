@@ -38,6 +38,7 @@ ModelList ReadModelList(const std::string& configBytes) {
     if (!sandbox.Ready()) return list;
     platform::sim::SimFiles& files = sandbox.Files();
     if (!files.WriteFile(kConfigFile, configBytes)) return list;
+    list.read = true;
 
     std::vector<char> sections(kSectionNamesSize, '\0');
     const auto length = files.GetPrivateProfileSectionNamesA(sections.data(), kSectionNamesSize, kConfigFile);

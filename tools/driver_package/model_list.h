@@ -16,6 +16,7 @@ struct ModelSection {
 };
 
 struct ModelList {
+    bool read = false;                   // false: no scratch folder to read it in
     std::vector<ModelSection> sections;  // as the installer sees them
     bool sectionListCut = false;         // the section names did not fit the installer's buffer
 };

@@ -140,6 +140,9 @@ private:
                                           " starts with a UTF-8 byte order mark: its first section is not seen");
         }
         const ModelList list = ReadModelList(config);
+        if (!list.read) {
+            Package(Severity::kError, std::string(kConfigName) + " could not be read: no temporary folder to read it in");
+        }
         if (list.sectionListCut) {
             Package(Severity::kError, std::string("the section names of ") + kConfigName +
                                           " are too long together: the installer reads only the first " +

@@ -2,7 +2,6 @@
 // their bytes, before any rule is applied to them.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
