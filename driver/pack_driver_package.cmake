@@ -1,10 +1,24 @@
-# Packs the sample driver tree into DriverData.Drv (run with cmake -P).
-# Inputs: SOURCE (the tree), STAGE (scratch folder), OUTPUT (the package),
-# OVERRIDES (a file of "entry=path" lines), GCAB (the gcab program).
+# Stages the sample driver tree and packs it into DriverData.Drv (run with
+# cmake -P). Inputs: SOURCE (the tree), STAGE (scratch folder), OUTPUT (the
+# package), OVERRIDES (a file of "entry=path" lines), PLACEHOLDER_X86 and
+# PLACEHOLDER_X64 (the DLLs that replace the tree's DLL placeholders; empty
+# leaves them), and the packer: PACKER (the driver-package tool, which checks
+# the stage first; FORCE packs it even when the check fails) or GCAB.
 
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE})
 file(COPY ${SOURCE}/ DESTINATION ${STAGE})
+
+# Every DLL of a processor folder becomes a real DLL for that processor.
+file(GLOB_RECURSE staged RELATIVE ${STAGE} ${STAGE}/*)
+foreach(entry IN LISTS staged)
+  string(TOLOWER "${entry}" lower)
+  if(lower MATCHES "/x86/[^/]*\\.dll$" AND PLACEHOLDER_X86)
+    configure_file("${PLACEHOLDER_X86}" "${STAGE}/${entry}" COPYONLY)
+  elseif(lower MATCHES "/x64/[^/]*\\.dll$" AND PLACEHOLDER_X64)
+    configure_file("${PLACEHOLDER_X64}" "${STAGE}/${entry}" COPYONLY)
+  endif()
+endforeach()
 
 if(EXISTS ${OVERRIDES})
   file(STRINGS ${OVERRIDES} lines)
@@ -40,15 +54,27 @@ if(EXISTS ${OVERRIDES})
   endforeach()
 endif()
 
-# gcab stores the names as given, relative to the working folder, with '\'.
-file(GLOB_RECURSE entries RELATIVE ${STAGE} ${STAGE}/*)
-list(SORT entries)
 file(REMOVE ${OUTPUT}.tmp)
-execute_process(COMMAND ${GCAB} -c -z ${OUTPUT}.tmp ${entries}
-                WORKING_DIRECTORY ${STAGE}
-                RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  file(REMOVE ${OUTPUT}.tmp)
-  message(FATAL_ERROR "gcab failed (${result})")
+if(PACKER)
+  set(force)
+  if(FORCE)
+    set(force --force)
+  endif()
+  execute_process(COMMAND ${PACKER} build ${STAGE} -o ${OUTPUT}.tmp --quiet ${force} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    file(REMOVE ${OUTPUT}.tmp)
+    message(FATAL_ERROR "driver-package build failed (${result}): the sample package does not pass its check")
+  endif()
+else()
+  # gcab stores the names as given, relative to the working folder, with '\'.
+  file(GLOB_RECURSE entries RELATIVE ${STAGE} ${STAGE}/*)
+  list(SORT entries)
+  execute_process(COMMAND ${GCAB} -c -z ${OUTPUT}.tmp ${entries}
+                  WORKING_DIRECTORY ${STAGE}
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    file(REMOVE ${OUTPUT}.tmp)
+    message(FATAL_ERROR "gcab failed (${result})")
+  endif()
 endif()
 file(RENAME ${OUTPUT}.tmp ${OUTPUT})

@@ -246,7 +246,7 @@ TEST_F(SimArchiveTest, UnpacksThePackageWithItsFolders) {
     ASSERT_FALSE(package.empty()) << "build the driver_package target first";
     ASSERT_EQ(Extract(package, "C:\\"), 0) << m_archive->LastFailure();
     EXPECT_EQ(m_files->ReadFile("C:\\DriverName.cfg"), SourceFile("DriverName.cfg"));
-    EXPECT_EQ(m_files->ReadFile("c:\\ticket\\x86\\unidrv.dll"), SourceFile("Ticket/x86/uniDRV.DLL"));
+    EXPECT_EQ(m_files->ReadFile("c:\\ticket\\x86\\unidrv.hlp"), SourceFile("Ticket/x86/UNIDRV.HLP"));
     EXPECT_EQ(m_files->GetFileAttributesA("C:\\Barcode\\Common"), win::FILE_ATTRIBUTE_DIRECTORY);
 
     // Extracting again overwrites what is there.

@@ -109,7 +109,8 @@ TEST(PackageCleanup, TruncatedPackageLeavesNoPartialFile) {
     ASSERT_TRUE(harness.WaitUntilReady());
 
     // Every file that did land is whole, and nothing else landed.
-    const fs::path sample = fs::path(INSTALLER_SOURCE_DIR) / "driver" / "package";
+    // The package is packed from the build's stage (the tree with its DLLs built).
+    const fs::path sample = fs::path(INSTALLER_BINARY_DIR) / "driver" / "stage";
     const fs::path drive = fs::path(harness.Machine().sim_files().HostRoot());
     for (const char* top : {"Ticket", "Barcode"}) {
         if (!fs::exists(drive / top)) continue;
