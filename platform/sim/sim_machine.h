@@ -13,6 +13,7 @@
 #include "platform/sim/sim_serial.h"
 #include "platform/sim/sim_services.h"
 #include "platform/sim/sim_spooler.h"
+#include "platform/sim/sim_sync.h"
 #include "platform/sim/sim_system_info.h"
 
 namespace platform::sim {
@@ -40,6 +41,7 @@ public:
     Files& files() override { return m_files; }
     ArchiveLibrary& archive() override { return m_archive; }
     Serial& serial() override { return m_serial; }
+    Sync& sync() override { return m_sync; }
     win::DWORD GetLastError() override;
     void SetLastError(win::DWORD code) override;
     // Sleeps for milliseconds times the time scale.
@@ -82,6 +84,7 @@ private:
     SimArchive m_archive;
     SimSpooler m_spooler;
     SimSerial m_serial;
+    SimSync m_sync;
     std::atomic<double> m_timeScale{1.0};
     std::atomic<unsigned long long> m_sleptMilliseconds{0};
 };

@@ -8,6 +8,7 @@
 #include "platform/win32/win32_serial.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_spooler.h"
+#include "platform/win32/win32_sync.h"
 #include "platform/win32/win32_system_info.h"
 
 namespace platform::win32 {
@@ -23,6 +24,7 @@ public:
     Files& files() override { return m_files; }
     ArchiveLibrary& archive() override { return m_archive; }
     Serial& serial() override { return m_serial; }
+    Sync& sync() override { return m_sync; }
 
     win::DWORD GetLastError() override;
     void SetLastError(win::DWORD code) override;
@@ -36,6 +38,7 @@ private:
     Win32Files m_files;
     Win32Archive m_archive;
     Win32Serial m_serial;
+    Win32Sync m_sync;
 };
 
 }  // namespace platform::win32

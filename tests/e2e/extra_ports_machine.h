@@ -77,6 +77,7 @@ public:
     platform::Files& files() override { return m_inner.files(); }
     platform::ArchiveLibrary& archive() override { return m_inner.archive(); }
     platform::Serial& serial() override { return m_inner.serial(); }
+    platform::Sync& sync() override { return m_inner.sync(); }
 
     win::DWORD GetLastError() override { return m_inner.GetLastError(); }
     void SetLastError(win::DWORD code) override { m_inner.SetLastError(code); }
