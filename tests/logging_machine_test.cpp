@@ -2,6 +2,8 @@
 // machine once and comes back with the same result and last error, however
 // the log itself disturbs the last error; the calls that change the machine
 // leave one line each.
+#include "platform/logging/logging_machine.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,9 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/logging/logging_machine.h"
 #include "platform/sim/sim_machine.h"
-
 #include "tests/support/contract_machines.h"
 
 namespace {
@@ -58,9 +58,9 @@ HANDLE const kStranger = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x
 char kText[] = "LPT1:";
 
 struct Row {
-    const char* operation;  // the simulated call that fails with kFault
+    const char* operation;                    // the simulated call that fails with kFault
     std::function<long long(Machine&)> call;  // any set-up, then that call
-    const char* line;  // what the call writes; null for a read that writes nothing of its own
+    const char* line;                         // what the call writes; null for a read that writes nothing of its own
 };
 
 HKEY LoggedKey(Machine& m) {
@@ -78,9 +78,16 @@ const std::vector<Row>& Rows() {
     static BYTE buffer[4096];
     static DWORD needed, count, type, size;
     static char name[64];
-    static DRIVER_INFO_3 driver = {3, const_cast<char*>("Ticket Printer"), const_cast<char*>("Windows NT x86"),
-                                   const_cast<char*>("UNIDRV.DLL"), const_cast<char*>("t.gpd"),
-                                   const_cast<char*>("UNIDRVUI.DLL"), nullptr, nullptr, nullptr, nullptr};
+    static DRIVER_INFO_3 driver = {3,
+                                   const_cast<char*>("Ticket Printer"),
+                                   const_cast<char*>("Windows NT x86"),
+                                   const_cast<char*>("UNIDRV.DLL"),
+                                   const_cast<char*>("t.gpd"),
+                                   const_cast<char*>("UNIDRVUI.DLL"),
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr};
     static MONITOR_INFO_2 monitor = {const_cast<char*>("Ticket Monitor"), const_cast<char*>("Windows NT x86"),
                                      const_cast<char*>("tmon.dll")};
     static PRINTER_INFO_2 printer = {};
@@ -89,23 +96,36 @@ const std::vector<Row>& Rows() {
     printer.pDriverName = const_cast<char*>("Ticket Printer");
     static const std::vector<Row> kRows = {
         // Spooler.
-        {"EnumPortsA", [](Machine& m) { return m.spooler().EnumPortsA(nullptr, 2, buffer, sizeof(buffer), &needed, &count); },
+        {"EnumPortsA",
+         [](Machine& m) { return m.spooler().EnumPortsA(nullptr, 2, buffer, sizeof(buffer), &needed, &count); },
          "EnumPortsA(level=2) -> 0, error 4321"},
         {"EnumPrintersA",
-         [](Machine& m) { return m.spooler().EnumPrintersA(PRINTER_ENUM_LOCAL, "", 2, buffer, sizeof(buffer), &needed, &count); },
+         [](Machine& m) {
+             return m.spooler().EnumPrintersA(PRINTER_ENUM_LOCAL, "", 2, buffer, sizeof(buffer), &needed, &count);
+         },
          "EnumPrintersA(flags=2, name=\"\", level=2) -> 0, error 4321"},
         {"GetPrinterDriverDirectoryA",
-         [](Machine& m) { return m.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, buffer, sizeof(buffer), &needed); },
+         [](Machine& m) {
+             return m.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, buffer, sizeof(buffer), &needed);
+         },
          nullptr},
-        {"AddPrinterDriverExA", [](Machine& m) { return m.spooler().AddPrinterDriverExA(nullptr, 3, Bytes(&driver), APD_COPY_NEW_FILES); },
+        {"AddPrinterDriverExA",
+         [](Machine& m) { return m.spooler().AddPrinterDriverExA(nullptr, 3, Bytes(&driver), APD_COPY_NEW_FILES); },
          "AddPrinterDriverExA(level=3, name=\"Ticket Printer\", environment=\"Windows NT x86\", driver=\"UNIDRV.DLL\", "
          "data=\"t.gpd\", config=\"UNIDRVUI.DLL\", flags=4) -> 0, error 4321"},
         {"AddMonitorA", [](Machine& m) { return m.spooler().AddMonitorA(nullptr, 2, Bytes(&monitor)); },
-         "AddMonitorA(level=2, name=\"Ticket Monitor\", environment=\"Windows NT x86\", dll=\"tmon.dll\") -> 0, error 4321"},
+         "AddMonitorA(level=2, name=\"Ticket Monitor\", environment=\"Windows NT x86\", dll=\"tmon.dll\") -> 0, error "
+         "4321"},
         {"DeleteMonitorA", [](Machine& m) { return m.spooler().DeleteMonitorA(nullptr, nullptr, "Ticket Monitor"); },
          "DeleteMonitorA(environment=null, name=\"Ticket Monitor\") -> 0, error 4321"},
-        {"OpenPrinterA", [](Machine& m) { HANDLE h; return m.spooler().OpenPrinterA("Ticket 58", &h, nullptr); }, nullptr},
-        {"SetPrinterA", [](Machine& m) { return m.spooler().SetPrinterA(kStranger, 0, nullptr, PRINTER_CONTROL_PURGE); },
+        {"OpenPrinterA",
+         [](Machine& m) {
+             HANDLE h;
+             return m.spooler().OpenPrinterA("Ticket 58", &h, nullptr);
+         },
+         nullptr},
+        {"SetPrinterA",
+         [](Machine& m) { return m.spooler().SetPrinterA(kStranger, 0, nullptr, PRINTER_CONTROL_PURGE); },
          "SetPrinterA(printer=?, level=0, command=3) -> 0, error 4321"},
         {"DeletePrinter", [](Machine& m) { return m.spooler().DeletePrinter(kStranger); },
          "DeletePrinter(printer=?) -> 0, error 4321"},
@@ -120,43 +140,78 @@ const std::vector<Row>& Rows() {
         {"DeletePortA", [](Machine& m) { return m.spooler().DeletePortA(nullptr, nullptr, "a\"b\nLPT\xB6\xCB"); },
          "DeletePortA(port=\"a\"\"b\\x0ALPT\xB6\xCB\") -> 0, error 4321"},
         // Registry: the code is the result, and keys are shown by their path.
-        {"RegOpenKeyExA", [](Machine& m) { HKEY k; return m.registry().RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &k); },
+        {"RegOpenKeyExA",
+         [](Machine& m) {
+             HKEY k;
+             return m.registry().RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &k);
+         },
          nullptr},
         {"RegCreateKeyExA",
          [](Machine& m) {
              HKEY software = nullptr, k;
              m.registry().RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &software);
-             return m.registry().RegCreateKeyExA(software, "Logged\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+             return m.registry().RegCreateKeyExA(software, "Logged\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                                                 nullptr);
          },
          "RegCreateKeyExA(key=\"HKCU\\Software\\Logged\\Sub\", options=0) -> 4321"},
         {"RegSetValueExA",
-         [](Machine& m) { return m.registry().RegSetValueExA(LoggedKey(m), "Port", 0, REG_SZ, Bytes(kText), sizeof(kText)); },
+         [](Machine& m) {
+             return m.registry().RegSetValueExA(LoggedKey(m), "Port", 0, REG_SZ, Bytes(kText), sizeof(kText));
+         },
          "RegSetValueExA(key=\"HKCU\\Software\\Logged\", value=\"Port\", type=1, data=\"LPT1:\") -> 4321"},
         {"RegSetValueExA",
-         [](Machine& m) { DWORD one = 1; return m.registry().RegSetValueExA(LoggedKey(m), "On", 0, REG_DWORD, Bytes(&one), 4); },
+         [](Machine& m) {
+             DWORD one = 1;
+             return m.registry().RegSetValueExA(LoggedKey(m), "On", 0, REG_DWORD, Bytes(&one), 4);
+         },
          "RegSetValueExA(key=\"HKCU\\Software\\Logged\", value=\"On\", type=4, data=1) -> 4321"},
         {"RegSetValueExA",
-         [](Machine& m) { return m.registry().RegSetValueExA(LoggedKey(m), "Two", 0, REG_MULTI_SZ, Bytes(const_cast<char*>("a\0b\0")), 5); },
+         [](Machine& m) {
+             return m.registry().RegSetValueExA(LoggedKey(m), "Two", 0, REG_MULTI_SZ,
+                                                Bytes(const_cast<char*>("a\0b\0")), 5);
+         },
          "RegSetValueExA(key=\"HKCU\\Software\\Logged\", value=\"Two\", type=7, data=\"a\" \"b\") -> 4321"},
-        {"RegQueryValueExA", [](Machine& m) { return m.registry().RegQueryValueExA(LoggedKey(m), "Port", nullptr, &type, buffer, &size); },
+        {"RegQueryValueExA",
+         [](Machine& m) { return m.registry().RegQueryValueExA(LoggedKey(m), "Port", nullptr, &type, buffer, &size); },
          nullptr},
         {"RegEnumValueA",
-         [](Machine& m) { DWORD n = sizeof(name); return m.registry().RegEnumValueA(LoggedKey(m), 0, name, &n, nullptr, &type, nullptr, nullptr); },
+         [](Machine& m) {
+             DWORD n = sizeof(name);
+             return m.registry().RegEnumValueA(LoggedKey(m), 0, name, &n, nullptr, &type, nullptr, nullptr);
+         },
          nullptr},
         {"RegCloseKey", [](Machine& m) { return m.registry().RegCloseKey(LoggedKey(m)); }, nullptr},
         // Services and the token.
-        {"OpenSCManagerA", [](Machine& m) { return Handle(m.services().OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)); }, nullptr},
+        {"OpenSCManagerA",
+         [](Machine& m) { return Handle(m.services().OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)); },
+         nullptr},
         {"OpenServiceA", [](Machine& m) { return Handle(Spooler(m)); }, nullptr},
-        {"QueryServiceStatus", [](Machine& m) { SERVICE_STATUS s; return m.services().QueryServiceStatus(Spooler(m), &s); }, nullptr},
+        {"QueryServiceStatus",
+         [](Machine& m) {
+             SERVICE_STATUS s;
+             return m.services().QueryServiceStatus(Spooler(m), &s);
+         },
+         nullptr},
         {"StartServiceA", [](Machine& m) { return m.services().StartServiceA(Spooler(m), 0, nullptr); },
          "StartServiceA(service=\"Spooler\") -> 0, error 4321"},
-        {"ControlService", [](Machine& m) { SERVICE_STATUS s; return m.services().ControlService(Spooler(m), SERVICE_CONTROL_STOP, &s); },
+        {"ControlService",
+         [](Machine& m) {
+             SERVICE_STATUS s;
+             return m.services().ControlService(Spooler(m), SERVICE_CONTROL_STOP, &s);
+         },
          "ControlService(service=\"Spooler\", control=1) -> 0, error 4321"},
         {"CloseServiceHandle", [](Machine& m) { return m.services().CloseServiceHandle(Spooler(m)); }, nullptr},
         {"OpenProcessToken",
-         [](Machine& m) { HANDLE t; return m.services().OpenProcessToken(m.services().GetCurrentProcess(), TOKEN_QUERY, &t); },
+         [](Machine& m) {
+             HANDLE t;
+             return m.services().OpenProcessToken(m.services().GetCurrentProcess(), TOKEN_QUERY, &t);
+         },
          nullptr},
-        {"LookupPrivilegeValueA", [](Machine& m) { LUID l; return m.services().LookupPrivilegeValueA(nullptr, "SeLoadDriverPrivilege", &l); },
+        {"LookupPrivilegeValueA",
+         [](Machine& m) {
+             LUID l;
+             return m.services().LookupPrivilegeValueA(nullptr, "SeLoadDriverPrivilege", &l);
+         },
          nullptr},
         {"AdjustTokenPrivileges",
          [](Machine& m) {
@@ -168,7 +223,12 @@ const std::vector<Row>& Rows() {
          },
          "AdjustTokenPrivileges(disableAll=0, privileges=\"SeLoadDriverPrivilege\":enabled) -> 0, error 4321"},
         {"CloseHandle", [](Machine& m) { return m.services().CloseHandle(kStranger); }, nullptr},
-        {"GetVersionExA", [](Machine& m) { OSVERSIONINFOEXA v = {}; v.dwOSVersionInfoSize = OSVERSIONINFOEXA_SIZE; return m.system().GetVersionExA(&v); },
+        {"GetVersionExA",
+         [](Machine& m) {
+             OSVERSIONINFOEXA v = {};
+             v.dwOSVersionInfoSize = OSVERSIONINFOEXA_SIZE;
+             return m.system().GetVersionExA(&v);
+         },
          nullptr},
         // Files.
         {"CopyFileA", [](Machine& m) { return m.files().CopyFileA("C:\\a.txt", "C:\\b.txt", 1); },
@@ -179,30 +239,60 @@ const std::vector<Row>& Rows() {
          "CreateDirectoryA(folder=\"C:\\Ticket\") -> 0, error 4321"},
         {"RemoveDirectoryA", [](Machine& m) { return m.files().RemoveDirectoryA("C:\\Ticket"); },
          "RemoveDirectoryA(folder=\"C:\\Ticket\") -> 0, error 4321"},
-        {"GetFileAttributesA", [](Machine& m) { return static_cast<long long>(m.files().GetFileAttributesA("C:\\a.txt")); }, nullptr},
-        {"FindFirstFileA", [](Machine& m) { WIN32_FIND_DATAA d; return Handle(m.files().FindFirstFileA("C:\\*", &d)); }, nullptr},
+        {"GetFileAttributesA",
+         [](Machine& m) { return static_cast<long long>(m.files().GetFileAttributesA("C:\\a.txt")); }, nullptr},
+        {"FindFirstFileA",
+         [](Machine& m) {
+             WIN32_FIND_DATAA d;
+             return Handle(m.files().FindFirstFileA("C:\\*", &d));
+         },
+         nullptr},
         {"GetPrivateProfileStringA",
-         [](Machine& m) { return static_cast<long long>(m.files().GetPrivateProfileStringA("a", "b", "", name, sizeof(name), "C:\\x.ini")); },
+         [](Machine& m) {
+             return static_cast<long long>(
+                 m.files().GetPrivateProfileStringA("a", "b", "", name, sizeof(name), "C:\\x.ini"));
+         },
          nullptr},
         // The unpacker.
         {"LoadUnpacker", [](Machine& m) { return Handle(m.archive().LoadUnpacker()); }, nullptr},
-        {"Extract", [](Machine& m) { return static_cast<long long>(m.archive().Extract(m.archive().LoadUnpacker(), "C:\\p.cab", "C:\\out")); },
+        {"Extract",
+         [](Machine& m) {
+             return static_cast<long long>(m.archive().Extract(m.archive().LoadUnpacker(), "C:\\p.cab", "C:\\out"));
+         },
          "Extract(archive=\"C:\\p.cab\", to=\"C:\\out\") -> 6, error 3735928559"},
         // Serial ports.
         {"CreateFileA",
-         [](Machine& m) { return Handle(m.serial().CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)); },
+         [](Machine& m) {
+             return Handle(m.serial().CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+         },
          "CreateFileA(file=\"\\\\.\\COM1\") -> invalid, error 4321"},
         {"SetCommState",
-         [](Machine& m) { DCB d = {}; d.BaudRate = 9600; d.ByteSize = 8; return m.serial().SetCommState(kStranger, &d); },
+         [](Machine& m) {
+             DCB d = {};
+             d.BaudRate = 9600;
+             d.ByteSize = 8;
+             return m.serial().SetCommState(kStranger, &d);
+         },
          "SetCommState(port=?, baud=9600, bits=8, parity=0, stopBits=0) -> 0, error 4321"},
-        {"WriteFile", [](Machine& m) { DWORD n; return m.serial().WriteFile(kStranger, "abc", 3, &n, nullptr); },
+        {"WriteFile",
+         [](Machine& m) {
+             DWORD n;
+             return m.serial().WriteFile(kStranger, "abc", 3, &n, nullptr);
+         },
          "WriteFile(port=?, bytes=3) -> 0, error 4321"},
-        {"ReadFile", [](Machine& m) { DWORD n; return m.serial().ReadFile(kStranger, buffer, 3, &n, nullptr); }, nullptr},
+        {"ReadFile",
+         [](Machine& m) {
+             DWORD n;
+             return m.serial().ReadFile(kStranger, buffer, 3, &n, nullptr);
+         },
+         nullptr},
         {"SetupComm", [](Machine& m) { return m.serial().SetupComm(kStranger, 64, 64); }, nullptr},
         // The named mutex.
         {"CreateMutexA", [](Machine& m) { return Handle(m.sync().CreateMutexA(nullptr, 1, "Installer")); },
          "CreateMutexA(initialOwner=1, name=\"Installer\") -> null, error 4321"},
-        {"ReleaseMutex", [](Machine& m) { return m.sync().ReleaseMutex(m.sync().CreateMutexA(nullptr, 1, "Installer")); },
+        {"ReleaseMutex",
+         [](Machine& m) { return m.sync().ReleaseMutex(m.sync().CreateMutexA(nullptr, 1, "Installer")); },
          "ReleaseMutex(name=\"Installer\") -> 0, error 4321"},
     };
     return kRows;

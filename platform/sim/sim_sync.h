@@ -5,7 +5,8 @@
 // as it is open, so the mutex exists exactly while some handle does, in
 // this process or in another one on the same sandbox folder (the terminal
 // front end), and dies with a process that ends without closing it. Whether
-// a creator finds it existing is decided under an exclusive lock on its
+// a creator finds it existing (ERROR_ALREADY_EXISTS, as CreateMutexA on
+// learn.microsoft.com describes) is decided under an exclusive lock on its
 // ".guard" file. flock() locks belong to the open file description, so two
 // simulated machines of one process on one sandbox see each other too.
 #pragma once
