@@ -15,6 +15,7 @@
 #include "platform/serial.h"
 #include "platform/services.h"
 #include "platform/spooler.h"
+#include "platform/sync.h"
 #include "platform/system_info.h"
 #include "platform/win_types.h"
 
@@ -32,6 +33,7 @@ public:
     virtual ArchiveLibrary& archive() = 0;
     virtual Serial& serial() = 0;
     virtual Devices& devices() = 0;
+    virtual Sync& sync() = 0;
 
     // The calling thread's last error, as GetLastError/SetLastError.
     virtual win::DWORD GetLastError() = 0;

@@ -30,6 +30,9 @@ struct RegistryTarget {
 std::unique_ptr<platform::Machine> MakeSimMachine() {
     return contract::MakeScratchSimMachine("registry");
 }
+std::unique_ptr<platform::Machine> MakeLoggedSimMachine() { return contract::MakeLogged(MakeSimMachine()); }
+#else
+std::unique_ptr<platform::Machine> MakeLoggedWin32Machine() { return contract::MakeLogged(e2e::MakeWin32Machine()); }
 #endif
 
 class RegistryContract : public ::testing::TestWithParam<RegistryTarget> {
@@ -362,13 +365,17 @@ std::string TargetName(const ::testing::TestParamInfo<RegistryTarget>& info) { r
 
 #ifndef _WIN32
 INSTANTIATE_TEST_SUITE_P(Machines, RegistryContract,
-                         ::testing::Values(RegistryTarget{"Simulated", MakeSimMachine}), TargetName);
+                         ::testing::Values(RegistryTarget{"Simulated", MakeSimMachine},
+                                           RegistryTarget{"Logged", MakeLoggedSimMachine}),
+                         TargetName);
 INSTANTIATE_TEST_SUITE_P(Machines, Wow64RegistryContract,
                          ::testing::Values(RegistryTarget{"Simulated", MakeSimMachine}), TargetName);
 #else
 // The real system under Wine (scripts/e2e-wine.sh).
 INSTANTIATE_TEST_SUITE_P(Machines, RegistryContract,
-                         ::testing::Values(RegistryTarget{"Win32", e2e::MakeWin32Machine}), TargetName);
+                         ::testing::Values(RegistryTarget{"Win32", e2e::MakeWin32Machine},
+                                           RegistryTarget{"Logged", MakeLoggedWin32Machine}),
+                         TargetName);
 INSTANTIATE_TEST_SUITE_P(Machines, Wow64RegistryContract,
                          ::testing::Values(RegistryTarget{"Win32", e2e::MakeWin32Machine}), TargetName);
 #endif

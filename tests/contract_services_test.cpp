@@ -32,6 +32,9 @@ struct ServicesTarget {
 std::unique_ptr<platform::Machine> MakeSimMachine() {
     return contract::MakeScratchSimMachine("services");
 }
+std::unique_ptr<platform::Machine> MakeLoggedSimMachine() { return contract::MakeLogged(MakeSimMachine()); }
+#else
+std::unique_ptr<platform::Machine> MakeLoggedWin32Machine() { return contract::MakeLogged(e2e::MakeWin32Machine()); }
 #endif
 
 class ServicesContract : public ::testing::TestWithParam<ServicesTarget> {
@@ -148,11 +151,15 @@ std::string TargetName(const ::testing::TestParamInfo<ServicesTarget>& info) { r
 
 #ifndef _WIN32
 INSTANTIATE_TEST_SUITE_P(Machines, ServicesContract,
-                         ::testing::Values(ServicesTarget{"Simulated", MakeSimMachine}), TargetName);
+                         ::testing::Values(ServicesTarget{"Simulated", MakeSimMachine},
+                                           ServicesTarget{"Logged", MakeLoggedSimMachine}),
+                         TargetName);
 #else
 // The real system under Wine (scripts/e2e-wine.sh).
 INSTANTIATE_TEST_SUITE_P(Machines, ServicesContract,
-                         ::testing::Values(ServicesTarget{"Win32", e2e::MakeWin32Machine}), TargetName);
+                         ::testing::Values(ServicesTarget{"Win32", e2e::MakeWin32Machine},
+                                           ServicesTarget{"Logged", MakeLoggedWin32Machine}),
+                         TargetName);
 #endif
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ServicesContract);
 

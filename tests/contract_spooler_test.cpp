@@ -39,9 +39,13 @@ std::unique_ptr<platform::Machine> MakeSimMachine() {
     return contract::MakeScratchSimMachine("spooler", platform::sim::SimPreset::kWindows7x86);
 }
 
+std::unique_ptr<platform::Machine> MakeLoggedSimMachine() { return contract::MakeLogged(MakeSimMachine()); }
+
 bool PlaceSimFile(platform::Machine& machine, const std::string& path, const std::string& bytes) {
-    return static_cast<platform::sim::SimMachine&>(machine).sim_files().WriteFile(path, bytes);
+    return static_cast<platform::sim::SimMachine&>(contract::Unwrapped(machine)).sim_files().WriteFile(path, bytes);
 }
+#else
+std::unique_ptr<platform::Machine> MakeLoggedWin32Machine() { return contract::MakeLogged(e2e::MakeWin32Machine()); }
 #endif
 
 class SpoolerContract : public ::testing::TestWithParam<SpoolerTarget> {
@@ -304,11 +308,15 @@ std::string TargetName(const ::testing::TestParamInfo<SpoolerTarget>& info) { re
 
 #ifndef _WIN32
 INSTANTIATE_TEST_SUITE_P(Machines, SpoolerContract,
-                         ::testing::Values(SpoolerTarget{"Simulated", MakeSimMachine, PlaceSimFile}), TargetName);
+                         ::testing::Values(SpoolerTarget{"Simulated", MakeSimMachine, PlaceSimFile},
+                                           SpoolerTarget{"Logged", MakeLoggedSimMachine, PlaceSimFile}),
+                         TargetName);
 #else
 // The real system under Wine (scripts/e2e-wine.sh).
 INSTANTIATE_TEST_SUITE_P(Machines, SpoolerContract,
-                         ::testing::Values(SpoolerTarget{"Win32", e2e::MakeWin32Machine, e2e::PlaceWin32File}), TargetName);
+                         ::testing::Values(SpoolerTarget{"Win32", e2e::MakeWin32Machine, e2e::PlaceWin32File},
+                                           SpoolerTarget{"Logged", MakeLoggedWin32Machine, e2e::PlaceWin32File}),
+                         TargetName);
 #endif
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SpoolerContract);
 

@@ -3,9 +3,11 @@
 #include "platform/sim/sim_machine.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -295,6 +297,29 @@ TEST_F(SimMachineTest, DumpShowsEveryPart) {
     EXPECT_NE(std::string::npos, dump.find("\"COM1\"")) << dump;
     EXPECT_NE(std::string::npos, dump.find("Spooler: running")) << dump;
     EXPECT_NE(std::string::npos, dump.find("version 10.0.19045")) << dump;
+}
+
+
+// The terminal front end may run twice at once on one machine folder: a
+// named mutex is seen from the other process, and goes with a process that
+// ends without closing it.
+TEST_F(SimMachineTest, NamedMutexesReachOtherProcessesOnTheSameFolder) {
+    HANDLE mine = m_machine.sync().CreateMutexA(nullptr, 1, "Global\\Installer");
+    ASSERT_NE(nullptr, mine);
+    std::fflush(nullptr);  // or the child's exit could print our buffered output again
+    const pid_t child = ::fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        SimMachine other(m_dir.path());
+        const bool seen = other.sync().CreateMutexA(nullptr, 1, "Global\\Installer") && other.GetLastError() == 183;
+        const bool created = other.sync().CreateMutexA(nullptr, 1, "Left open") && other.GetLastError() == 0;
+        ::_exit(seen && created ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(nullptr, m_machine.sync().CreateMutexA(nullptr, 1, "Left open"));
+    EXPECT_EQ(ERROR_SUCCESS, m_machine.GetLastError());
 }
 
 }  // namespace

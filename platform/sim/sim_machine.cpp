@@ -34,13 +34,14 @@ SimMachine::SimMachine(std::string sandboxRoot, SimPreset preset)
     : m_registry(m_env),
       m_services(m_env),
       m_system(m_env),
-      m_files(m_env, std::move(sandboxRoot)),
+      m_files(m_env, sandboxRoot),
       m_archive(m_env, m_files),
       m_spooler(
           m_env, m_registry, m_files, [this] { return m_services.IsRunning(kSpoolerService); },
           [this](win::HKEY root, const std::string& path) { m_registry.DeleteKey(root, path); }),
       m_serial(m_env),
-      m_devices(m_env, [this] { return m_spooler.UsbPrinterPorts(); }) {
+      m_devices(m_env, [this] { return m_spooler.UsbPrinterPorts(); }),
+      m_sync(m_env, std::move(sandboxRoot)) {
     for (const DefaultKey& key : kDefaultKeys) m_registry.CreateKey(key.root, key.path);
     m_services.SetStartHook(kSpoolerService, [this] {
         SimEnv::InternalScope internal;

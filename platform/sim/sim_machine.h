@@ -14,6 +14,7 @@
 #include "platform/sim/sim_serial.h"
 #include "platform/sim/sim_services.h"
 #include "platform/sim/sim_spooler.h"
+#include "platform/sim/sim_sync.h"
 #include "platform/sim/sim_system_info.h"
 
 namespace platform::sim {
@@ -43,6 +44,7 @@ public:
     ArchiveLibrary& archive() override { return m_archive; }
     Serial& serial() override { return m_serial; }
     Devices& devices() override { return m_devices; }
+    Sync& sync() override { return m_sync; }
     win::DWORD GetLastError() override;
     void SetLastError(win::DWORD code) override;
     // Sleeps for milliseconds times the time scale.
@@ -92,6 +94,7 @@ private:
     SimSerial m_serial;
     // USB printers are the spooler's attachments: one interface each.
     SimDevices m_devices;
+    SimSync m_sync;
     std::atomic<double> m_timeScale{1.0};
     std::atomic<unsigned long long> m_sleptMilliseconds{0};
 };

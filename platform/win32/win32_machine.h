@@ -9,6 +9,7 @@
 #include "platform/win32/win32_serial.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_spooler.h"
+#include "platform/win32/win32_sync.h"
 #include "platform/win32/win32_system_info.h"
 
 namespace platform::win32 {
@@ -25,6 +26,7 @@ public:
     ArchiveLibrary& archive() override { return m_archive; }
     Serial& serial() override { return m_serial; }
     Devices& devices() override { return m_devices; }
+    Sync& sync() override { return m_sync; }
 
     win::DWORD GetLastError() override;
     void SetLastError(win::DWORD code) override;
@@ -39,6 +41,7 @@ private:
     Win32Archive m_archive;
     Win32Serial m_serial;
     Win32Devices m_devices;
+    Win32Sync m_sync;
 };
 
 }  // namespace platform::win32

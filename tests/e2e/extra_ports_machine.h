@@ -78,6 +78,7 @@ public:
     platform::ArchiveLibrary& archive() override { return m_inner.archive(); }
     platform::Serial& serial() override { return m_inner.serial(); }
     platform::Devices& devices() override { return m_inner.devices(); }
+    platform::Sync& sync() override { return m_inner.sync(); }
 
     win::DWORD GetLastError() override { return m_inner.GetLastError(); }
     void SetLastError(win::DWORD code) override { m_inner.SetLastError(code); }

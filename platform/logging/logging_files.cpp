@@ -1,0 +1,71 @@
+// Logging machine: files and folders.
+#include "platform/logging/logging_files.h"
+
+namespace platform::logging {
+
+DWORD LoggingFiles::GetCurrentDirectoryA(DWORD bufferLength, char* buffer) {
+    return inner().GetCurrentDirectoryA(bufferLength, buffer);
+}
+
+win::UINT LoggingFiles::GetSystemDirectoryA(char* buffer, win::UINT size) {
+    return inner().GetSystemDirectoryA(buffer, size);
+}
+
+win::UINT LoggingFiles::GetWindowsDirectoryA(char* buffer, win::UINT size) {
+    return inner().GetWindowsDirectoryA(buffer, size);
+}
+
+DWORD LoggingFiles::GetFileAttributesA(const char* fileName) { return inner().GetFileAttributesA(fileName); }
+
+BOOL LoggingFiles::CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) {
+    const BOOL result = inner().CopyFileA(existingFileName, newFileName, failIfExists);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("CopyFileA")
+                         .Text("from", existingFileName)
+                         .Text("to", newFileName)
+                         .Number("failIfExists", failIfExists ? 1 : 0)
+                         .Returns(result, error.value()));
+    return result;
+}
+
+BOOL LoggingFiles::DeleteFileA(const char* fileName) {
+    const BOOL result = inner().DeleteFileA(fileName);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("DeleteFileA").Text("file", fileName).Returns(result, error.value()));
+    return result;
+}
+
+BOOL LoggingFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) {
+    const BOOL result = inner().CreateDirectoryA(pathName, security);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("CreateDirectoryA").Text("folder", pathName).Returns(result, error.value()));
+    return result;
+}
+
+BOOL LoggingFiles::RemoveDirectoryA(const char* pathName) {
+    const BOOL result = inner().RemoveDirectoryA(pathName);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("RemoveDirectoryA").Text("folder", pathName).Returns(result, error.value()));
+    return result;
+}
+
+HANDLE LoggingFiles::FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) {
+    return inner().FindFirstFileA(fileName, findData);
+}
+
+BOOL LoggingFiles::FindNextFileA(HANDLE findFile, win::WIN32_FIND_DATAA* findData) {
+    return inner().FindNextFileA(findFile, findData);
+}
+
+BOOL LoggingFiles::FindClose(HANDLE findFile) { return inner().FindClose(findFile); }
+
+DWORD LoggingFiles::GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) {
+    return inner().GetPrivateProfileSectionNamesA(returnBuffer, size, fileName);
+}
+
+DWORD LoggingFiles::GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
+                                             char* returnedString, DWORD size, const char* fileName) {
+    return inner().GetPrivateProfileStringA(appName, keyName, defaultValue, returnedString, size, fileName);
+}
+
+}  // namespace platform::logging

@@ -1,0 +1,35 @@
+// Logging machine: files and folders. Copies, deletions and new folders are
+// logged; lookups, listings and profile reads are not.
+#pragma once
+
+#include "platform/files.h"
+#include "platform/logging/call_recorder.h"
+
+namespace platform::logging {
+
+class LoggingFiles : public Files {
+public:
+    explicit LoggingFiles(CallRecorder& recorder) : m_recorder(recorder) {}
+
+    DWORD GetCurrentDirectoryA(DWORD bufferLength, char* buffer) override;
+    win::UINT GetSystemDirectoryA(char* buffer, win::UINT size) override;
+    win::UINT GetWindowsDirectoryA(char* buffer, win::UINT size) override;
+    DWORD GetFileAttributesA(const char* fileName) override;
+    BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) override;
+    BOOL DeleteFileA(const char* fileName) override;
+    BOOL CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) override;
+    BOOL RemoveDirectoryA(const char* pathName) override;
+    HANDLE FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) override;
+    BOOL FindNextFileA(HANDLE findFile, win::WIN32_FIND_DATAA* findData) override;
+    BOOL FindClose(HANDLE findFile) override;
+    DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) override;
+    DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
+                                   char* returnedString, DWORD size, const char* fileName) override;
+
+private:
+    Files& inner() { return m_recorder.inner().files(); }
+
+    CallRecorder& m_recorder;
+};
+
+}  // namespace platform::logging

@@ -1,0 +1,100 @@
+// Logging machine: the service control manager and the process token.
+#include "platform/logging/logging_services.h"
+
+namespace platform::logging {
+
+namespace {
+
+unsigned long long LuidKey(const win::LUID& luid) {
+    return (static_cast<unsigned long long>(static_cast<win::DWORD>(luid.HighPart)) << 32) | luid.LowPart;
+}
+
+}  // namespace
+
+SC_HANDLE LoggingServices::OpenSCManagerA(const char* machineName, const char* databaseName, DWORD desiredAccess) {
+    return inner().OpenSCManagerA(machineName, databaseName, desiredAccess);
+}
+
+SC_HANDLE LoggingServices::OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD desiredAccess) {
+    const SC_HANDLE result = inner().OpenServiceA(manager, serviceName, desiredAccess);
+    KeptError error(m_recorder.inner());
+    if (result) m_services.Remember(result, serviceName ? serviceName : "");
+    return result;
+}
+
+BOOL LoggingServices::QueryServiceStatus(SC_HANDLE service, win::SERVICE_STATUS* status) {
+    return inner().QueryServiceStatus(service, status);
+}
+
+BOOL LoggingServices::StartServiceA(SC_HANDLE service, DWORD numArgs, const char** args) {
+    const BOOL result = inner().StartServiceA(service, numArgs, args);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(
+        CallLine("StartServiceA").Raw("service", m_services.Quoted(service)).Returns(result, error.value()));
+    return result;
+}
+
+BOOL LoggingServices::ControlService(SC_HANDLE service, DWORD control, win::SERVICE_STATUS* status) {
+    const BOOL result = inner().ControlService(service, control, status);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("ControlService")
+                         .Raw("service", m_services.Quoted(service))
+                         .Number("control", control)
+                         .Returns(result, error.value()));
+    return result;
+}
+
+BOOL LoggingServices::CloseServiceHandle(SC_HANDLE handle) {
+    const BOOL result = inner().CloseServiceHandle(handle);
+    KeptError error(m_recorder.inner());
+    if (result) m_services.Forget(handle);
+    return result;
+}
+
+HANDLE LoggingServices::GetCurrentProcess() { return inner().GetCurrentProcess(); }
+
+BOOL LoggingServices::OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) {
+    return inner().OpenProcessToken(process, desiredAccess, token);
+}
+
+BOOL LoggingServices::LookupPrivilegeValueA(const char* systemName, const char* name, win::LUID* luid) {
+    const BOOL result = inner().LookupPrivilegeValueA(systemName, name, luid);
+    KeptError error(m_recorder.inner());
+    if (result && name && luid) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_privilegeNames[LuidKey(*luid)] = name;
+    }
+    return result;
+}
+
+std::string LoggingServices::Privileges(const win::TOKEN_PRIVILEGES* state) {
+    if (!state) return "null";
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string shown;
+    // Privileges[] runs on past its declared single element, as in winnt.h.
+    const win::LUID_AND_ATTRIBUTES* entries = state->Privileges;
+    for (win::DWORD i = 0; i < state->PrivilegeCount; ++i) {
+        if (i > 0) shown += ' ';
+        auto it = m_privilegeNames.find(LuidKey(entries[i].Luid));
+        shown += it != m_privilegeNames.end() ? Quote(it->second.c_str()) : std::to_string(entries[i].Luid.LowPart);
+        shown += (entries[i].Attributes & win::SE_PRIVILEGE_ENABLED) ? ":enabled" : ":disabled";
+    }
+    return shown.empty() ? "<none>" : shown;
+}
+
+BOOL LoggingServices::AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::TOKEN_PRIVILEGES* newState,
+                                            DWORD bufferLength, win::TOKEN_PRIVILEGES* previousState,
+                                            DWORD* returnLength) {
+    const BOOL result =
+        inner().AdjustTokenPrivileges(token, disableAll, newState, bufferLength, previousState, returnLength);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("AdjustTokenPrivileges")
+                         .Number("disableAll", disableAll ? 1 : 0)
+                         .Raw("privileges", Privileges(newState))
+                         .Returns(result, error.value()));
+    return result;
+}
+
+BOOL LoggingServices::CloseHandle(HANDLE handle) { return inner().CloseHandle(handle); }
+
+}  // namespace platform::logging

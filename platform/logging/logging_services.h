@@ -1,0 +1,44 @@
+// Logging machine: the service control manager and the process token.
+// Starts, controls and privilege changes are logged; opens and queries are
+// not.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/logging/call_recorder.h"
+#include "platform/services.h"
+
+namespace platform::logging {
+
+class LoggingServices : public Services {
+public:
+    explicit LoggingServices(CallRecorder& recorder) : m_recorder(recorder) {}
+
+    SC_HANDLE OpenSCManagerA(const char* machineName, const char* databaseName, DWORD desiredAccess) override;
+    SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD desiredAccess) override;
+    BOOL QueryServiceStatus(SC_HANDLE service, win::SERVICE_STATUS* status) override;
+    BOOL StartServiceA(SC_HANDLE service, DWORD numArgs, const char** args) override;
+    BOOL ControlService(SC_HANDLE service, DWORD control, win::SERVICE_STATUS* status) override;
+    BOOL CloseServiceHandle(SC_HANDLE handle) override;
+
+    HANDLE GetCurrentProcess() override;
+    BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) override;
+    BOOL LookupPrivilegeValueA(const char* systemName, const char* name, win::LUID* luid) override;
+    BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::TOKEN_PRIVILEGES* newState, DWORD bufferLength,
+                               win::TOKEN_PRIVILEGES* previousState, DWORD* returnLength) override;
+    BOOL CloseHandle(HANDLE handle) override;
+
+private:
+    Services& inner() { return m_recorder.inner().services(); }
+    // The privileges by name where LookupPrivilegeValueA told their LUIDs.
+    std::string Privileges(const win::TOKEN_PRIVILEGES* state);
+
+    CallRecorder& m_recorder;
+    HandleNames m_services;
+    std::mutex m_mutex;
+    std::map<unsigned long long, std::string> m_privilegeNames;
+};
+
+}  // namespace platform::logging

@@ -1,0 +1,39 @@
+// Logging machine: the print spooler. Every change is logged, and the names
+// an enumeration of ports or printers finds.
+#pragma once
+
+#include "platform/logging/call_recorder.h"
+#include "platform/spooler.h"
+
+namespace platform::logging {
+
+class LoggingSpooler : public Spooler {
+public:
+    explicit LoggingSpooler(CallRecorder& recorder) : m_recorder(recorder) {}
+
+    BOOL EnumPortsA(const char* pName, DWORD level, BYTE* pBuf, DWORD cbBuf, DWORD* pcbNeeded,
+                    DWORD* pcReturned) override;
+    BOOL EnumPrintersA(DWORD flags, const char* name, DWORD level, BYTE* pBuf, DWORD cbBuf, DWORD* pcbNeeded,
+                       DWORD* pcReturned) override;
+    BOOL GetPrinterDriverDirectoryA(const char* pName, const char* pEnvironment, DWORD level, BYTE* pDriverDirectory,
+                                    DWORD cbBuf, DWORD* pcbNeeded) override;
+    BOOL AddPrinterDriverExA(const char* pName, DWORD level, BYTE* pDriverInfo, DWORD copyFlags) override;
+    BOOL AddMonitorA(const char* pName, DWORD level, BYTE* pMonitors) override;
+    BOOL DeleteMonitorA(const char* pName, const char* pEnvironment, const char* pMonitorName) override;
+    BOOL OpenPrinterA(const char* pPrinterName, HANDLE* phPrinter, win::PRINTER_DEFAULTS* pDefault) override;
+    BOOL SetPrinterA(HANDLE hPrinter, DWORD level, BYTE* pPrinter, DWORD command) override;
+    BOOL DeletePrinter(HANDLE hPrinter) override;
+    BOOL ClosePrinter(HANDLE hPrinter) override;
+    HANDLE AddPrinterA(const char* pName, DWORD level, BYTE* pPrinter) override;
+    BOOL AddPortA(const char* pName, void* hWnd, const char* pMonitorName) override;
+    BOOL ConfigurePortA(const char* pName, void* hWnd, const char* pPortName) override;
+    BOOL DeletePortA(const char* pName, void* hWnd, const char* pPortName) override;
+
+private:
+    Spooler& inner() { return m_recorder.inner().spooler(); }
+
+    CallRecorder& m_recorder;
+    HandleNames m_printers;
+};
+
+}  // namespace platform::logging

@@ -1,0 +1,17 @@
+// Windows backend: named mutexes, through kernel32.
+#include "platform/win32/win32_sync.h"
+
+#include "platform/win32/pass_through.h"
+
+namespace platform::win32 {
+
+HANDLE Win32Sync::CreateMutexA(const win::SECURITY_ATTRIBUTES* security, BOOL initialOwner, const char* name) {
+    return ::CreateMutexA(reinterpret_cast<::SECURITY_ATTRIBUTES*>(const_cast<win::SECURITY_ATTRIBUTES*>(security)),
+                          initialOwner, name);
+}
+
+BOOL Win32Sync::ReleaseMutex(HANDLE mutex) { return ::ReleaseMutex(mutex); }
+
+BOOL Win32Sync::CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
+
+}  // namespace platform::win32
