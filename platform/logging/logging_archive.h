@@ -32,10 +32,26 @@ public:
     BOOL GetVersionExA(win::OSVERSIONINFOEXA* info) override { return inner().GetVersionExA(info); }
     bool HasIsWow64Process() override { return inner().HasIsWow64Process(); }
     BOOL IsWow64Process(HANDLE process, BOOL* wow64) override { return inner().IsWow64Process(process, wow64); }
+    bool HasIsWow64Process2() override { return inner().HasIsWow64Process2(); }
+    BOOL IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) override {
+        return inner().IsWow64Process2(process, processMachine, nativeMachine);
+    }
 
 private:
     SystemInfo& inner() { return m_recorder.inner().system(); }
 
+    CallRecorder& m_recorder;
+};
+
+// The plugged-in USB printers: the line names every port an interface
+// points at, so that a log shows which witness found a USB printer.
+class LoggingDevices : public Devices {
+public:
+    explicit LoggingDevices(CallRecorder& recorder) : m_recorder(recorder) {}
+
+    BOOL EnumPresentUsbPrintInterfaces(std::vector<UsbPrintInterface>* interfaces) override;
+
+private:
     CallRecorder& m_recorder;
 };
 

@@ -13,6 +13,7 @@ LoggingMachine::LoggingMachine(Machine& inner, CallLog& log)
       m_files(m_recorder),
       m_archive(m_recorder),
       m_serial(m_recorder),
-      m_sync(m_recorder) {}
+      m_sync(m_recorder),
+      m_devices(m_recorder) {}
 
 }  // namespace platform::logging

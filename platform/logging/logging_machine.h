@@ -35,6 +35,7 @@ public:
     ArchiveLibrary& archive() override { return m_archive; }
     Serial& serial() override { return m_serial; }
     Sync& sync() override { return m_sync; }
+    Devices& devices() override { return m_devices; }
 
     win::DWORD GetLastError() override { return m_inner.GetLastError(); }
     void SetLastError(win::DWORD code) override { m_inner.SetLastError(code); }
@@ -51,6 +52,7 @@ private:
     LoggingArchive m_archive;
     LoggingSerial m_serial;
     LoggingSync m_sync;
+    LoggingDevices m_devices;
 };
 
 }  // namespace platform::logging
