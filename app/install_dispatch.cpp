@@ -1,8 +1,6 @@
 // The printer-name list from "C:\DriverName.cfg" and the Install button.
-#include <cstdio>
-#include <cstring>
-
 #include "app/installer_dialog.h"
+#include "app/model_list.h"
 #include "app/resource_ids.h"
 #include "install/driver_catalogue.h"
 
@@ -10,42 +8,8 @@ namespace app {
 
 unsigned char g_portAvailable = 1;
 
-namespace {
-const char* const kConfigFile = "C:\\DriverName.cfg";
-// The list of all section names fits in this many bytes.
-constexpr int kSectionNamesSize = 3000;
-constexpr int kMaxNamesPerSection = 50;
-// Printer names are read into this many bytes: at most 127 of them count.
-constexpr int kNameBufferSize = 128;
-}  // namespace
-
 void InstallerDialog::ForEachPrinterName(const std::function<void(int section, const std::string& name)>& visit) {
-    platform::Files& files = m_machine.files();
-    char sections[kSectionNamesSize] = {};
-    files.GetPrivateProfileSectionNamesA(sections, kSectionNamesSize, kConfigFile);
-
-    int section = -1;
-    int start = 0;
-    for (int i = 0; i < kSectionNamesSize - 1; ++i) {
-        if (sections[i] != '\0') continue;
-        // Names of any length are taken whole: a long name still counts as
-        // its catalogue row.
-        const std::string sectionName(sections + start, static_cast<size_t>(i - start));
-        ++section;
-        for (int k = 1; k <= kMaxNamesPerSection; ++k) {
-            char key[32];
-            std::snprintf(key, sizeof(key), "PrintName%d", k);
-            char value[kNameBufferSize] = {};
-            if (files.GetPrivateProfileStringA(sectionName.c_str(), key, nullptr, value, kNameBufferSize,
-                                               kConfigFile) == 0) {
-                break;
-            }
-            value[kNameBufferSize - 1] = '\0';
-            visit(section, value);
-        }
-        if (sections[i + 1] == '\0') break;
-        start = i + 1;
-    }
+    app::ForEachPrinterName(m_machine.files(), visit);
 }
 
 void InstallerDialog::FillSeriesList() {

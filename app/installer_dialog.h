@@ -57,6 +57,11 @@ extern const char* const APP_TITLE;
 inline constexpr const char* TEXT_DONE = "完成";
 inline constexpr const char* TEXT_REINSTALL = "重新安装";
 inline constexpr const char* TEXT_REGISTRY_ERROR = "错误：无法设置有关的注册表信息";
+// The caption of the box that ends a USB search without a printer, and the
+// head of the status that names the serial port where a printer answered.
+inline constexpr const char* TEXT_USB_SEARCH_FAILED = "自动选择USB端口失败";
+inline constexpr const char* TEXT_SERIAL_PORT_FOUND = "成功配置打印机端口为 ";
+inline constexpr const char* TEXT_NO_PARALLEL_PORT = "PC机无可用并行端口。\r\n\r\n请选择其他端口类型。";
 
 class InstallerDialog : public ui::Dialog {
 public:

@@ -78,7 +78,7 @@ if [ "${1:-}" = --scenario ]; then
       # Looks like a cabinet by its signature, the rest is junk.
       folder=$work/corrupt-package; mkdir -p "$folder"
       { printf 'MSCF'; for _ in $(seq 1 600); do printf 'not a cabinet\n'; done; } >"$folder/DriverData.Drv" ;;
-    serial-*)
+    serial-*|silent-serial)
       # COM1: silent, COM2: the printer at 9600 baud; a host serial device
       # that Wine finds moves to the next free number.
       kind=--receipt; [ "$name" = serial-label ] && kind=--label
@@ -216,7 +216,8 @@ done
 
 scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label
            reinstall default-off usb-cancel usb-retry-cancel network-no-port network-dialog serial-receipt serial-declined
-           serial-label)
+           serial-label silent-parallel-receipt silent-label silent-serial silent-usb-no-port
+           silent-bad-command-line)
 for s in "${scenarios[@]}"; do
   prefix=$work/prefix-$s
   fresh_prefix "$work/template-win32" "$prefix"

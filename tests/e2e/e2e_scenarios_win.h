@@ -19,5 +19,7 @@ struct Scenario {
 };
 
 const std::vector<Scenario>& Scenarios();
+// Runs started with options (tests/e2e/e2e_silent_win.cpp).
+const std::vector<Scenario>& SilentScenarios();
 
 }  // namespace e2e

@@ -5,6 +5,7 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <clocale>
 #include <csignal>
@@ -15,12 +16,16 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "app/installer_app.h"
 #include "tools/terminal/front_end.h"
 #include "tools/terminal/front_end_machine.h"
 #include "tools/terminal/machine_report.h"
+#include "tools/terminal/text_display.h"
 #include "ui/portable/portable_toolkit.h"
+#include "unattended/command_line.h"
+#include "unattended/exit_codes.h"
+#include "unattended/program.h"
 
 namespace {
 
@@ -29,7 +34,7 @@ std::atomic<bool> g_signalled{false};
 void OnSignal(int) { g_signalled = true; }
 
 const char kUsage[] =
-    "Usage: installer_tui [options]\n"
+    "Usage: installer_tui [options] [installer options]\n"
     "Runs the printer driver installer on a simulated 64-bit Windows 10 machine in\n"
     "this terminal. The machine has the ports COM1: COM2: LPT1: USB001 USB002 FILE:\n"
     "and IP_192.168.1.100 (standard TCP/IP); a USB receipt printer is attached at\n"
@@ -53,6 +58,10 @@ const char kUsage[] =
     "                       (default create)\n"
     "  --time-scale X       scale of the installer's pauses (default 1; 0: none)\n"
     "  --help               this text\n"
+    "\n"
+    "Installer options (/S, /MODEL=..., /PORT=..., /LOG=..., /? ...) are the Windows\n"
+    "program's own; with /S the installation runs without a screen, writes its\n"
+    "log and ends with the program's exit code. installer_tui /? lists them.\n"
     "\n"
     "Keys: Tab/Shift+Tab move, arrows choose, F4 opens the model list, Enter,\n"
     "Space, Esc as in a Windows dialog; mouse clicks where the terminal has them.\n"
@@ -90,12 +99,43 @@ void UseUtf8Locale() {
 
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
+// The Windows program's options: '/' or a single '-' (the front end's own
+// options take two).
+bool IsInstallerOption(const std::string& arg) {
+    return arg.size() >= 2 && (arg[0] == '/' || (arg[0] == '-' && arg[1] != '-'));
+}
+
+// The installer on the simulated machine, for the shared program start.
+class TerminalHost : public unattended::ProgramHost {
+public:
+    TerminalHost(terminal::FrontEndMachine& machine, ui::portable::PortableToolkit& screen)
+        : m_machine(machine), m_screen(screen) {}
+    platform::Machine& Machine() override { return m_machine.Machine(); }
+    ui::Toolkit& ScreenToolkit() override { return m_screen; }
+    void WriteConsole(const std::string& text) override {
+        std::string utf8 = terminal::Cp936ToUtf8(text);
+        utf8.erase(std::remove(utf8.begin(), utf8.end(), '\r'), utf8.end());
+        std::cout << utf8 << std::flush;
+    }
+    std::string DefaultLogPath() override {
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+        return ((error ? std::filesystem::path("/tmp") : folder) / "DriverSetup.log").string();
+    }
+    std::string ToUtf8(const std::string& text) override { return terminal::Cp936ToUtf8(text); }
+
+private:
+    terminal::FrontEndMachine& m_machine;
+    ui::portable::PortableToolkit& m_screen;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     terminal::MachineOptions options;
     options.package = INSTALLER_SAMPLE_PACKAGE;
     bool stateOnly = false;
+    std::vector<std::string> installerArgs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto value = [&](std::string* out) {
@@ -116,6 +156,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--port-wizard" && value(&text) && ParsePortWizard(text, &options)) {
         } else if (arg == "--time-scale" && value(&text)) {
             options.timeScale = std::atof(text.c_str());
+        } else if (IsInstallerOption(arg)) {
+            installerArgs.push_back(terminal::Utf8ToCp936(arg));
         } else {
             std::cerr << "installer_tui: bad argument " << arg << "\n\n" << kUsage;
             return 2;
@@ -138,6 +180,25 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // A silent run, /? or a bad command line needs no screen.
+    unattended::CommandLine parsed;
+    const bool parsedOk = unattended::ParseCommandLine(installerArgs, &parsed, &error);
+    if (!parsedOk || parsed.silent || parsed.help || parsed.list) {
+        terminal::FrontEndMachine machine;
+        ui::portable::PortableToolkit unused;
+        if (parsedOk && !parsed.help && !machine.Open(options, true, &error)) {
+            std::cerr << "installer_tui: " << error << "\n";
+            return unattended::EXIT_FAILED;
+        }
+        TerminalHost host(machine, unused);
+        const int code = unattended::RunProgram(installerArgs, host);
+        if (parsedOk && !parsed.help && !machine.Save(&error)) {
+            std::cerr << "installer_tui: could not save the machine: " << error << "\n";
+        }
+        return code;
+    }
+    error.clear();
+
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
         std::cerr << "installer_tui: needs a terminal (--state works without one)\n";
         return 2;
@@ -151,9 +212,9 @@ int main(int argc, char** argv) {
     ui::portable::PortableToolkit toolkit;
     std::atomic<bool> ended{false};
     std::atomic<int> endCode{0};
+    TerminalHost host(machine, toolkit);
     std::thread installer([&] {
-        app::InstallerApp application(machine.Machine(), toolkit);
-        endCode = application.Run();
+        endCode = unattended::RunProgram(installerArgs, host);
         ended = true;
     });
 

@@ -8,8 +8,10 @@
 
 namespace terminal {
 
-std::string Cp936ToUtf8(const std::string& text) {
-    iconv_t cd = iconv_open("UTF-8", "CP936");
+namespace {
+
+std::string Convert(const std::string& text, const char* to, const char* from) {
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return text;
     std::string out;
     std::vector<char> buffer(text.size() * 4 + 16);
@@ -30,6 +32,12 @@ std::string Cp936ToUtf8(const std::string& text) {
     iconv_close(cd);
     return out;
 }
+
+}  // namespace
+
+std::string Cp936ToUtf8(const std::string& text) { return Convert(text, "UTF-8", "CP936"); }
+
+std::string Utf8ToCp936(const std::string& text) { return Convert(text, "CP936", "UTF-8"); }
 
 std::wstring FromCp936(const std::string& text) {
     const std::string utf8 = Cp936ToUtf8(text);

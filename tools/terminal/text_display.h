@@ -11,6 +11,9 @@ namespace terminal {
 std::wstring FromCp936(const std::string& text);
 // CP936 bytes to UTF-8, for printing outside ncurses.
 std::string Cp936ToUtf8(const std::string& text);
+// UTF-8 to CP936, for the program's texts given on the command line;
+// characters CP936 lacks become '?'.
+std::string Utf8ToCp936(const std::string& text);
 // Terminal cells that the text takes (a CJK character takes two).
 int CellWidth(const std::wstring& text);
 // The longest head of `text` that fits in `cells`.

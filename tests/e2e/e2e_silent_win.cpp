@@ -1,0 +1,208 @@
+// Windows (the end-to-end driver under Wine): the program started with
+// options, as a deployment engine starts it: the exit code, what it left on
+// the machine, its log, and that no window of it shows at any moment.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "tests/e2e/e2e_installer_win.h"
+#include "tests/e2e/e2e_scenarios_win.h"
+#include "tests/e2e/e2e_state_win.h"
+#include "tests/e2e/e2e_ui_win.h"
+
+namespace e2e {
+
+namespace {
+
+const char kReceiptModel[] = "Sample R58-01";
+const char kLabelModel[] = "Sample LB-40";
+const char kLog[] = "C:\\silent.log";
+const char kDeviceKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+const char kPortsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+const char kX86[] = "Windows NT x86";
+const char kMonitor[] = "Advanced Language Monitor";
+
+struct SilentRun {
+    long exitCode = -1;
+    int visibleWindows = 0;
+    double seconds = 0;
+    std::string output;
+};
+
+BOOL CALLBACK CountVisible(HWND window, LPARAM context) {
+    auto* watch = reinterpret_cast<std::pair<DWORD, int>*>(context);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process == watch->first && ::IsWindowVisible(window)) ++watch->second;
+    return TRUE;
+}
+
+// Starts the program with these options, its output into a pipe, and looks
+// for a visible window of it every few milliseconds until it ends.
+SilentRun RunWithOptions(const ScenarioArgs& args, const std::string& options) {
+    SilentRun run;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ::CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    std::string commandLine = "\"" + args.installer + "\" " + options;
+    PROCESS_INFORMATION process{};
+    const auto start = std::chrono::steady_clock::now();
+    if (!::CreateProcessA(args.installer.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          args.workingFolder.c_str(), &startup, &process)) {
+        Check(false, "installer started with " + options + " (error " + std::to_string(::GetLastError()) + ")");
+        return run;
+    }
+    ::CloseHandle(writeEnd);
+    std::pair<DWORD, int> watch{process.dwProcessId, 0};
+    for (int waited = 0; ::WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT; waited += 5) {
+        ::EnumWindows(CountVisible, reinterpret_cast<LPARAM>(&watch));
+        if (waited > 120000) {
+            ::TerminateProcess(process.hProcess, 1);
+            Check(false, "silent run ended within two minutes");
+            break;
+        }
+    }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    run.exitCode = static_cast<long>(code);
+    run.visibleWindows = watch.second;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) run.output.append(buffer, got);
+    ::CloseHandle(readEnd);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    std::printf("   %s: exit code %ld after %.2f s\n", options.c_str(), run.exitCode, run.seconds);
+    return run;
+}
+
+std::string ReadLog() {
+    std::ifstream file(kLog, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+void CheckSilent(const SilentRun& run, long expected) {
+    Check(run.exitCode == expected,
+          "exit code " + std::to_string(run.exitCode) + " (expected " + std::to_string(expected) + ")");
+    Check(run.visibleWindows == 0, "no window shown (" + std::to_string(run.visibleWindows) + " sightings)");
+    Check(!Exists("C:\\DriverName.cfg") && !Exists("C:\\Ticket"), "the unpacked package is removed");
+}
+
+void CheckPrinter(const std::string& name, const std::string& port, const char* monitor = "") {
+    int found = 0;
+    std::string driver;
+    for (const PrinterRecord& printer : Printers()) {
+        if (printer.name != name) continue;
+        ++found;
+        Check(printer.port == port, "printer on \"" + printer.port + "\" (expected \"" + port + "\")");
+        driver = printer.driver;
+    }
+    Check(found == 1, "one printer \"" + name + "\"");
+    for (const DriverRecord& record : Drivers(kX86)) {
+        if (record.name == driver) Check(record.monitor == monitor, "driver's monitor \"" + record.monitor + "\"");
+    }
+}
+
+// Interactive first, driven like a person, then the same installation
+// silently: both times are printed side by side.
+void SilentParallelReceipt(const ScenarioArgs& args) {
+    const auto start = std::chrono::steady_clock::now();
+    {
+        InstallerRun person;
+        if (!person.Start(args.installer, args.workingFolder) || !person.WaitPrepared()) return;
+        person.PickModel(L"Sample R58-01");
+        person.PickPortType(2);
+        person.ClickInstall();
+        HWND dialog = person.WaitDialog(L"选择并行端口", 20000);
+        if (!Check(dialog != nullptr, "parallel dialog")) return;
+        SelectListRow(::GetDlgItem(dialog, 1004), 0);
+        PostClick(dialog, 1037);
+        if (!Check(person.WaitInstallButton(L"完成", 30000), "interactive run done")) return;
+        person.ClickInstall();
+        person.WaitExit(30000);
+    }
+    const double interactive = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ::DeleteFileA(kLog);
+
+    const SilentRun run = RunWithOptions(args, std::string("/S /MODEL=\"sample r58-01\" /PORT=LPT /LOG=") + kLog);
+    CheckSilent(run, 0);
+    CheckPrinter(kReceiptModel, "LPT1:");
+    const std::string device = RegistryString(HKEY_CURRENT_USER, kDeviceKey, "Device");
+    Check(device == "Sample R58-01,winspool,LPT1:", "default printer \"" + device + "\"");
+    const std::string log = ReadLog();
+    Check(log.compare(0, 3, "\xEF\xBB\xBF") == 0, "log starts with a byte-order mark");
+    Check(Contains(log, "status: 安装已完成"), "log holds the status texts in UTF-8");
+    Check(Contains(log, "AddPrinterDriverExA("), "log holds the spooler's calls");
+    Check(Contains(log, "exit code 0"), "log ends with the exit code");
+    std::printf("   timing: interactive (driven, from start to exit) %.2f s, silent %.2f s\n", interactive,
+                run.seconds);
+}
+
+void SilentLabel(const ScenarioArgs& args) {
+    const std::string before = RegistryString(HKEY_CURRENT_USER, kDeviceKey, "Device");
+    CheckSilent(RunWithOptions(args, std::string("/S /MODEL=\"Sample LB-40\" /PORT=LPT:LPT2: /NODEFAULT /LOG=") + kLog),
+                0);
+    CheckPrinter(kLabelModel, "LPT2:", kMonitor);
+    bool monitor = false;
+    for (const std::string& name : MonitorNames()) monitor = monitor || name == kMonitor;
+    Check(monitor, "monitor registered");
+    Check(RegistryString(HKEY_CURRENT_USER, kDeviceKey, "Device") == before, "default printer unchanged");
+}
+
+void SilentSerial(const ScenarioArgs& args) {
+    if (!Check(args.ports.size() == 2, "two COM ports named by the script")) return;
+    CheckSilent(RunWithOptions(args, std::string("/S \"/MODEL=Sample R58-01\" /PORT=SERIAL /BAUD=9600 /LOG=") + kLog),
+                0);
+    CheckPrinter(kReceiptModel, args.ports[1]);
+    const std::string settings = RegistryString(HKEY_LOCAL_MACHINE, kPortsKey, args.ports[1].c_str());
+    Check(settings == "9600,n,8,1", "Ports value " + args.ports[1] + " = \"" + settings + "\"");
+}
+
+void SilentUsbWithoutPort(const ScenarioArgs& args) {
+    CheckSilent(RunWithOptions(args, std::string("/S /MODEL=\"Sample R58-01\" /PORT=USB /LOG=") + kLog), 1);
+    CheckPrinter(kReceiptModel, "LPT1:");
+    Check(Contains(ReadLog(), "box answered: Cancel"), "the USB failure box answered Cancel in the log");
+}
+
+void SilentBadCommandLine(const ScenarioArgs& args) {
+    const SilentRun unknownModel = RunWithOptions(args, std::string("/S /MODEL=Nothing /LOG=") + kLog);
+    CheckSilent(unknownModel, 1639);
+    Check(Contains(ReadLog(), "is not in the package's model list"), "the log names the unknown model");
+    const SilentRun badPort = RunWithOptions(args, "/S /MODEL=x /PORT=WIFI");
+    Check(badPort.exitCode == 1639 && badPort.visibleWindows == 0, "unknown port type: 1639, no window");
+    Check(Contains(badPort.output, "unknown port type"), "the reason on the output (\"" + badPort.output + "\")");
+    Check(Printers().empty(), "no printer created");
+    const SilentRun help = RunWithOptions(args, "/?");
+    Check(help.exitCode == 0 && Contains(help.output, "/MODEL=name"), "/? prints the usage");
+}
+
+}  // namespace
+
+const std::vector<Scenario>& SilentScenarios() {
+    static const std::vector<Scenario> kScenarios = {
+        {"silent-parallel-receipt", SilentParallelReceipt},
+        {"silent-label", SilentLabel},
+        {"silent-serial", SilentSerial},
+        {"silent-usb-no-port", SilentUsbWithoutPort},
+        {"silent-bad-command-line", SilentBadCommandLine},
+    };
+    return kScenarios;
+}
+
+}  // namespace e2e

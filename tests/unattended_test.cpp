@@ -1,0 +1,311 @@
+// Runs started with options: the command line, silent installations on the
+// simulated machine with their exit codes, the log, and the run mutex.
+#include <iconv.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "install/driver_catalogue.h"
+#include "tests/support/installer_harness.h"
+#include "tools/printer_sim/printer_emulator.h"
+#include "tools/printer_sim/pty_pair.h"
+#include "unattended/command_line.h"
+#include "unattended/exit_codes.h"
+#include "unattended/program.h"
+
+namespace {
+
+using testing_support::InstallerHarness;
+using unattended::CommandLine;
+using unattended::PortChoice;
+
+const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+const std::string kReceiptModel = install::ReceiptSeriesNames[1];
+const std::string kLabelModel = install::LabelSeriesNames[0];
+
+// --- The command line --------------------------------------------------------
+
+TEST(UnattendedCommandLine, AcceptsWindowsConventions) {
+    CommandLine line;
+    std::string error;
+    ASSERT_TRUE(unattended::ParseCommandLine({"-s", "/model:\"Sample 80\"", "/Port=lpt:LPT2:", "/NODEFAULT",
+                                              "/log=C:\\x y.log"},
+                                             &line, &error))
+        << error;
+    EXPECT_TRUE(line.silent);
+    EXPECT_FALSE(line.interactive);
+    EXPECT_EQ(line.model, "Sample 80");
+    EXPECT_EQ(line.port, PortChoice::kParallel);
+    EXPECT_EQ(line.portName, "LPT2:");
+    EXPECT_FALSE(line.setAsDefault);
+    EXPECT_EQ(line.logPath, "C:\\x y.log");
+
+    ASSERT_TRUE(unattended::ParseCommandLine({"/S", "/MODEL=m", "/PORT=SERIAL", "/BAUD=9600", "/USBRETRY=3"}, &line,
+                                             &error));
+    EXPECT_EQ(line.baudRate, 9600);
+    EXPECT_EQ(line.usbRetries, 3);
+    EXPECT_EQ(line.port, PortChoice::kSerial);
+    ASSERT_TRUE(unattended::ParseCommandLine({}, &line, &error));
+    EXPECT_TRUE(line.interactive);
+    ASSERT_TRUE(unattended::ParseCommandLine({"/LOG=x.log"}, &line, &error));
+    EXPECT_FALSE(line.silent);
+    ASSERT_TRUE(unattended::ParseCommandLine({"/?"}, &line, &error));
+    EXPECT_TRUE(line.help);
+}
+
+TEST(UnattendedCommandLine, RefusesWhatItCannotCarryOut) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* errorMentions;
+    } kCases[] = {
+        {{"/S", "/MODEL=m", "/QUIET"}, "unknown option"},
+        {{"S", "/MODEL=m"}, "not an option"},
+        {{"/S", "/MODEL="}, "needs a value"},
+        {{"/S", "/MODEL"}, "needs a value"},
+        {{"/S=1", "/MODEL=m"}, "takes no value"},
+        {{"/S"}, "needs /MODEL"},
+        {{"/MODEL=m"}, "go with /S"},
+        {{"/S", "/MODEL=m", "/PORT=WIFI"}, "unknown port type"},
+        {{"/S", "/MODEL=m", "/PORT=USB:USB001"}, "takes no port name"},
+        {{"/S", "/MODEL=m", "/PORT=LPT:"}, "names no port"},
+        {{"/S", "/MODEL=m", "/BAUD=14400"}, "not one of the rates"},
+        {{"/S", "/MODEL=m", "/BAUD=9600x"}, "not one of the rates"},
+        {{"/S", "/MODEL=m", "/PORT=USB", "/BAUD=9600"}, "/PORT=SERIAL"},
+        {{"/S", "/MODEL=m", "/USBRETRY=21"}, "0 to 20"},
+        {{"/S", "/MODEL=m", "/USBRETRY=-1"}, "0 to 20"},
+    };
+    for (const auto& c : kCases) {
+        CommandLine line;
+        std::string error;
+        EXPECT_FALSE(unattended::ParseCommandLine(c.arguments, &line, &error)) << c.arguments.back();
+        EXPECT_NE(error.find(c.errorMentions), std::string::npos) << c.arguments.back() << ": " << error;
+    }
+}
+
+// --- Silent runs on the simulated machine ---------------------------------------
+
+std::string Utf8(const std::string& cp936) {
+    iconv_t cd = iconv_open("UTF-8", "CP936");
+    std::string out(cp936.size() * 3 + 1, '\0');
+    char* in = const_cast<char*>(cp936.data());
+    size_t inLeft = cp936.size();
+    char* at = out.data();
+    size_t outLeft = out.size();
+    iconv(cd, &in, &inLeft, &at, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+class TestHost : public unattended::ProgramHost {
+public:
+    TestHost(platform::Machine& machine, std::string logPath) : m_machine(machine), m_logPath(std::move(logPath)) {}
+    platform::Machine& Machine() override { return m_machine; }
+    ui::Toolkit& ScreenToolkit() override {
+        ADD_FAILURE() << "a run without a person asked for windows on the screen";
+        return m_screen;
+    }
+    void WriteConsole(const std::string& text) override { console += text; }
+    std::string DefaultLogPath() override { return m_logPath; }
+    std::string ToUtf8(const std::string& text) override { return Utf8(text); }
+
+    std::string console;
+
+private:
+    platform::Machine& m_machine;
+    std::string m_logPath;
+    ui::portable::PortableToolkit m_screen;
+};
+
+class SilentRunTest : public ::testing::Test {
+protected:
+    SilentRunTest() : m_logFolder(testing_support::MakeTempFolder("silent-log")), host(harness.Machine(), LogPath()) {}
+    ~SilentRunTest() override { std::filesystem::remove_all(m_logFolder); }
+
+    std::string LogPath() const { return m_logFolder + "/DriverSetup.log"; }
+
+    int Run(std::vector<std::string> arguments) { return unattended::RunProgram(arguments, host); }
+
+    std::string Log() const {
+        std::ifstream file(LogPath(), std::ios::binary);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    bool Logged(const std::string& cp936) const { return Log().find(Utf8(cp936)) != std::string::npos; }
+
+    std::string PrinterPort(const std::string& name) {
+        const auto printer = harness.Machine().sim_spooler().FindPrinter(name);
+        return printer ? printer->port : std::string("(none)");
+    }
+    std::optional<std::string> DefaultPrinter() {
+        return harness.Machine().sim_registry().GetString(win::HKEY_CURRENT_USER, kWindowsKey, "Device");
+    }
+    void AddUsbPorts(std::initializer_list<const char*> ports) {
+        for (const char* port : ports) {
+            harness.Machine().sim_spooler().AddPort(port, "USB Monitor", "Virtual printer port for USB");
+        }
+    }
+
+    InstallerHarness harness;
+
+private:
+    std::string m_logFolder;
+
+public:
+    TestHost host;
+};
+
+TEST_F(SilentRunTest, ParallelReceiptIsInstalledAndLoggedWithoutAScreen) {
+    std::string lower = kReceiptModel;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(Run({"/S", "/MODEL=" + lower, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+
+    EXPECT_EQ(PrinterPort(kReceiptModel), "LPT1:");
+    EXPECT_EQ(DefaultPrinter(), kReceiptModel + ",winspool,LPT1:");
+    EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\DriverName.cfg")) << "the package is cleaned up";
+    const std::string log = Log();
+    EXPECT_EQ(log.compare(0, 3, "\xEF\xBB\xBF"), 0) << "byte-order mark";
+    EXPECT_NE(log.find("DriverSetup started: /S /MODEL="), std::string::npos);
+    EXPECT_TRUE(Logged("status: 安装已完成"));
+    EXPECT_TRUE(Logged("status: 设置打印机" + kReceiptModel + "为默认打印机"));
+    EXPECT_NE(log.find("AddPrinterA"), std::string::npos) << "the machine's calls are logged";
+    EXPECT_NE(log.find("dialog 137 opened"), std::string::npos) << "the parallel port dialog was answered";
+    EXPECT_NE(log.find("exit code 0"), std::string::npos);
+    EXPECT_TRUE(host.console.empty()) << host.console;
+}
+
+TEST_F(SilentRunTest, LabelWithoutDefaultOnANamedParallelPort) {
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kLabelModel, "/PORT=LPT:lpt2", "/NODEFAULT"}), unattended::EXIT_INSTALLED)
+        << Log();
+    EXPECT_EQ(PrinterPort(kLabelModel), "LPT2:");
+    EXPECT_FALSE(DefaultPrinter().has_value()) << *DefaultPrinter();
+    EXPECT_TRUE(harness.Machine().sim_spooler().FindMonitor("Advanced Language Monitor").has_value());
+}
+
+TEST_F(SilentRunTest, UsbExitCodeSaysWhetherThePrinterAnswered) {
+    const struct {
+        const char* attachedAt;
+        const char* retries;
+        int code;
+        const char* port;
+        int boxes;
+    } kCases[] = {
+        {"USB002", "0", unattended::EXIT_INSTALLED, "USB002", 0},
+        {nullptr, "0", unattended::EXIT_PORT_NOT_FOUND, "USB002", 1},
+        {nullptr, "2", unattended::EXIT_PORT_NOT_FOUND, "USB002", 3},
+    };
+    AddUsbPorts({"USB001", "USB002"});
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.retries);
+        for (const char* port : {"USB001", "USB002"}) harness.Machine().sim_spooler().DetachUsbPrinter(port);
+        if (c.attachedAt) harness.Machine().sim_spooler().AttachUsbPrinter(c.attachedAt);
+        std::filesystem::remove(LogPath());
+        EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=USB", std::string("/USBRETRY=") + c.retries}), c.code);
+        EXPECT_EQ(PrinterPort(kReceiptModel), c.port);
+        const std::string log = Log();
+        int boxes = 0;
+        for (size_t at = log.find(Utf8("box [自动选择USB端口失败]")); at != std::string::npos;
+             at = log.find(Utf8("box [自动选择USB端口失败]"), at + 1)) {
+            ++boxes;
+        }
+        EXPECT_EQ(boxes, c.boxes) << log;
+    }
+}
+
+TEST_F(SilentRunTest, UsbWithoutAUsbPortStaysOnTheParallelPort) {
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=USB"}), unattended::EXIT_PORT_NOT_FOUND) << Log();
+    EXPECT_EQ(PrinterPort(kReceiptModel), "LPT1:");
+    EXPECT_NE(Log().find("result: installed, but no USB port answered"), std::string::npos) << Log();
+}
+
+TEST_F(SilentRunTest, SerialSearchFindsThePrinterAtTheRateGiven) {
+    std::vector<std::unique_ptr<printer_sim::PtyPair>> ptys;
+    for (int number : {1, 2}) {
+        ptys.push_back(std::make_unique<printer_sim::PtyPair>());
+        ASSERT_TRUE(ptys.back()->ok());
+        harness.Machine().sim_serial().MapPort(number, ptys.back()->slavePath());
+        harness.Machine().AddSerialDevice("\\Device\\Serial" + std::to_string(number), "COM" + std::to_string(number));
+    }
+    printer_sim::PrinterOptions options;
+    options.requiredBaud = 9600;
+    printer_sim::PrinterEmulator printer(ptys[1]->master(), options);
+    printer.Start();
+
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=SERIAL", "/BAUD=9600"}), unattended::EXIT_INSTALLED)
+        << Log();
+    EXPECT_EQ(PrinterPort(kReceiptModel), "COM2:");
+    EXPECT_TRUE(Logged("silent: serial prompt: 需要 at 9600"));
+
+    // Without a rate the prompt is declined: installed, nothing found.
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=SERIAL"}), unattended::EXIT_PORT_NOT_FOUND) << Log();
+    EXPECT_EQ(PrinterPort(kReceiptModel), "COM1:");
+}
+
+TEST_F(SilentRunTest, FailedRegistrationIsAFailureWithItsError) {
+    harness.Machine().env().InjectFault("AddPrinterDriverExA", win::ERROR_ACCESS_DENIED, 1);
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_FAILED);
+    EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+    EXPECT_TRUE(Logged("box [错误] 添加驱动失败 5")) << Log();
+    EXPECT_NE(Log().find("box answered: Cancel"), std::string::npos);
+    EXPECT_NE(Log().find("exit code 1603"), std::string::npos);
+}
+
+TEST_F(SilentRunTest, UnknownModelOrPortChangesNothing) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"/S", "/MODEL=No Such Printer", "/PORT=LPT"},
+          std::vector<std::string>{"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT:LPT9"},
+          std::vector<std::string>{"/S", "/MODEL=" + kReceiptModel, "/PORT=TCP"}}) {
+        SCOPED_TRACE(arguments[1] + " " + arguments[2]);
+        EXPECT_EQ(Run(arguments), unattended::EXIT_BAD_COMMAND_LINE) << Log();
+        EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+        EXPECT_FALSE(harness.Machine().sim_spooler().FindDriver(kReceiptModel, "Windows x64").has_value());
+        EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\DriverName.cfg"));
+    }
+    EXPECT_NE(Log().find("invalid command line"), std::string::npos);
+}
+
+TEST_F(SilentRunTest, BadCommandLineTouchesNothingAndSaysWhy) {
+    const int stopsBefore = harness.Machine().sim_services().StopCount("Spooler");
+    EXPECT_EQ(Run({"/S", "/MODEL=x", "/PORT=WIFI"}), unattended::EXIT_BAD_COMMAND_LINE);
+    EXPECT_NE(host.console.find("unknown port type"), std::string::npos) << host.console;
+    EXPECT_NE(Log().find("exit code 1639"), std::string::npos);
+    EXPECT_EQ(harness.Machine().sim_services().StopCount("Spooler"), stopsBefore);
+    EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\Ticket"));
+
+    host.console.clear();
+    EXPECT_EQ(Run({"/?"}), 0);
+    EXPECT_NE(host.console.find("/MODEL=name"), std::string::npos);
+}
+
+TEST_F(SilentRunTest, TheSameCommandTwiceGivesTheSameMachineAndCode) {
+    AddUsbPorts({"USB001"});
+    harness.Machine().sim_spooler().AttachUsbPrinter("USB001");
+    const std::vector<std::string> arguments = {"/S", "/MODEL=" + kLabelModel, "/PORT=USB"};
+    const int first = Run(arguments);
+    const std::string stateAfterFirst = harness.Machine().sim_spooler().ToString();
+    const auto defaultAfterFirst = DefaultPrinter();
+    EXPECT_EQ(first, unattended::EXIT_INSTALLED) << Log();
+    EXPECT_EQ(Run(arguments), first) << Log();
+    EXPECT_EQ(harness.Machine().sim_spooler().ToString(), stateAfterFirst);
+    EXPECT_EQ(DefaultPrinter(), defaultAfterFirst);
+}
+
+TEST_F(SilentRunTest, AnotherRunHoldingTheMutexStopsASilentRun) {
+    platform::Machine& machine = harness.Machine();
+    win::HANDLE held = machine.sync().CreateMutexA(nullptr, 1, unattended::INSTALLER_MUTEX_NAME);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_ANOTHER_RUN);
+    EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+    EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\DriverName.cfg"));
+    EXPECT_NE(Log().find("another run of the installer is in progress"), std::string::npos);
+    machine.sync().ReleaseMutex(held);
+    machine.sync().CloseHandle(held);
+    // Once the other run has ended, the same command goes through.
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+// The program's command line, in Windows conventions: options start with
+// '/' or '-', names are case-insensitive, a value follows '=' or ':' and may
+// be quoted. Without arguments the program is the interactive installer,
+// unchanged; everything here is for runs that deployment engines start.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace unattended {
+
+enum class PortChoice { kDefaultRow, kSerial, kUsb, kParallel, kNetwork };
+
+struct CommandLine {
+    bool silent = false;      // /S
+    bool help = false;        // /?
+    bool list = false;        // /LIST: the package's model names
+    std::string model;        // /MODEL=<name>
+    PortChoice port = PortChoice::kDefaultRow;
+    std::string portName;     // /PORT=LPT:<port> or TCP:<port name>; empty: the first row
+    int baudRate = 0;         // /BAUD=<rate>; 0: the serial prompt is declined
+    bool setAsDefault = true; // /NODEFAULT clears it
+    int usbRetries = 0;       // /USBRETRY=<n>
+    std::string logPath;      // /LOG=<path>; empty: no log (a silent run uses the default)
+
+    // True when the program was started with no argument at all.
+    bool interactive = true;
+};
+
+// The serial prompt's rates, in its order: /BAUD takes one of them.
+std::vector<int> SerialPromptRates();
+// Retrying the USB search is bounded: each try restarts the spooler once
+// per USB port.
+constexpr int UNATTENDED_MAX_USB_RETRIES = 20;
+
+// Parses the arguments (without the program's name). False with *error
+// saying what is wrong, in English, for the console and the log.
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* result, std::string* error);
+
+// What /? prints.
+extern const char* const UNATTENDED_USAGE;
+
+}  // namespace unattended

@@ -1,0 +1,15 @@
+// The exit codes of runs started with options: the codes deployment
+// engines already read from installers (the Windows Installer's family).
+#pragma once
+
+namespace unattended {
+
+constexpr int EXIT_INSTALLED = 0;
+// Installed, but the printer did not answer on a USB or serial port: it
+// stays on the port it was created on.
+constexpr int EXIT_PORT_NOT_FOUND = 1;
+constexpr int EXIT_FAILED = 1603;            // ERROR_INSTALL_FAILURE
+constexpr int EXIT_ANOTHER_RUN = 1618;       // ERROR_INSTALL_ALREADY_RUNNING
+constexpr int EXIT_BAD_COMMAND_LINE = 1639;  // ERROR_INVALID_COMMAND_LINE
+
+}  // namespace unattended
