@@ -296,16 +296,12 @@ void SerialPortChannel::ReceivePending() {
         std::string failure;
         {
             std::lock_guard<std::mutex> lock(m_ioLock);
-            if (port.ReadFile(m_portHandle, block, wanted, &received, &m_transferOverlap)) {
-                // completed at once
-            } else if (m_machine.GetLastError() == win::ERROR_IO_PENDING) {
-                if (!port.GetOverlappedResult(m_portHandle, &m_transferOverlap, &received, 1)) {
-                    received = 0;
+            if (!port.ReadFile(m_portHandle, block, wanted, &received, &m_transferOverlap)) {
+                if (m_machine.GetLastError() != win::ERROR_IO_PENDING) {
+                    failure = ComposeIoFailure("ReadFile()");
+                } else if (!port.GetOverlappedResult(m_portHandle, &m_transferOverlap, &received, 1)) {
                     failure = ComposeIoFailure("GetOverlappedResults() in ReadFile()");
                 }
-            } else {
-                received = 0;
-                failure = ComposeIoFailure("ReadFile()");
             }
         }
         if (!failure.empty()) {
@@ -315,7 +311,7 @@ void SerialPortChannel::ReceivePending() {
             ShowIoFailure(failure);
             return;
         }
-        if (received == 0) return;
+        if (received == 0 || received > wanted) return;
         for (win::DWORD i = 0; i < received; ++i) {
             // Bytes read but not handed on once the owner wants the channel
             // closed are dropped with the port.
