@@ -92,11 +92,11 @@ TEST_F(PortEnumerationTest, DeviceMapKeepsTheRegistryOrderAndSkipsWhatIsNoComPor
         registry.SetString(win::HKEY_LOCAL_MACHINE, kDeviceMap, name, value);
     };
     set("\\Device\\Serial1", "COM7");
-    set("Serial2", "COM8");                                   // not a device name
+    set("Serial2", "COM8");  // not a device name
     registry.SetDword(win::HKEY_LOCAL_MACHINE, kDeviceMap, "\\Device\\Serial3", 9);  // not a string
-    set("\\Device\\Serial4", std::string(200, 'C'));          // data too long for the buffer
-    set("\\Device\\" + std::string(130, 'x'), "COM9");       // name too long for the buffer
-    set("\\Device\\Serial5", "");                             // empty
+    set("\\Device\\Serial4", std::string(200, 'C'));  // data too long for the buffer
+    set("\\Device\\" + std::string(130, 'x'), "COM9");  // name too long for the buffer
+    set("\\Device\\Serial5", "");  // empty
     set("\\Device\\Serial0", "COM2");
     EXPECT_EQ(DeviceMap(), (Names{"COM7:", "COM2:"}));
 }

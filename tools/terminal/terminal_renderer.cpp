@@ -261,7 +261,8 @@ void TerminalRenderer::DrawControl(const PlacedWindow& placed, const ControlStat
         const bool wraps = WrapsText(c);
         const std::vector<std::wstring> lines = wraps ? Wrap(text, at.cols) : Lines(text);
         const int shown = wraps ? at.rows : 1;
-        for (int i = 0; i < shown && i < static_cast<int>(lines.size()); ++i) Put(at.row + i, at.col, lines[i], at.cols);
+        for (int i = 0; i < shown && i < static_cast<int>(lines.size()); ++i)
+            Put(at.row + i, at.col, lines[i], at.cols);
     } else if (IsClass(c, ui::kClassEdit)) {
         attron(A_UNDERLINE);
         if (focused) attron(A_REVERSE);
