@@ -102,7 +102,10 @@ win::LRESULT InstallerDialog::OnMyUpdateData(win::WPARAM wParam, win::LPARAM) {
     return UpdateData(static_cast<win::BOOL>(wParam));
 }
 
-win::LRESULT InstallerDialog::OnSerialByte(win::WPARAM, win::LPARAM) {
+win::LRESULT InstallerDialog::OnSerialByte(win::WPARAM, win::LPARAM lParam) {
+    // A reply that comes late from the port probed before is not this
+    // port's answer.
+    if (lParam != static_cast<win::LPARAM>(m_comPortNumber)) return 0;
     m_serialReplyReceived = 1;
     return 0;
 }

@@ -1,6 +1,7 @@
 // The port-type list and the lists of the machine's ports.
 
 #include "app/installer_dialog.h"
+#include "ports/port_enumeration.h"
 #include "ports/port_lists.h"
 #include "ports/port_names.h"
 
@@ -20,13 +21,6 @@ const PortTypeRow kPortTypeRows[] = {
     {"并口(LPT)", "安装之前程序会提示您选择一个LPT端口"},
     {"网络端口(TCP/IP)", "安装之前程序会提示您选择或者配置一个TCP/IP端口"},
 };
-
-// Only this many spooler ports are looked at.
-constexpr size_t kMaxPortsConsidered = 256;
-
-// Registry value names and data of the device map are read into buffers of
-// this size.
-constexpr win::DWORD kDeviceMapBufferSize = 128;
 
 }  // namespace
 
@@ -49,60 +43,81 @@ void InstallerDialog::FillPortTypeList() {
 }
 
 void InstallerDialog::EnumeratePorts() {
-    m_allPorts.clear();
-    m_usbPorts.clear();
-    m_serialPorts.clear();
-    m_tcpPorts.clear();
-    m_lptPorts.clear();
-
-    EnumerateSerialPorts(m_serialPorts);
-
-    const ports::SpoolerPorts records(m_machine.spooler());
+    m_serialPorts = ports::ReadSerialDeviceMap(m_machine.registry());
+    ports::PortClasses classes = ports::ClassifyPorts(ports::SpoolerPorts(m_machine.spooler()));
+    m_allPorts = std::move(classes.all);
+    m_usbPorts = std::move(classes.usb);
+    m_tcpPorts = std::move(classes.tcp);
+    m_lptPorts = std::move(classes.lpt);
 
     ports::ApplyPortListStyle(m_portTypeList);
-
-    int comCount = 0, lptCount = 0, fileCount = 0, usbCount = 0;
-    for (size_t i = 0; i < records.size() && i < kMaxPortsConsidered; ++i) {
-        const char* name = records.Name(i);
-        const char* description = records.Description(i);
-
-        if (ports::BeginsWith(name, "COM")) ++comCount;
-        if (ports::BeginsWith(name, "LPT")) ++lptCount;
-        if (ports::BeginsWith(name, "FILE")) ++fileCount;
-        if (ports::BeginsWith(name, "USB")) ++usbCount;
-
-        if (ports::BeginsWith(name, "USB")) {
-            m_usbPorts.push_back(name);
-        } else if (ports::IsTcpIpDescription(description)) {
-            m_tcpPorts.push_back(name);
-        } else if (ports::BeginsWith(name, "LPT")) {
-            m_lptPorts.push_back(name);
-        }
-        m_allPorts.push_back(name);
-    }
-
-    int row = PORTTYPE_SERIAL;
-    if (usbCount > 0) {
-        row = PORTTYPE_USB;
-    } else if (comCount > 0) {
-        row = PORTTYPE_SERIAL;
-    } else if (lptCount > 0) {
-        row = PORTTYPE_PARALLEL;
-    } else if (fileCount > 0) {
-        row = PORTTYPE_NETWORK;
-    }
-    ports::SelectRow(m_portTypeList, row);
+    ports::SelectRow(m_portTypeList, classes.defaultType);
 
     SendMessage(m_myUpdateDataMessage, 0, 0);
 }
 
 int InstallerDialog::EnumerateSerialPorts(StringArray& list) {
-    list.clear();
-    platform::Registry& registry = m_machine.registry();
+    list = ports::ReadSerialDeviceMap(m_machine.registry());
+    return list.empty() ? 0 : 1;
+}
+
+}  // namespace app
+
+namespace ports {
+
+namespace {
+
+// Only this many spooler ports are looked at.
+constexpr size_t kMaxPortsConsidered = 256;
+
+// Registry value names and data of the device map are read into buffers of
+// this size.
+constexpr win::DWORD kDeviceMapBufferSize = 128;
+
+}  // namespace
+
+PortClasses ClassifyPorts(const SpoolerPorts& records) {
+    PortClasses classes;
+    int comCount = 0, lptCount = 0, fileCount = 0, usbCount = 0;
+    for (size_t i = 0; i < records.size() && i < kMaxPortsConsidered; ++i) {
+        const char* name = records.Name(i);
+        const char* description = records.Description(i);
+
+        if (BeginsWith(name, "COM")) ++comCount;
+        if (BeginsWith(name, "LPT")) ++lptCount;
+        if (BeginsWith(name, "FILE")) ++fileCount;
+        if (BeginsWith(name, "USB")) ++usbCount;
+
+        // The name decides before the description does.
+        if (BeginsWith(name, "USB")) {
+            classes.usb.push_back(name);
+        } else if (IsTcpIpDescription(description)) {
+            classes.tcp.push_back(name);
+        } else if (BeginsWith(name, "LPT")) {
+            classes.lpt.push_back(name);
+        }
+        classes.all.push_back(name);
+    }
+
+    classes.defaultType = app::PORTTYPE_SERIAL;
+    if (usbCount > 0) {
+        classes.defaultType = app::PORTTYPE_USB;
+    } else if (comCount > 0) {
+        classes.defaultType = app::PORTTYPE_SERIAL;
+    } else if (lptCount > 0) {
+        classes.defaultType = app::PORTTYPE_PARALLEL;
+    } else if (fileCount > 0) {
+        classes.defaultType = app::PORTTYPE_NETWORK;
+    }
+    return classes;
+}
+
+std::vector<std::string> ReadSerialDeviceMap(platform::Registry& registry) {
+    std::vector<std::string> list;
     win::HKEY key = nullptr;
     if (registry.RegOpenKeyExA(win::HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, win::KEY_READ, &key) !=
         static_cast<win::LONG>(win::ERROR_SUCCESS)) {
-        return 0;
+        return list;
     }
 
     for (win::DWORD index = 0;; ++index) {
@@ -112,18 +127,20 @@ int InstallerDialog::EnumerateSerialPorts(StringArray& list) {
         win::DWORD dataSize = kDeviceMapBufferSize;
         win::DWORD type = win::REG_NONE;
         const win::LONG status = registry.RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize);
-        if (status == static_cast<win::LONG>(win::ERROR_NO_MORE_ITEMS)) break;
-        // A value that did not fit, or that is not a string, leaves nothing
-        // usable in the buffers: it is passed over, never listed.
-        if (status != static_cast<win::LONG>(win::ERROR_SUCCESS)) continue;
+        // A value that did not fit leaves nothing usable in the buffers: it
+        // is passed over, never listed. Any other failure ends the list: the
+        // key would answer every further index the same way.
+        if (status == static_cast<win::LONG>(win::ERROR_MORE_DATA)) continue;
+        if (status != static_cast<win::LONG>(win::ERROR_SUCCESS)) break;
+        // Nor is a value that is not a string listed.
         if (type != win::REG_SZ) continue;
-        if (!ports::BeginsWith(name, "\\Device\\")) continue;
-        const std::string device = ports::StringFromRegistryData(data, dataSize);
+        if (!BeginsWith(name, "\\Device\\")) continue;
+        const std::string device = StringFromRegistryData(data, dataSize);
         if (device.empty()) continue;
         list.push_back(device + ":");
     }
     registry.RegCloseKey(key);
-    return list.empty() ? 0 : 1;
+    return list;
 }
 
-}  // namespace app
+}  // namespace ports

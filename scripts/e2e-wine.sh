@@ -81,9 +81,12 @@ if [ "${1:-}" = --scenario ]; then
     serial-*|silent-serial)
       # COM1: silent, COM2: the printer at 9600 baud; a host serial device
       # that Wine finds moves to the next free number.
+      # serial-flood: the printer answers with a stream that outlasts the
+      # probe by far.
       kind=--receipt; [ "$name" = serial-label ] && kind=--label
+      flood=(); [ "$name" = serial-flood ] && flood=(--flood 200000)
       "$work/printer_sim" --silent --link "$prefix/com-silent" >/dev/null 2>&1 & pids+=($!)
-      "$work/printer_sim" $kind --baud 9600 --link "$prefix/com-printer" >/dev/null 2>&1 & pids+=($!)
+      "$work/printer_sim" $kind --baud 9600 "${flood[@]}" --link "$prefix/com-printer" >/dev/null 2>&1 & pids+=($!)
       for _ in $(seq 1 50); do [ -e "$prefix/com-silent" ] && [ -e "$prefix/com-printer" ] && break; sleep 0.1; done
       # The wineserver is not running yet: the values go straight into the
       # registry file it loads.
@@ -216,7 +219,7 @@ done
 
 scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label
            reinstall default-off usb-cancel usb-retry-cancel network-no-port network-dialog serial-receipt serial-declined
-           serial-label silent-parallel-receipt silent-label silent-serial silent-usb-no-port
+           serial-label serial-flood silent-parallel-receipt silent-label silent-serial silent-usb-no-port
            silent-bad-command-line)
 for s in "${scenarios[@]}"; do
   prefix=$work/prefix-$s

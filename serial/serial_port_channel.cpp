@@ -20,6 +20,8 @@ constexpr win::DWORD kErrorIoIncomplete = 996;
 // pseudo-terminal aborts it at once with error 995), the worker looks for
 // input this often instead of re-arming the wait in a busy loop.
 constexpr win::DWORD kRetryMs = 20;
+// Bytes taken from the input queue per read.
+constexpr win::DWORD kReadBlockSize = 256;
 constexpr auto kStopPollInterval = std::chrono::milliseconds(1);
 constexpr char kFailureCaption[] = "Application Error";
 
@@ -267,9 +269,17 @@ void SerialPortChannel::HandleCommEvent() {
     if (mask & win::EV_RXFLAG) Notify(SERIALMSG_EVENT_CHAR, 0);
 }
 
+bool SerialPortChannel::StopRequested() {
+    return m_stopRequested != nullptr &&
+           serial().WaitForMultipleObjects(1, &m_stopRequested, 0, 0) == win::WAIT_OBJECT_0 + kStopIndex;
+}
+
 void SerialPortChannel::ReceivePending() {
     platform::Serial& port = serial();
-    for (;;) {
+    // A device that keeps sending keeps the queue from ever running dry:
+    // the stop request is looked at before every byte handed on, so that
+    // Close never waits for the device to fall silent.
+    while (!StopRequested()) {
         win::DWORD errors = 0;
         win::COMSTAT status{};
         {
@@ -278,21 +288,20 @@ void SerialPortChannel::ReceivePending() {
         }
         if (status.cbInQue == 0) return;
 
-        win::BYTE byte = 0;
-        bool received = false;
+        // Only what is already queued is asked for, so the read completes
+        // at once instead of waiting out the read timeout.
+        win::BYTE block[kReadBlockSize];
+        const win::DWORD wanted = std::min<win::DWORD>(status.cbInQue, kReadBlockSize);
+        win::DWORD received = 0;
         std::string failure;
         {
             std::lock_guard<std::mutex> lock(m_ioLock);
-            win::DWORD read = 0;
-            if (port.ReadFile(m_portHandle, &byte, 1, &read, &m_transferOverlap)) {
-                received = read == 1;
-            } else if (m_machine.GetLastError() == win::ERROR_IO_PENDING) {
-                if (port.GetOverlappedResult(m_portHandle, &m_transferOverlap, &read, 1))
-                    received = read == 1;
-                else
+            if (!port.ReadFile(m_portHandle, block, wanted, &received, &m_transferOverlap)) {
+                if (m_machine.GetLastError() != win::ERROR_IO_PENDING) {
+                    failure = ComposeIoFailure("ReadFile()");
+                } else if (!port.GetOverlappedResult(m_portHandle, &m_transferOverlap, &received, 1)) {
                     failure = ComposeIoFailure("GetOverlappedResults() in ReadFile()");
-            } else {
-                failure = ComposeIoFailure("ReadFile()");
+                }
             }
         }
         if (!failure.empty()) {
@@ -302,7 +311,13 @@ void SerialPortChannel::ReceivePending() {
             ShowIoFailure(failure);
             return;
         }
-        if (received) Notify(SERIALMSG_CHAR, byte);
+        if (received == 0 || received > wanted) return;
+        for (win::DWORD i = 0; i < received; ++i) {
+            // Bytes read but not handed on once the owner wants the channel
+            // closed are dropped with the port.
+            if (i > 0 && StopRequested()) return;
+            Notify(SERIALMSG_CHAR, block[i]);
+        }
     }
 }
 

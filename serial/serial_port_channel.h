@@ -59,6 +59,9 @@ private:
     WaitOutcome PollCommWait();
     void HandleCommEvent();
     void ReceivePending();
+    // The owner has asked the worker to end (a look at the stop event that
+    // does not wait).
+    bool StopRequested();
     void TransmitPending();
     // The warning for a failed call, composed right after it (the last
     // error is the thread's) and shown by ShowIoFailure without the lock.

@@ -153,7 +153,10 @@ TEST_F(PortChoiceTest, NewPortSelectsTheLastRow) {
     Spooler().SetPortWizard(SimSpooler::PortWizard::kCreate, "IP_2", "Standard TCP/IP Port");
     StartAndInstallOn(3);
     ClickInDialog(dialogs::IDC_NEW_PORT);
-    ASSERT_TRUE(harness.Toolkit().WaitFor([&](const auto&) { return DialogRows().size() == 2; }, 2s));
+    // The list is refilled row by row and then selected: look once the
+    // click has been carried out whole, not when the rows first show.
+    ASSERT_TRUE(harness.Toolkit().WaitForInputIdle(harness.SecondaryDialog().hwnd, 5s)) << harness.Describe();
+    ASSERT_EQ(DialogRows(), (std::vector<std::string>{"IP_1", "IP_2"}));
     const auto dialog = harness.SecondaryDialog();
     const auto* list = dialog.Control(dialogs::IDC_PORT_LIST);
     ASSERT_NE(list, nullptr);
@@ -180,18 +183,19 @@ TEST_P(PortActionFailureTest, IsReportedInTheDialog) {
     harness.Machine().env().InjectFault(c.operation, c.error, 1);
     StartAndInstallOn(3);
     ClickInDialog(c.button);
-    const ui::HWND box = harness.Toolkit().WaitForMessageBox(2s);
+    // The click has been carried out once the dialog's thread waits again,
+    // in a box if one came up.
+    ASSERT_TRUE(harness.Toolkit().WaitForInputIdle(harness.SecondaryDialog().hwnd, 5s)) << harness.Describe();
+    const ui::HWND box = harness.Toolkit().FindMessageBox();
     if (c.text == nullptr) {
-        EXPECT_EQ(box, nullptr);
+        EXPECT_EQ(box, nullptr) << harness.Describe();
         return;
     }
-    ASSERT_NE(box, nullptr) << harness.Describe();
-    for (const auto& window : harness.Toolkit().Snapshot()) {
-        if (window.hwnd != box) continue;
-        EXPECT_EQ(window.text, c.text);
-        EXPECT_EQ(window.caption, c.caption);
-        EXPECT_EQ(window.owner, harness.SecondaryDialog().hwnd);
-    }
+    const auto shown = harness.Toolkit().WindowStateOf(box);
+    ASSERT_NE(shown.hwnd, nullptr) << harness.Describe();
+    EXPECT_EQ(shown.text, c.text);
+    EXPECT_EQ(shown.caption, c.caption);
+    EXPECT_EQ(shown.owner, harness.SecondaryDialog().hwnd);
     harness.Toolkit().AnswerMessageBox(box, win::IDOK);
 }
 
@@ -211,13 +215,10 @@ TEST_F(PortChoiceTest, OkOnAnEmptyListPromptsAndStaysOpen) {
     ClickInDialog(dialogs::IDC_DELETE_PORT);
     ASSERT_TRUE(harness.Toolkit().WaitFor([&](const auto&) { return DialogRows().empty(); }, 2s));
     ClickInDialog(dialogs::IDC_PORT_OK);
-    const ui::HWND box = harness.Toolkit().WaitForMessageBox(2s);
-    ASSERT_NE(box, nullptr);
-    for (const auto& window : harness.Toolkit().Snapshot()) {
-        if (window.hwnd == box) {
-            EXPECT_EQ(window.text, "无可用TCP/IP端口\r\n请点击\"新端口\"按钮添加端口");
-        }
-    }
+    const ui::HWND box = harness.Toolkit().WaitForMessageBox(5s);
+    const auto shown = harness.Toolkit().WindowStateOf(box);
+    ASSERT_NE(shown.hwnd, nullptr) << harness.Describe();
+    EXPECT_EQ(shown.text, "无可用TCP/IP端口\r\n请点击\"新端口\"按钮添加端口");
     harness.Toolkit().AnswerMessageBox(box, win::IDOK);
     ASSERT_NE(harness.SecondaryDialog().hwnd, nullptr) << "the dialog stays open";
     ClickInDialog(dialogs::IDC_PORT_CANCEL);

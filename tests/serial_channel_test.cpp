@@ -146,11 +146,15 @@ protected:
     }
     int OpenAndStart(SerialPortChannel& channel, win::DWORD mask = kInstallerMask) {
         if (Open(channel, 3, mask) != 1) return 0;
+        const int waitsBefore = m_machine.env().CallCount("WaitCommEvent");
         int started = 0;
         m_owner.Run([&] { started = channel.StartThread(); });
-        // The worker's first step purges the line: let it pass before the
-        // device speaks.
-        std::this_thread::sleep_for(30ms);
+        // The worker's first step purges the line: the device speaks only
+        // once it has gone on to its first wait.
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (started == 1 && m_machine.env().CallCount("WaitCommEvent") == waitsBefore &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
         return started;
     }
     int Close(SerialPortChannel& channel) {
@@ -311,18 +315,36 @@ TEST_F(SerialChannelTest, CloseReturnsWhileWorkerIsBlockedSendingToOwner) {
     EXPECT_EQ((Notification{serial::SERIALMSG_CHAR, 'x', 3}), received[0]);
 }
 
+TEST_F(SerialChannelTest, CloseReturnsWithinAReadTimeoutWhileTheDeviceKeepsSending) {
+    printer_sim::PrinterOptions flood;
+    flood.floodBytes = 24000;  // 8 kB/s for 3 s, as fast as the line takes it
+    printer_sim::PrinterEmulator printer(m_pty.master(), flood);
+    printer.Start();
+    SerialPortChannel channel(m_machine);
+    ASSERT_EQ(1, OpenAndStart(channel, win::EV_RXCHAR));
+    ASSERT_TRUE(Queue(channel, {0x10, 0x04, 0x01}));
+    ASSERT_TRUE(m_owner.WaitForCount(1, 3s));
+    std::chrono::steady_clock::duration took{};
+    m_owner.RunWithin(60s, [&] {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(1, channel.Close());
+        took = std::chrono::steady_clock::now() - start;
+    });
+    EXPECT_LT(took, 1000ms) << "one read timeout";
+    EXPECT_FALSE(m_machine.sim_serial().IsPortOpen(3));
+    printer.Stop();
+}
+
 TEST_F(SerialChannelTest, FailedReadShowsWarningAndReportsNoByte) {
     SerialPortChannel channel(m_machine);
     ASSERT_EQ(1, OpenAndStart(channel, win::EV_RXCHAR));
     m_machine.env().InjectFault("ReadFile", win::ERROR_INVALID_HANDLE);
     m_pty.Write({'z'});
     ui::HWND box = m_toolkit.WaitForMessageBox(3s);
-    ASSERT_NE(nullptr, box);
-    for (const auto& window : m_toolkit.Snapshot()) {
-        if (window.hwnd != box) continue;
-        EXPECT_EQ("WARNING:  ReadFile() Failed with the following error: \nThe handle is invalid.\nPort: 3\n",
-                  window.text);
-    }
+    const auto shown = m_toolkit.WindowStateOf(box);
+    ASSERT_NE(nullptr, shown.hwnd);
+    EXPECT_EQ("WARNING:  ReadFile() Failed with the following error: \nThe handle is invalid.\nPort: 3\n",
+              shown.text);
     m_toolkit.AnswerMessageBox(box, win::IDOK);
     // The byte is still queued; the next wake reads it for real.
     m_pty.Write({'w'});
@@ -381,18 +403,12 @@ TEST_F(SerialChannelTest, FailedWriteShowsTheWarningExactly) {
     m_machine.env().InjectFault("WriteFile", win::ERROR_ACCESS_DENIED);
     ASSERT_TRUE(Queue(channel, {0x10, 0x04, 0x01}));
     ui::HWND box = m_toolkit.WaitForMessageBox(3s);
-    ASSERT_NE(nullptr, box);
-    bool seen = false;
-    for (const auto& window : m_toolkit.Snapshot()) {
-        if (window.hwnd != box) continue;
-        seen = true;
-        EXPECT_EQ("WARNING:  WriteFile() Failed with the following error: \nAccess is denied.\nPort: 3\n",
-                  window.text);
-        EXPECT_EQ("Application Error", window.caption);
-        EXPECT_EQ(win::MB_OK | win::MB_ICONSTOP, window.boxType);
-        EXPECT_EQ(nullptr, window.owner);
-    }
-    EXPECT_TRUE(seen) << m_toolkit.Describe();
+    const auto shown = m_toolkit.WindowStateOf(box);
+    ASSERT_NE(nullptr, shown.hwnd) << m_toolkit.Describe();
+    EXPECT_EQ("WARNING:  WriteFile() Failed with the following error: \nAccess is denied.\nPort: 3\n", shown.text);
+    EXPECT_EQ("Application Error", shown.caption);
+    EXPECT_EQ(win::MB_OK | win::MB_ICONSTOP, shown.boxType);
+    EXPECT_EQ(nullptr, shown.owner);
     m_toolkit.AnswerMessageBox(box, win::IDOK);
     EXPECT_TRUE(m_pty.Read(1, 100ms).empty());  // the request was dropped
     Close(channel);
@@ -405,14 +421,11 @@ TEST_F(SerialChannelTest, LongSystemTextIsNotCut) {
     m_machine.env().InjectFault("WriteFile", win::ERROR_OPERATION_ABORTED);
     ASSERT_TRUE(Queue(channel, {1}));
     ui::HWND box = m_toolkit.WaitForMessageBox(3s);
-    ASSERT_NE(nullptr, box);
-    for (const auto& window : m_toolkit.Snapshot()) {
-        if (window.hwnd == box) {
-            EXPECT_EQ(std::string("WARNING:  WriteFile() Failed with the following error: \n") +
-                          m_machine.serial().FormatSystemMessage(995) + "\nPort: 3\n",
-                      window.text);
-        }
-    }
+    const auto shown = m_toolkit.WindowStateOf(box);
+    ASSERT_NE(nullptr, shown.hwnd);
+    EXPECT_EQ(std::string("WARNING:  WriteFile() Failed with the following error: \n") +
+                  m_machine.serial().FormatSystemMessage(995) + "\nPort: 3\n",
+              shown.text);
     m_toolkit.AnswerMessageBox(box, win::IDOK);
     Close(channel);
 }

@@ -8,6 +8,7 @@
 #include "install/driver_catalogue.h"
 #include "platform/sim/sim_registry.h"
 #include "ports/port_names.h"
+#include "serial/serial_port_channel.h"
 #include "tests/support/installer_harness.h"
 #include "tools/printer_sim/printer_emulator.h"
 #include "tools/printer_sim/pty_pair.h"
@@ -125,6 +126,8 @@ TEST_F(SerialDetectTest, PrinterOnTheSecondPortAt9600IsFound) {
     EXPECT_TRUE(harness.InstallEnabled());
     EXPECT_TRUE(StatusSeen("正在验证COM1:"));
     EXPECT_TRUE(StatusSeen("正在验证COM2:"));
+    // Each port is given 700 ms to answer.
+    EXPECT_EQ(harness.Recorder().TimerPeriods(), (std::vector<win::UINT>{700, 700}));
     // Exactly the status request, once on each port.
     EXPECT_EQ(ptys[1]->Read(3, 200ms), kReceiptRequest);
     EXPECT_EQ(printer.Received(), kReceiptRequest);
@@ -142,6 +145,44 @@ TEST_F(SerialDetectTest, LabelSeriesAsksWithItsOwnRequestAndAZeroByteCounts) {
     EXPECT_EQ(harness.Status(), "成功配置打印机端口为 COM1:") << harness.Describe();
     EXPECT_EQ(ComSettings("COM1:"), std::optional<std::string>("19200,n,8,1"));
     EXPECT_TRUE(ptys[2]->Read(3, 100ms).empty()) << "the search stops at the port that answered";
+}
+
+TEST_F(SerialDetectTest, APortThatCannotBeOpenedIsPassedOverAndTheNextAnswers) {
+    harness.Machine().AddSerialDevice("\\Device\\Serial9", "COM1");  // no device behind it
+    AddComPorts({2});
+    PrinterOn(2, PrinterOptions{});
+    InstallSerial(kReceiptModel);
+    AnswerPrompt(5);
+    EXPECT_EQ(harness.Status(), "成功配置打印机端口为 COM2:") << harness.Describe();
+    EXPECT_TRUE(StatusSeen("正在验证COM1:"));
+    EXPECT_EQ(harness.Recorder().TimerPeriods(), (std::vector<win::UINT>{700}));
+}
+
+TEST_F(SerialDetectTest, AReplyFromThePortProbedBeforeIsNotCreditedToTheNext) {
+    AddComPorts({1, 2});
+    // COM1 answers just as the search moves on to COM2, while its channel
+    // is still open: the reply reaches the dialog as COM1 is closed.
+    harness.Recorder().OnStatus([&](const std::string& text) {
+        if (text != "正在验证COM2:") return;
+        ptys[1]->Write({0x12});
+        EXPECT_TRUE(harness.Recorder().WaitForSends(serial::SERIALMSG_CHAR, 1, 5s));
+    });
+    InstallSerial(kReceiptModel);
+    AnswerPrompt(5);
+    EXPECT_EQ(harness.Status(), "无法识别可用串口。程序已为您选择COM1:,若需修改完成后手动配置") << harness.Describe();
+    EXPECT_EQ(PrinterPort(kReceiptModel), "COM1:");
+    EXPECT_FALSE(ComSettings("COM2:").has_value());
+}
+
+TEST_F(SerialDetectTest, APrinterThatKeepsSendingStillEndsTheSearch) {
+    AddComPorts({1, 2});
+    PrinterOptions flood;
+    flood.floodBytes = 100000;  // far more than the line carries in a probe's time
+    PrinterOn(1, flood);
+    InstallSerial(kReceiptModel);
+    AnswerPrompt(5);
+    EXPECT_EQ(harness.Status(), "成功配置打印机端口为 COM1:") << harness.Describe();
+    EXPECT_EQ(harness.InstallCaption(), "完成");
 }
 
 TEST_F(SerialDetectTest, TwoDigitPortNumbersAreOpenedByTheirNumber) {
@@ -229,11 +270,14 @@ TEST_F(SerialDetectTest, PrintersOnSerialPortsSitOnLpt1DuringTheSearchAndGoBack)
     harness.Install();
     const auto prompt = Prompt();
     ASSERT_NE(prompt.hwnd, nullptr);
-    harness.Toolkit().Click(prompt.hwnd, dialogs::IDC_SERIAL_YES);
     // While the ports are probed, the old printer is out of the way.
-    ASSERT_TRUE(harness.Toolkit().WaitFor([&](const auto&) { return harness.Status() == "正在验证COM1:"; }, 5s));
-    EXPECT_EQ(PrinterPort(other), "LPT1:");
+    std::string portWhileProbing;
+    harness.Recorder().OnStatus([&](const std::string& text) {
+        if (text == "正在验证COM1:") portWhileProbing = PrinterPort(other);
+    });
+    harness.Toolkit().Click(prompt.hwnd, dialogs::IDC_SERIAL_YES);
     WaitForTheEnd();
+    EXPECT_EQ(portWhileProbing, "LPT1:");
     EXPECT_EQ(harness.Status(), "成功配置打印机端口为 COM2:");
     EXPECT_EQ(PrinterPort(other), "COM1:");
     EXPECT_EQ(PrinterPort(kReceiptModel), "COM2:");
@@ -244,12 +288,19 @@ TEST_F(SerialDetectTest, ClosingTheWindowInTheMiddleOfASearchGivesThePortsBack) 
     PrinterOptions silent;
     silent.silent = true;
     PrinterOn(1, silent);
+    // The close box is pressed as COM1 is being probed; it is carried out
+    // before the probe's time is up.
+    std::string portWhileProbing;
+    harness.Recorder().OnStatus([&](const std::string& text) {
+        if (text != "正在验证COM1:") return;
+        portWhileProbing = PrinterPort(kReceiptModel);
+        harness.Toolkit().CloseWindow(harness.MainWindow());
+    });
     InstallSerial(kReceiptModel);
     harness.Toolkit().Click(Prompt().hwnd, dialogs::IDC_SERIAL_YES);
-    ASSERT_TRUE(harness.Toolkit().WaitFor([&](const auto&) { return harness.Status() == "正在验证COM1:"; }, 5s));
-    ASSERT_EQ(PrinterPort(kReceiptModel), "LPT1:");
-    harness.Toolkit().CloseWindow(harness.MainWindow());
     ASSERT_TRUE(harness.WaitForEnd());
+    EXPECT_EQ(portWhileProbing, "LPT1:");
+    EXPECT_FALSE(harness.Recorder().WaitForStatus("正在验证COM2:", std::chrono::milliseconds(0)));
     EXPECT_EQ(PrinterPort(kReceiptModel), "COM1:");
 }
 

@@ -358,6 +358,9 @@ void SerialSearch(const ScenarioArgs& args, const std::wstring& model, bool shot
 
 void SerialReceipt(const ScenarioArgs& args) { SerialSearch(args, kReceiptModel, true); }
 void SerialLabel(const ScenarioArgs& args) { SerialSearch(args, kLabelModel, false); }
+// The printer keeps sending long after its answer: closing its port must
+// not wait for the stream to end.
+void SerialFlood(const ScenarioArgs& args) { SerialSearch(args, kReceiptModel, false); }
 
 void SerialDeclined(const ScenarioArgs& args) {
     ShowSerialDevices();
@@ -437,6 +440,7 @@ const std::vector<Scenario>& Scenarios() {
         {"serial-receipt", SerialReceipt},
         {"serial-declined", SerialDeclined},
         {"serial-label", SerialLabel},
+        {"serial-flood", SerialFlood},
         {"wow64", Wow64},
     };
     return kScenarios;

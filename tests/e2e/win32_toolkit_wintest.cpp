@@ -163,6 +163,27 @@ TEST(Win32ToolkitTest, CloseBoxGoesThroughTheCancelCommand) {
     EXPECT_EQ(IDCANCEL, toolkit.DialogBox(app::NetworkPortDialogTemplate(), nullptr, procedure));
 }
 
+// Esc reaches the dialog manager from the queue; a WM_TIMER posted behind
+// it ends the dialog with 0x1205 if Esc did nothing.
+INT_PTR PressEscape(const ui::DialogTemplate& dialogTemplate, bool disableCancel) {
+    Win32Toolkit toolkit;
+    ScriptedProcedure procedure(toolkit, [&](ui::HWND dialog) {
+        if (disableCancel) toolkit.EnableWindow(toolkit.GetDlgItem(dialog, IDCANCEL), FALSE);
+        toolkit.PostMessage(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        toolkit.PostMessage(dialog, WM_TIMER, kTimerId, 0);
+    });
+    return toolkit.DialogBox(dialogTemplate, nullptr, procedure);
+}
+
+bool UnderWine() { return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+TEST(Win32ToolkitTest, EscapeGivesTheCancelCommandUnlessCancelIsDisabled) {
+    EXPECT_EQ(IDCANCEL, PressEscape(app::InstallerDialogTemplate(), false));
+    EXPECT_EQ(IDCANCEL, PressEscape(app::NetworkPortDialogTemplate(), false)) << "no button with IDCANCEL";
+    // Windows beeps and drops the key (docs/wine-differences.md).
+    EXPECT_EQ(UnderWine() ? IDCANCEL : 0x1205, PressEscape(app::InstallerDialogTemplate(), true)) << "Cancel disabled";
+}
+
 TEST(Win32ToolkitTest, ServeSentMessagesRunsAPendingSendWithoutALoop) {
     Win32Toolkit toolkit;
     bool served = false;

@@ -1,5 +1,8 @@
 #include "tests/support/installer_harness.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,23 +15,74 @@ namespace testing_support {
 namespace fs = std::filesystem;
 
 BOOL RecordingToolkit::SetWindowText(ui::HWND w, const char* text) {
+    std::function<void(const std::string&)> hook;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (w != nullptr && w == m_status && (m_history.empty() || m_history.back() != text)) {
-            m_history.emplace_back(text);
+        std::vector<std::string>& texts = m_texts[w];
+        if (texts.empty() || texts.back() != text) {
+            texts.emplace_back(text);
+            if (w != nullptr && w == m_status) hook = m_statusHook;
+            m_changed.notify_all();
         }
     }
+    if (hook) hook(text);
     return m_inner.SetWindowText(w, text);
+}
+
+LRESULT RecordingToolkit::SendMessage(ui::HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_sends[m];
+        m_changed.notify_all();
+    }
+    return m_inner.SendMessage(w, m, wp, lp);
+}
+
+UINT_PTR RecordingToolkit::SetTimer(ui::HWND w, UINT_PTR id, UINT ms) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_timerPeriods.push_back(ms);
+    }
+    return m_inner.SetTimer(w, id, ms);
 }
 
 void RecordingToolkit::WatchStatusLine(ui::HWND status) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_status = status;
+    m_changed.notify_all();
+}
+
+void RecordingToolkit::OnStatus(std::function<void(const std::string&)> hook) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_statusHook = std::move(hook);
 }
 
 std::vector<std::string> RecordingToolkit::StatusHistory() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_history;
+    const auto texts = m_texts.find(m_status);
+    return m_status != nullptr && texts != m_texts.end() ? texts->second : std::vector<std::string>{};
+}
+
+bool RecordingToolkit::WaitForStatus(const std::string& text, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] {
+        const auto texts = m_texts.find(m_status);
+        return m_status != nullptr && texts != m_texts.end() &&
+               std::find(texts->second.begin(), texts->second.end(), text) != texts->second.end();
+    });
+}
+
+std::vector<UINT> RecordingToolkit::TimerPeriods() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_timerPeriods;
+}
+
+bool RecordingToolkit::WaitForSends(UINT message, int count, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] {
+        const auto sent = m_sends.find(message);
+        return sent != m_sends.end() && sent->second >= count;
+    });
 }
 
 std::string SamplePackagePath() { return std::string(INSTALLER_BINARY_DIR) + "/DriverData.Drv"; }
@@ -156,8 +210,11 @@ void InstallerHarness::Install(const BoxAnswer& answer, std::chrono::millisecond
     Click(1012);
     // The click has been taken once the button is disabled (or the dialog
     // has ended, or a box is up).
-    m_toolkit.WaitFor(
-        [&](const auto&) { return !InstallEnabled() || WaitForEnd(0ms) || m_toolkit.FindMessageBox(); }, 5s);
+    if (!m_toolkit.WaitFor(
+            [&](const auto&) { return !InstallEnabled() || WaitForEnd(0ms) || m_toolkit.FindMessageBox(); }, 5s)) {
+        ADD_FAILURE() << "Install was not taken\n" << Describe();
+        return;
+    }
     Continue(answer, timeout);
 }
 
@@ -173,7 +230,10 @@ void InstallerHarness::Continue(const BoxAnswer& answer, std::chrono::millisecon
             m_boxes.push_back(state);
             if (!answer) return;
             m_toolkit.AnswerMessageBox(box, answer(state));
-            m_toolkit.WaitFor([&](const auto&) { return m_toolkit.FindMessageBox() != box; }, 5s);
+            if (!m_toolkit.WaitFor([&](const auto&) { return m_toolkit.FindMessageBox() != box; }, 5s)) {
+                ADD_FAILURE() << "the box stayed after its answer\n" << Describe();
+                return;
+            }
             continue;
         }
         // A secondary dialog (port choice, serial prompt) is left to the test.
@@ -187,6 +247,7 @@ void InstallerHarness::Continue(const BoxAnswer& answer, std::chrono::millisecon
         }
         m_toolkit.WaitForChange(m_toolkit.Version(), 20ms);
     }
+    ADD_FAILURE() << "the run did not come to rest\n" << Describe();
 }
 
 ui::portable::WindowState InstallerHarness::SecondaryDialog() const {

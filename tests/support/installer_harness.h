@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,7 +41,7 @@ public:
         return m_inner.DialogBox(t, parent, p);
     }
     BOOL EndDialog(ui::HWND dialog, INT_PTR result) override { return m_inner.EndDialog(dialog, result); }
-    LRESULT SendMessage(ui::HWND w, UINT m, WPARAM wp, LPARAM lp) override { return m_inner.SendMessage(w, m, wp, lp); }
+    LRESULT SendMessage(ui::HWND w, UINT m, WPARAM wp, LPARAM lp) override;
     BOOL PostMessage(ui::HWND w, UINT m, WPARAM wp, LPARAM lp) override { return m_inner.PostMessage(w, m, wp, lp); }
     UINT RegisterWindowMessage(const char* name) override { return m_inner.RegisterWindowMessage(name); }
     ui::HWND GetDlgItem(ui::HWND dialog, int id) override { return m_inner.GetDlgItem(dialog, id); }
@@ -47,10 +49,7 @@ public:
     BOOL IsWindowEnabled(ui::HWND w) override { return m_inner.IsWindowEnabled(w); }
     BOOL SetWindowText(ui::HWND w, const char* text) override;
     int GetWindowText(ui::HWND w, char* buffer, int size) override { return m_inner.GetWindowText(w, buffer, size); }
-    UINT_PTR SetTimer(ui::HWND w, UINT_PTR id, UINT ms) override {
-        ++m_timersArmed;
-        return m_inner.SetTimer(w, id, ms);
-    }
+    UINT_PTR SetTimer(ui::HWND w, UINT_PTR id, UINT ms) override;
     BOOL KillTimer(ui::HWND w, UINT_PTR id) override { return m_inner.KillTimer(w, id); }
     int MessageBox(ui::HWND owner, const char* text, const char* caption, UINT type) override {
         return m_inner.MessageBox(owner, text, caption, type);
@@ -59,17 +58,31 @@ public:
 
     void WatchStatusLine(ui::HWND status);
     // Every distinct text the status line was given, in order (a text set
-    // again unchanged counts once).
+    // again unchanged counts once). Texts set before WatchStatusLine count.
     std::vector<std::string> StatusHistory() const;
-    // How often a timer was armed.
-    int TimersArmed() const { return m_timersArmed.load(); }
+    // Waits until the status line has been given `text` at some time.
+    bool WaitForStatus(const std::string& text, std::chrono::milliseconds timeout) const;
+    // Runs on the installer's thread each time the status line is given a
+    // new text, before the text is shown.
+    void OnStatus(std::function<void(const std::string&)> hook);
+    // The periods timers were armed with, in order.
+    std::vector<UINT> TimerPeriods() const;
+    int TimersArmed() const { return static_cast<int>(TimerPeriods().size()); }
+    // Waits until `count` messages numbered `message` have been sent (from
+    // any thread), counting from the start.
+    bool WaitForSends(UINT message, int count, std::chrono::milliseconds timeout) const;
 
 private:
     ui::portable::PortableToolkit& m_inner;
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
     ui::HWND m_status = nullptr;
-    std::vector<std::string> m_history;
-    std::atomic<int> m_timersArmed{0};
+    // Every window's distinct texts: the status line's handle may become
+    // known only after its first texts were set.
+    std::map<ui::HWND, std::vector<std::string>> m_texts;
+    std::function<void(const std::string&)> m_statusHook;
+    std::vector<UINT> m_timerPeriods;
+    std::map<UINT, int> m_sends;
 };
 
 class InstallerHarness {

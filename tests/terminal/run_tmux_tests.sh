@@ -99,6 +99,13 @@ serial_installation() {
     choose_port_row 0
     keys Enter
     wait_for "提示(自动匹配可用串口设置)" 15 || return 1
+    # A label is cut at its own width: the group box's right frame beside
+    # the long first line stays as whole as beside the short second one.
+    local frames1 frames2
+    frames1=$(screen | grep -F "1.若需要" | grep -o "│" | wc -l)
+    frames2=$(screen | grep -F "2.若不需要" | grep -o "│" | wc -l)
+    [[ $frames1 -ge 2 && $frames1 -eq $frames2 ]] ||
+        { echo "    a label runs over the frame ($frames1 vs $frames2)"; screen | sed 's/^/    | /'; return 1; }
     # Focus starts on 需要; Tab to the rates, 19200 -> 9600, back, press.
     keys Tab Up
     wait_for "9600" 3 || return 1

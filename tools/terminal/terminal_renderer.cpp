@@ -35,6 +35,12 @@ bool IsClass(const ControlState& c, const char* name) { return c.className == na
 
 win::DWORD ButtonType(const ControlState& c) { return c.style & win::BS_TYPEMASK; }
 
+// SS_LEFT, SS_CENTER and SS_RIGHT statics break their lines at the
+// control's width; SS_LEFTNOWORDWRAP, SS_SIMPLE and the rest do not.
+constexpr win::DWORD kStaticTypeMask = 0x1F;  // SS_TYPEMASK
+constexpr win::DWORD kStaticRight = 0x2;      // SS_RIGHT
+bool WrapsText(const ControlState& c) { return (c.style & kStaticTypeMask) <= kStaticRight; }
+
 void Put(int row, int col, const std::wstring& text, int cells) {
     if (cells <= 0 || row < 0 || row >= LINES || col >= COLS) return;
     const std::wstring fitted = FitCells(text, std::min(cells, COLS - col));
@@ -248,12 +254,15 @@ void TerminalRenderer::DrawControl(const PlacedWindow& placed, const ControlStat
             Put(at.row, at.col, shown, width);
         }
     } else if (IsClass(c, ui::kClassStatic)) {
-        // A one-line label may run past its rectangle when cells are
-        // coarser than the dialog's font; the window frame still clips it.
-        const int frameRight = placed.layout.frame.col + placed.layout.frame.cols - 1;
-        const int cols = at.rows == 1 ? std::max(at.cols, std::min(CellWidth(text), frameRight - at.col)) : at.cols;
-        const std::vector<std::wstring> lines = Wrap(text, cols);
-        for (int i = 0; i < at.rows && i < static_cast<int>(lines.size()); ++i) Put(at.row + i, at.col, lines[i], cols);
+        // As USER32 paints a static: the left, centred and right styles wrap
+        // their text at the control's width, the others are cut there, and
+        // nothing is drawn outside the control (a group box's frame beside
+        // it stays whole).
+        const bool wraps = WrapsText(c);
+        const std::vector<std::wstring> lines = wraps ? Wrap(text, at.cols) : Lines(text);
+        const int shown = wraps ? at.rows : 1;
+        for (int i = 0; i < shown && i < static_cast<int>(lines.size()); ++i)
+            Put(at.row + i, at.col, lines[i], at.cols);
     } else if (IsClass(c, ui::kClassEdit)) {
         attron(A_UNDERLINE);
         if (focused) attron(A_REVERSE);

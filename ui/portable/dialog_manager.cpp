@@ -126,8 +126,12 @@ void PortableToolkit::HandleKey(WindowId topId, unsigned virtualKey, bool shift)
         return;
     }
     case win::VK_ESCAPE: {
-        // Sent whether or not a Cancel button exists or is enabled.
+        // IDCANCEL, with the Cancel button's handle or none when there is
+        // no such button; a disabled Cancel button makes Esc do nothing
+        // (Windows beeps). As on Windows, where Wine differs
+        // (docs/wine-differences.md).
         const PortableWindow* cancel = ChildLocked(*top, win::IDCANCEL);
+        if (cancel != nullptr && !cancel->enabled) return;
         const auto cancelHandle = static_cast<LPARAM>(cancel != nullptr ? cancel->handle : 0);
         lock.unlock();
         Dispatch(topId, win::WM_COMMAND, Command(win::IDCANCEL, win::BN_CLICKED), cancelHandle);

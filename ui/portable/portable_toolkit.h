@@ -69,6 +69,9 @@ public:
     // box; null when there is none.
     HWND FindWindowByCaption(const std::string& caption) const;
     HWND FindMessageBox() const;
+    // The window's state while it is on screen; an empty state (null hwnd)
+    // when it is not, so that a check of a window that never showed fails.
+    WindowState WindowStateOf(HWND window) const;
     // The same, waiting up to `timeout` for it to appear.
     HWND WaitForWindowByCaption(const std::string& caption, std::chrono::milliseconds timeout) const;
     HWND WaitForMessageBox(std::chrono::milliseconds timeout) const;

@@ -119,6 +119,13 @@ HWND PortableToolkit::FindMessageBox() const {
     return found;
 }
 
+WindowState PortableToolkit::WindowStateOf(HWND window) const {
+    for (WindowState& state : Snapshot()) {
+        if (state.hwnd == window) return std::move(state);
+    }
+    return {};
+}
+
 HWND PortableToolkit::WaitForWindowByCaption(const std::string& caption, std::chrono::milliseconds timeout) const {
     HWND found = nullptr;
     WaitFor(
