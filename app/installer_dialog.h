@@ -144,8 +144,10 @@ private:
     void WriteDefaultPrinter(const std::string& printerName, const std::string& port);
     // Installation ended with a failure: Install usable again, progress 0.
     void EndRunAfterFailure(const char* newCaption);
-    // The two driver directories' environment and path for this machine.
-    std::string DriverDirectory(std::string* environment);
+    // The spooler's driver directory and environment for this machine.
+    // False when the spooler cannot name it: the user has been told and the
+    // run has ended (Install usable, progress 0).
+    bool DriverDirectory(std::string* directory, std::string* environment);
 
     // Serial detection: probing one port, and the ways a search ends.
     enum class ProbeResult { UnderWay, OpenFailed, StartFailed };

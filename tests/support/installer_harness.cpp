@@ -21,6 +21,23 @@ BOOL RecordingToolkit::SetWindowText(ui::HWND w, const char* text) {
     return m_inner.SetWindowText(w, text);
 }
 
+LRESULT RecordingToolkit::SendMessage(ui::HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == win::PBM_SETPOS) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_positions.emplace_back(w, static_cast<int>(wp));
+    }
+    return m_inner.SendMessage(w, m, wp, lp);
+}
+
+std::vector<int> RecordingToolkit::ProgressHistory(ui::HWND bar) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<int> positions;
+    for (const auto& [window, position] : m_positions) {
+        if (window == bar) positions.push_back(position);
+    }
+    return positions;
+}
+
 void RecordingToolkit::WatchStatusLine(ui::HWND status) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_status = status;

@@ -39,7 +39,7 @@ public:
         return m_inner.DialogBox(t, parent, p);
     }
     BOOL EndDialog(ui::HWND dialog, INT_PTR result) override { return m_inner.EndDialog(dialog, result); }
-    LRESULT SendMessage(ui::HWND w, UINT m, WPARAM wp, LPARAM lp) override { return m_inner.SendMessage(w, m, wp, lp); }
+    LRESULT SendMessage(ui::HWND w, UINT m, WPARAM wp, LPARAM lp) override;
     BOOL PostMessage(ui::HWND w, UINT m, WPARAM wp, LPARAM lp) override { return m_inner.PostMessage(w, m, wp, lp); }
     UINT RegisterWindowMessage(const char* name) override { return m_inner.RegisterWindowMessage(name); }
     ui::HWND GetDlgItem(ui::HWND dialog, int id) override { return m_inner.GetDlgItem(dialog, id); }
@@ -63,12 +63,15 @@ public:
     std::vector<std::string> StatusHistory() const;
     // How often a timer was armed.
     int TimersArmed() const { return m_timersArmed.load(); }
+    // Every position this progress bar was set to, in order.
+    std::vector<int> ProgressHistory(ui::HWND bar) const;
 
 private:
     ui::portable::PortableToolkit& m_inner;
     mutable std::mutex m_mutex;
     ui::HWND m_status = nullptr;
     std::vector<std::string> m_history;
+    std::vector<std::pair<ui::HWND, int>> m_positions;
     std::atomic<int> m_timersArmed{0};
 };
 
