@@ -58,9 +58,14 @@ inline constexpr const char* TEXT_DONE = "完成";
 inline constexpr const char* TEXT_REINSTALL = "重新安装";
 inline constexpr const char* TEXT_REGISTRY_ERROR = "错误：无法设置有关的注册表信息";
 
+// Starts a thread that runs `routine`. Throws std::system_error, as
+// std::thread does, when the system cannot make one.
+using ThreadStarter = std::function<std::thread(std::function<void()> routine)>;
+std::thread StartThread(std::function<void()> routine);
+
 class InstallerDialog : public ui::Dialog {
 public:
-    InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit);
+    InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit, ThreadStarter startThread = StartThread);
     ~InstallerDialog() override;
 
     // --- Start-up and data exchange ---
@@ -202,6 +207,7 @@ private:
     win::UINT m_myUpdateDataMessage;
     // The preparation thread; joined once it has ended, before the dialog
     // goes away, so that nothing is destroyed or cleaned up under it.
+    ThreadStarter m_startThread;
     std::thread m_prepareThread;
     std::atomic<bool> m_preparing{false};
     // Serial printers sit on "LPT1:" while a search runs; closing the
@@ -209,8 +215,9 @@ private:
     bool m_serialSearchActive = false;
     bool m_closeRequested = false;
     // What existed under the package's folders before it was unpacked; the
-    // clean-up spares it.
+    // clean-up spares it, and removes nothing before it has been recorded.
     std::vector<std::string> m_preexistingPaths;
+    bool m_preexistingRecorded = false;
 };
 
 }  // namespace app
