@@ -61,6 +61,7 @@ struct StatusCase {
     bool wow64;
     bool hasIsWow64Process;
     const char* status;
+    win::DWORD platformId = 2;
 };
 
 class SystemStatusTest : public ::testing::TestWithParam<StatusCase> {};
@@ -68,7 +69,7 @@ class SystemStatusTest : public ::testing::TestWithParam<StatusCase> {};
 TEST_P(SystemStatusTest, StatusLineNamesSystemAndBitness) {
     const StatusCase& c = GetParam();
     InstallerHarness harness;
-    harness.Machine().SetWindowsVersion(2, c.major, c.minor);
+    harness.Machine().SetWindowsVersion(c.platformId, c.major, c.minor);
     harness.Machine().SetWow64(c.wow64);
     harness.Machine().SetHasIsWow64Process(c.hasIsWow64Process);
     harness.Start();
@@ -88,5 +89,15 @@ INSTANTIATE_TEST_SUITE_P(
         // Without IsWow64Process the program cannot know, and says 32-bit.
         StatusCase{5, 0, true, false, "当前系统为Microsoft Windows 2000  32位"},
         StatusCase{10, 0, true, true, "当前系统为Microsoft Windows 10  64位"}));
+
+// With the cases above, every version code's name.
+INSTANTIATE_TEST_SUITE_P(
+    EveryName, SystemStatusTest,
+    ::testing::Values(StatusCase{4, 0, false, true, "当前系统为Microsoft Windows 95  32位", 1},
+                      StatusCase{4, 10, false, true, "当前系统为Microsoft Windows 98  32位", 1},
+                      StatusCase{4, 90, false, true, "当前系统为Microsoft Windows Me  32位", 1},
+                      StatusCase{4, 0, false, true, "当前系统为Microsoft Windows NT  32位"},
+                      StatusCase{5, 2, true, true, "当前系统为Microsoft Windows 2003  64位"},
+                      StatusCase{6, 3, true, true, "当前系统为Microsoft Windows 8  64位"}));
 
 }  // namespace
