@@ -205,9 +205,10 @@ private:
 
     // The registered message "MyUpdateData".
     win::UINT m_myUpdateDataMessage;
+    // Makes the preparation thread.
+    ThreadStarter m_startThread;
     // The preparation thread; joined once it has ended, before the dialog
     // goes away, so that nothing is destroyed or cleaned up under it.
-    ThreadStarter m_startThread;
     std::thread m_prepareThread;
     std::atomic<bool> m_preparing{false};
     // Serial printers sit on "LPT1:" while a search runs; closing the
