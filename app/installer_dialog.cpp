@@ -1,5 +1,8 @@
 #include "app/installer_dialog.h"
 
+#include <system_error>
+#include <utility>
+
 #include "app/dialog_templates.h"
 #include "app/resource_ids.h"
 
@@ -9,9 +12,12 @@ const char* const APP_TITLE = "打印机驱动安装程序";
 
 namespace {
 const char* const kInitialStatus = "本驱动程序适用于32位和64位Windows操作系统";
+const char* const kNoPreparationStatus = "无法启动安装准备,请关闭程序后重新运行";
 }  // namespace
 
-InstallerDialog::InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit)
+std::thread StartThread(std::function<void()> routine) { return std::thread(std::move(routine)); }
+
+InstallerDialog::InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit, ThreadStarter startThread)
     : ui::Dialog(toolkit, InstallerDialogTemplate()),
       m_machine(machine),
       m_extractor(machine),
@@ -20,7 +26,8 @@ InstallerDialog::InstallerDialog(platform::Machine& machine, ui::Toolkit& toolki
       m_portType(0),
       m_serialChannel(machine),
       m_isWow64(0),
-      m_myUpdateDataMessage(toolkit.RegisterWindowMessage("MyUpdateData")) {}
+      m_myUpdateDataMessage(toolkit.RegisterWindowMessage("MyUpdateData")),
+      m_startThread(std::move(startThread)) {}
 
 InstallerDialog::~InstallerDialog() {
     if (m_prepareThread.joinable()) m_prepareThread.join();
@@ -70,7 +77,14 @@ win::BOOL InstallerDialog::OnInitDialog() {
     SendMessage(m_myUpdateDataMessage, 0, 0);
 
     m_preparing = true;
-    m_prepareThread = std::thread([this] { PrepareThreadProc(); });
+    try {
+        m_prepareThread = m_startThread([this] { PrepareThreadProc(); });
+    } catch (const std::system_error&) {
+        // Nothing can be installed without the preparation; Install stays
+        // disabled, and nothing runs that a close would have to wait for.
+        m_preparing = false;
+        PublishStatus(kNoPreparationStatus);
+    }
     return 1;
 }
 

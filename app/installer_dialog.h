@@ -63,9 +63,14 @@ inline constexpr const char* TEXT_USB_SEARCH_FAILED = "自动选择USB端口失�
 inline constexpr const char* TEXT_SERIAL_PORT_FOUND = "成功配置打印机端口为 ";
 inline constexpr const char* TEXT_NO_PARALLEL_PORT = "PC机无可用并行端口。\r\n\r\n请选择其他端口类型。";
 
+// Starts a thread that runs `routine`. Throws std::system_error, as
+// std::thread does, when the system cannot make one.
+using ThreadStarter = std::function<std::thread(std::function<void()> routine)>;
+std::thread StartThread(std::function<void()> routine);
+
 class InstallerDialog : public ui::Dialog {
 public:
-    InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit);
+    InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit, ThreadStarter startThread = StartThread);
     ~InstallerDialog() override;
 
     // --- Start-up and data exchange ---
@@ -152,8 +157,10 @@ private:
     void WriteDefaultPrinter(const std::string& printerName, const std::string& port);
     // Installation ended with a failure: Install usable again, progress 0.
     void EndRunAfterFailure(const char* newCaption);
-    // The two driver directories' environment and path for this machine.
-    std::string DriverDirectory(std::string* environment);
+    // The spooler's driver directory and environment for this machine.
+    // False when the spooler cannot name it: the user has been told and the
+    // run has ended (Install usable, progress 0).
+    bool DriverDirectory(std::string* directory, std::string* environment);
 
     // Serial detection: probing one port, and the ways a search ends.
     enum class ProbeResult { UnderWay, OpenFailed, StartFailed };
@@ -209,6 +216,8 @@ private:
 
     // The registered message "MyUpdateData".
     win::UINT m_myUpdateDataMessage;
+    // Makes the preparation thread.
+    ThreadStarter m_startThread;
     // The preparation thread; joined once it has ended, before the dialog
     // goes away, so that nothing is destroyed or cleaned up under it.
     std::thread m_prepareThread;
@@ -218,8 +227,9 @@ private:
     bool m_serialSearchActive = false;
     bool m_closeRequested = false;
     // What existed under the package's folders before it was unpacked; the
-    // clean-up spares it.
+    // clean-up spares it, and removes nothing before it has been recorded.
     std::vector<std::string> m_preexistingPaths;
+    bool m_preexistingRecorded = false;
 };
 
 }  // namespace app

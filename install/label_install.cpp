@@ -17,8 +17,12 @@ void InstallerDialog::InstallLabelDriver() {
     const std::string base = series.baseName;
     const std::string printerName = m_seriesCombo.GetWindowText();
 
+    // The spooler may have been stopped since the preparation started it;
+    // the first thing asked of it is its driver directory.
+    StartOrRestartService("Spooler", SVCMODE_START);
+    std::string directory;
     std::string environment;
-    const std::string directory = DriverDirectory(&environment);
+    if (!DriverDirectory(&directory, &environment)) return;
     const std::string source = m_isWow64 ? install::CATALOGUE_LABEL_SOURCE_X64 : install::CATALOGUE_LABEL_SOURCE_X86;
     const char* const* dlls = install::LabelDlls(m_isWow64);
 

@@ -50,19 +50,33 @@ bool InstallerDialog::SettlePortBeforeInstall() {
     return true;
 }
 
-std::string InstallerDialog::DriverDirectory(std::string* environment) {
+bool InstallerDialog::DriverDirectory(std::string* directory, std::string* environment) {
     platform::Spooler& spooler = m_machine.spooler();
-    char directory[255] = {};
+    char buffer[255] = {};
     win::DWORD needed = 0;
     *environment = install::CATALOGUE_ENVIRONMENT_X86;
-    spooler.GetPrinterDriverDirectoryA(nullptr, install::CATALOGUE_ENVIRONMENT_X86, 1,
-                                       reinterpret_cast<win::BYTE*>(directory), sizeof(directory) - 1, &needed);
+    win::BOOL found = spooler.GetPrinterDriverDirectoryA(nullptr, install::CATALOGUE_ENVIRONMENT_X86, 1,
+                                                         reinterpret_cast<win::BYTE*>(buffer), sizeof(buffer) - 1,
+                                                         &needed);
+    win::DWORD error = m_machine.GetLastError();
     if (m_isWow64) {
         *environment = install::CATALOGUE_ENVIRONMENT_X64;
-        spooler.GetPrinterDriverDirectoryA(nullptr, install::CATALOGUE_ENVIRONMENT_X64, 1,
-                                           reinterpret_cast<win::BYTE*>(directory), sizeof(directory) - 1, &needed);
+        found = spooler.GetPrinterDriverDirectoryA(nullptr, install::CATALOGUE_ENVIRONMENT_X64, 1,
+                                                   reinterpret_cast<win::BYTE*>(buffer), sizeof(buffer) - 1, &needed);
+        error = m_machine.GetLastError();
     }
-    return directory;
+    // Without the directory the files would be staged in the root of the
+    // drive (over the user's files of the same names), and on 64-bit
+    // Windows the 32-bit directory would be registered as the 64-bit one.
+    if (found != 1 || buffer[0] == '\0') {
+        char text[128];
+        std::snprintf(text, sizeof(text), "获取驱动程序目录失败 %d", static_cast<int>(error));
+        AppMessageBox(text);
+        EndRunAfterFailure(nullptr);
+        return false;
+    }
+    *directory = buffer;
+    return true;
 }
 
 void InstallerDialog::StageFile(const std::string& source, const std::string& destination) {

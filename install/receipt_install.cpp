@@ -8,8 +8,12 @@ namespace app {
 void InstallerDialog::InstallReceiptDriver() {
     if (!SettlePortBeforeInstall()) return;
 
+    // The spooler may have been stopped since the preparation started it;
+    // the first thing asked of it is its driver directory.
+    StartOrRestartService("Spooler", SVCMODE_START);
+    std::string directory;
     std::string environment;
-    const std::string directory = DriverDirectory(&environment);
+    if (!DriverDirectory(&directory, &environment)) return;
     const std::string source = m_isWow64 ? install::CATALOGUE_RECEIPT_SOURCE_X64 : install::CATALOGUE_RECEIPT_SOURCE_X86;
 
     const std::string printerName = m_seriesCombo.GetWindowText();
@@ -40,7 +44,6 @@ void InstallerDialog::InstallReceiptDriver() {
     record.dependentFiles = std::string("\\ttfsub.GPD") + '\0' + "\\unires.DLL" + '\0' + "\\stdnames.GPD" + '\0' +
                             familyDll + '\0' + '\0';
 
-    StartOrRestartService("Spooler", SVCMODE_START);
     win::DWORD error = 0;
     if (!RegisterDriver(record, &error)) {
         ReportDriverRegistrationFailure(error, true);

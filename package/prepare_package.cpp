@@ -27,6 +27,7 @@ void InstallerDialog::PreparePackage() {
     before.insert(before.end(), ticket.begin(), ticket.end());
     if (files.GetFileAttributesA(kConfigFile) != win::INVALID_FILE_ATTRIBUTES) before.push_back(kConfigFile);
     m_preexistingPaths = std::move(before);
+    m_preexistingRecorded = true;
 
     // The package is looked for in the working folder, not beside the
     // program: a shortcut may start it elsewhere.
@@ -49,6 +50,8 @@ win::LRESULT InstallerDialog::OnDestroy(win::WPARAM, win::LPARAM) {
         StartOrRestartService("Spooler", SVCMODE_RESTART);
         m_serialSearchActive = false;
     }
+    // A preparation that never ran unpacked nothing: all there is the user's.
+    if (!m_preexistingRecorded) return 0;
     platform::Files& files = m_machine.files();
     package::DeleteTree(files, kBarcodeFolder, m_preexistingPaths);
     package::DeleteTree(files, kTicketFolder, m_preexistingPaths);

@@ -9,6 +9,7 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using testing_support::ConfigFile;
 using testing_support::InstallerHarness;
 using Sections = std::vector<std::pair<std::string, std::vector<std::string>>>;
@@ -40,6 +41,8 @@ protected:
     // Installs `name` and returns the driver its printer was created with.
     std::string InstalledDriverOf(const std::string& name) {
         harness.ChooseModel(name);
+        harness.Toolkit().WaitForInputIdle(harness.MainWindow(), 5s);
+        EXPECT_EQ(harness.Control(1001).text, name) << "the printer-name field follows the choice";
         harness.Install();
         const auto printer = harness.Machine().sim_spooler().FindPrinter(name);
         return printer ? printer->driver : std::string("(no printer)");
@@ -145,9 +148,8 @@ TEST_F(DispatchTest, RowNineteenTakesItsOwnFamilyOnlyWithTheMatchingName) {
     InstalledDriverOf(install::ReceiptSeriesNames[19]);
     const auto exact = harness.Machine().sim_spooler().FindDriver(install::ReceiptSeriesNames[19], "Windows x64");
     ASSERT_TRUE(exact.has_value()) << harness.Describe();
-    const std::string family2 = std::string(install::ReceiptFamilyDlls[2]) + ".DLL";
     ASSERT_FALSE(exact->dependentFiles.empty());
-    EXPECT_EQ(exact->dependentFiles.back(), family2);
+    EXPECT_EQ(exact->dependentFiles.back(), "SMPF80X.DLL");
 }
 
 TEST_F(DispatchTest, RowNineteenWithAnotherNameTakesTheGroupFamily) {
@@ -158,7 +160,7 @@ TEST_F(DispatchTest, RowNineteenWithAnotherNameTakesTheGroupFamily) {
     const auto driver = harness.Machine().sim_spooler().FindDriver(install::ReceiptSeriesNames[19], "Windows x64");
     ASSERT_TRUE(driver.has_value()) << harness.Describe();
     ASSERT_FALSE(driver->dependentFiles.empty());
-    EXPECT_EQ(driver->dependentFiles.back(), std::string(install::ReceiptFamilyDlls[1]) + ".DLL");
+    EXPECT_EQ(driver->dependentFiles.back(), "SMPF80.DLL");
 }
 
 TEST(PortAvailability, FollowsTheChosenTypeOnEveryClick) {

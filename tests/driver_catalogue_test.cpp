@@ -29,22 +29,36 @@ using install::LabelSeries;
 using install::ReceiptRow;
 using install::ReceiptSeries;
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-TEST(DriverCatalogueTest, ReceiptRowsTakeTheFamilyOfTheirGroup) {
-    const int(&sizes)[4] = CATALOGUE_GROUP_SIZES;
-    struct Case {
-        int index;
-        int family;
-    } cases[] = {{0, 0}, {14, 0}, {15, 1}, {21, 1}, {22, 3}, {26, 3}, {27, 4}, {29, 4}};
-    for (const Case& c : cases) {
+// Every row written out, not taken from the tables: two rows swapped in a
+// table must show.
+TEST(DriverCatalogueTest, EveryReceiptRowNamesItsOwnFiles) {
+    const struct {
+        const char* display;
+        const char* gpd;
+        const char* family;
+    } rows[install::CATALOGUE_RECEIPT_ROWS] = {
+        {"Sample R58-01", "SR5801", "SMPF58"},    {"Sample R58-02", "SR5802", "SMPF58"},
+        {"Sample R58-03", "SR5803", "SMPF58"},    {"Sample R58-04", "SR5804", "SMPF58"},
+        {"Sample R58-05", "SR5805", "SMPF58"},    {"Sample R58-06", "SR5806", "SMPF58"},
+        {"Sample R58-06S", "SR5806", "SMPF58"},   {"Sample R58-07", "SR5807", "SMPF58"},
+        {"Sample R58-08", "SR5808", "SMPF58"},    {"Sample R58-09", "SR5809", "SMPF58"},
+        {"Sample R58-10", "SR5810", "SMPF58"},    {"Sample R58-11", "SR5811", "SMPF58"},
+        {"Sample R58-12", "SR5812", "SMPF58"},    {"Sample R58-13", "SR5813", "SMPF58"},
+        {"Sample R58-14", "SR5814", "SMPF58"},    {"Sample R80-01", "SR8001", "SMPF80"},
+        {"Sample R80-02", "SR8002", "SMPF80"},    {"Sample R80-03", "SR8003", "SMPF80"},
+        {"Sample R80-04", "SR8004", "SMPF80"},    {"Sample R80-05X", "SR8005", "SMPF80"},
+        {"Sample R80-06", "SR8006", "SMPF80"},    {"Sample R80-07", "SR8007", "SMPF80"},
+        {"Sample R76-01", "SR7601", "SMPF76"},    {"Sample R76-02", "SR7602", "SMPF76"},
+        {"Sample R76-03", "SR7603", "SMPF76"},    {"Sample R76-04", "SR7604", "SMPF76"},
+        {"Sample R76-05", "SR7605", "SMPF76"},    {"Sample R112-01", "SR11201", "SMPF112"},
+        {"Sample R112-02", "SR11202", "SMPF112"}, {"Sample R112-03", "SR11203", "SMPF112"},
+    };
+    for (int index = 0; index < install::CATALOGUE_RECEIPT_ROWS; ++index) {
         ReceiptSeries row{};
-        ASSERT_TRUE(ReceiptRow(c.index, "any other text", sizes, &row)) << c.index;
-        EXPECT_STREQ(row.displayName, install::ReceiptSeriesNames[c.index]) << c.index;
-        EXPECT_STREQ(row.gpdBase, install::ReceiptGpdNames[c.index]) << c.index;
-        EXPECT_STREQ(row.familyDllBase, install::ReceiptFamilyDlls[c.family]) << c.index;
+        ASSERT_TRUE(ReceiptRow(index, "any other text", CATALOGUE_GROUP_SIZES, &row)) << index;
+        EXPECT_STREQ(row.displayName, rows[index].display) << index;
+        EXPECT_STREQ(row.gpdBase, rows[index].gpd) << index;
+        EXPECT_STREQ(row.familyDllBase, rows[index].family) << index;
     }
 }
 
@@ -53,17 +67,17 @@ TEST(DriverCatalogueTest, Row19TakesItsOwnFamilyOnlyWithItsExactName) {
     std::string name = install::ReceiptSeriesNames[19];
     ReceiptSeries row{};
     ASSERT_TRUE(ReceiptRow(19, name, sizes, &row));
-    EXPECT_STREQ(row.familyDllBase, install::ReceiptFamilyDlls[2]);
+    EXPECT_STREQ(row.familyDllBase, "SMPF80X");
 
     std::string lower = name;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const std::string& other : {std::string("Sample R80-05"), lower, name + " ", std::string()}) {
         ASSERT_TRUE(ReceiptRow(19, other, sizes, &row));
-        EXPECT_STREQ(row.familyDllBase, install::ReceiptFamilyDlls[1]) << '"' << other << '"';
+        EXPECT_STREQ(row.familyDllBase, "SMPF80") << '"' << other << '"';
     }
     // The text decides only inside group 2.
     ASSERT_TRUE(ReceiptRow(14, name, sizes, &row));
-    EXPECT_STREQ(row.familyDllBase, install::ReceiptFamilyDlls[0]);
+    EXPECT_STREQ(row.familyDllBase, "SMPF58");
 }
 
 TEST(DriverCatalogueTest, RowsOutsideTheTablesAreRefusedAndNothingFilled) {
@@ -88,29 +102,31 @@ TEST(DriverCatalogueTest, RowsOutsideTheTablesAreRefusedAndNothingFilled) {
 }
 
 TEST(DriverCatalogueTest, LabelRowsCountFromTheEndOfTheReceiptRows) {
-    LabelSeries row{};
-    ASSERT_TRUE(LabelRow(30, 30, &row));
-    EXPECT_STREQ(row.displayName, install::LabelSeriesNames[0]);
-    EXPECT_STREQ(row.baseName, install::LabelBaseNames[0]);
-    ASSERT_TRUE(LabelRow(34, 30, &row));
-    EXPECT_STREQ(row.displayName, install::LabelSeriesNames[4]);
-    EXPECT_STREQ(row.baseName, install::LabelBaseNames[4]);
+    const char* const rows[][2] = {{"Sample LB-40", "SLB40"},
+                                   {"Sample LB-60", "SLB60"},
+                                   {"Sample LB-80", "SLB80"},
+                                   {"Sample LB-100", "SLB100"},
+                                   {"Sample LB-110", "SLB110"}};
+    for (int label = 0; label < install::CATALOGUE_LABEL_ROWS; ++label) {
+        LabelSeries row{};
+        ASSERT_TRUE(LabelRow(30 + label, 30, &row));
+        EXPECT_STREQ(row.displayName, rows[label][0]);
+        EXPECT_STREQ(row.baseName, rows[label][1]);
+    }
 }
 
 TEST(DriverCatalogueTest, LabelDllNamesFollowTheArchitecture) {
     const char* const* x86 = install::LabelDlls(0);
     const char* const* x64 = install::LabelDlls(1);
+    std::vector<std::string> roles = {"DRV", "UI", "ENG", "SLO", "CRO", "GER", "DAN", "FRA", "SPA", "ITA",
+                                      "FIN", "DUT", "CZE", "POL", "HUN", "RUS", "TUR", "SWE", "HEB", "SVK",
+                                      "LIT", "CHI", "SCH", "TAI", "KOR", "JAP", "UKR", "NOR", "PBR"};
     EXPECT_STREQ(x86[0], "qmtNLMNT.dll");
     EXPECT_STREQ(x64[0], "qmtNLM64.dll");
-    EXPECT_STREQ(x86[3], "LBXENG50.DLL");
-    EXPECT_STREQ(x64[29], "LBXPBR56.DLL");
-    std::set<std::string> distinct;
     for (int row = 1; row < install::CATALOGUE_LABEL_DLLS; ++row) {
-        EXPECT_TRUE(EndsWith(x86[row], "50.DLL")) << x86[row];
-        EXPECT_TRUE(EndsWith(x64[row], "56.DLL")) << x64[row];
-        distinct.insert(x86[row]);
+        EXPECT_EQ(x86[row], "LBX" + roles[row - 1] + "50.DLL");
+        EXPECT_EQ(x64[row], "LBX" + roles[row - 1] + "56.DLL");
     }
-    EXPECT_EQ(distinct.size(), 29u);
     EXPECT_STREQ(install::SpoolerEnvironment(0), "Windows NT x86");
     EXPECT_STREQ(install::SpoolerEnvironment(1), "Windows x64");
     EXPECT_STREQ(install::ReceiptSourceFolder(1), "C:\\Ticket\\x64\\");

@@ -3,19 +3,40 @@
 // every failure the user is told about.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/installer_dialog.h"
 #include "install/driver_catalogue.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_services.h"
 #include "tests/support/installer_harness.h"
 
 namespace {
 
+using namespace std::chrono_literals;
 using testing_support::InstallerHarness;
 
 const char* const kX64Directory = "C:\\Windows\\System32\\spool\\drivers\\x64";
 const char* const kX86Directory = "C:\\Windows\\System32\\spool\\drivers\\W32X86";
 const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+
+// The label driver's language DLLs in the order the driver record lists
+// them, written out here so that two rows swapped in the catalogue show.
+std::vector<std::string> LanguageDlls(const std::string& suffix) {
+    std::vector<std::string> names;
+    for (const char* code : {"ENG", "SLO", "CRO", "GER", "DAN", "FRA", "SPA", "ITA", "FIN", "DUT", "CZE", "POL", "HUN",
+                             "RUS", "TUR", "SWE", "HEB", "SVK", "LIT", "CHI", "SCH", "TAI", "KOR", "JAP", "UKR", "NOR",
+                             "PBR"}) {
+        names.push_back(std::string("LBX") + code + suffix);
+    }
+    return names;
+}
+
+// Where a call first comes in the machine's log (the log's size if never).
+size_t FirstCall(const std::vector<std::string>& calls, const std::string& operation) {
+    return static_cast<size_t>(std::find(calls.begin(), calls.end(), operation) - calls.begin());
+}
 
 class InstallTest : public ::testing::Test {
 protected:
@@ -34,6 +55,10 @@ protected:
     std::string ModelOfRow(int row) {
         // The sample list names every series by its display name.
         return row < 30 ? install::ReceiptSeriesNames[row] : install::LabelSeriesNames[row - 30];
+    }
+
+    std::vector<int> ProgressHistory() {
+        return harness.Recorder().ProgressHistory(harness.Toolkit().GetDlgItem(harness.MainWindow(), 1007));
     }
 
     std::optional<std::string> DefaultPrinter() {
@@ -58,8 +83,23 @@ TEST_F(InstallTest, ReceiptOnTheSecondUsbPortEndToEnd) {
     EXPECT_EQ(harness.Status(), "安装已完成");
     EXPECT_EQ(harness.InstallCaption(), "完成");
     EXPECT_TRUE(harness.InstallEnabled());
-    EXPECT_EQ(harness.Progress(), 100);
+    EXPECT_EQ(ProgressHistory(), (std::vector<int>{10, 20, 30, 40, 50, 60, 50, 60, 70, 80, 100}));
     EXPECT_TRUE(harness.Boxes().empty());
+    // Every value the rebind to USB002 wrote, read back.
+    auto& registry = harness.Machine().sim_registry();
+    const std::string printers = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\" + model;
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+             {printers, "Port"},
+             {printers + "\\DsSpooler", "portName"},
+             {"SYSTEM\\ControlSet001\\Control\\Print\\Printers\\" + model, "Port"},
+             {"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + model, "Port"}}) {
+        EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, value), std::optional<std::string>("USB002")) << key;
+    }
+    EXPECT_EQ(registry.GetDword(win::HKEY_LOCAL_MACHINE,
+                                "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\"
+                                "Control\\Print\\Printers\\" + model,
+                                "PrinterOnLine"),
+              std::optional<win::DWORD>(1));
 
     const auto history = harness.Recorder().StatusHistory();
     auto seen = [&](const std::string& text) { return std::find(history.begin(), history.end(), text) != history.end(); };
@@ -73,18 +113,113 @@ TEST_F(InstallTest, ReceiptOnTheSecondUsbPortEndToEnd) {
     ASSERT_TRUE(driver.has_value());
     EXPECT_EQ(driver->version, 3u);
     EXPECT_EQ(driver->driverPath, std::string(kX64Directory) + "\\uniDRV.DLL");
-    EXPECT_EQ(driver->dataFile, std::string(kX64Directory) + "\\" + install::ReceiptGpdNames[0] + ".GPD");
+    EXPECT_EQ(driver->dataFile, std::string(kX64Directory) + "\\SR5801.GPD");
     EXPECT_EQ(driver->configFile, std::string(kX64Directory) + "\\uniDRVui.DLL");
     EXPECT_EQ(driver->helpFile, std::string(kX64Directory) + "\\uniDRV.HLP");
-    EXPECT_EQ(driver->dependentFiles, (std::vector<std::string>{"\\ttfsub.GPD", "\\unires.DLL", "\\stdnames.GPD",
-                                                                 std::string(install::ReceiptFamilyDlls[0]) + ".DLL"}));
+    EXPECT_EQ(driver->dependentFiles,
+              (std::vector<std::string>{"\\ttfsub.GPD", "\\unires.DLL", "\\stdnames.GPD", "SMPF58.DLL"}));
     EXPECT_EQ(driver->monitorName, "");
     EXPECT_EQ(driver->defaultDataType, "RAW");
     // The staging copies are gone again.
     EXPECT_FALSE(harness.Machine().sim_files().Exists(std::string(kX64Directory) + "\\uniDRV.DLL"));
-    EXPECT_FALSE(harness.Machine().sim_files().Exists(std::string(kX64Directory) + "\\" + install::ReceiptGpdNames[0] +
-                                                      ".GPD"));
+    EXPECT_FALSE(harness.Machine().sim_files().Exists(std::string(kX64Directory) + "\\SR5801.GPD"));
 }
+
+// The files each sequence stages in the driver directory, in order.
+struct StagedSeries {
+    int row;
+    std::vector<std::string> files;
+};
+
+class SequenceTest : public InstallTest, public ::testing::WithParamInterface<StagedSeries> {};
+
+TEST_P(SequenceTest, StartsTheSpoolerStagesEveryFileAndEnablesThePrivilege) {
+    const StagedSeries& c = GetParam();
+    StartWithUsbPorts({"USB001"}, "USB001");
+    auto& machine = harness.Machine();
+    // Stopped after the preparation had started it.
+    machine.sim_services().SetRunning("Spooler", false);
+    // The staging copies stay, so that every one can be looked at.
+    machine.env().InjectFault("DeleteFileA", win::ERROR_ACCESS_DENIED, -1);
+    machine.env().ClearCalls();
+    harness.ChooseModel(ModelOfRow(c.row));
+    harness.Install();
+    machine.env().ClearFaults();
+    ASSERT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+
+    const auto calls = machine.env().Calls();
+    EXPECT_LT(FirstCall(calls, "StartServiceA"), FirstCall(calls, "GetPrinterDriverDirectoryA"));
+    EXPECT_LT(FirstCall(calls, "AdjustTokenPrivileges"), FirstCall(calls, "OpenPrinterA"));
+    EXPECT_TRUE(machine.sim_services().IsPrivilegeEnabled("SeLoadDriverPrivilege"));
+
+    const std::string directory = std::string(kX64Directory) + "\\";
+    std::vector<std::string> staged;
+    for (const auto& text : harness.Recorder().StatusHistory()) {
+        if (text.rfind(directory, 0) == 0) staged.push_back(text.substr(directory.size()));
+    }
+    EXPECT_EQ(staged, c.files);
+    for (const auto& name : c.files) EXPECT_TRUE(machine.sim_files().Exists(directory + name)) << name;
+    EXPECT_EQ(machine.env().CallCount("DeleteFileA"), static_cast<int>(c.files.size())) << "each is removed again";
+}
+
+std::vector<std::string> LabelStaging() {
+    std::vector<std::string> files = {"qmtNLM64.dll", "LBXDRV56.DLL", "LBXUI56.DLL"};
+    for (const auto& name : LanguageDlls("56.DLL")) files.push_back(name);
+    for (const char* name : {"THERMAL.chm", "SLB40.BA0", "SLB40.DAT", "SLB40.PP0"}) files.push_back(name);
+    return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(ReceiptAndLabel, SequenceTest,
+                         ::testing::Values(StagedSeries{0,
+                                                        {"SMPF58.DLL", "SR5801.GPD", "uniDRVui.DLL", "uniDRV.DLL",
+                                                         "UNIDRV.HLP", "UNIRES.DLL", "TTFSUB.GPD", "STDNAMES.GPD"}},
+                                           StagedSeries{30, LabelStaging()}),
+                         [](const auto& info) { return std::string(info.param.row < 30 ? "Receipt" : "Label"); });
+
+// Without the spooler's driver directory nothing is staged: the files would
+// land in the root of the drive.
+struct DirectoryFailure {
+    const char* name;
+    int row;
+    int skip;  // directory calls let through before the failing ones
+    bool spoolerWontStart;
+    std::vector<std::string> boxes;
+};
+
+class DriverDirectoryFailureTest : public InstallTest, public ::testing::WithParamInterface<DirectoryFailure> {};
+
+TEST_P(DriverDirectoryFailureTest, StopsTheRunBeforeAnythingIsCopied) {
+    const DirectoryFailure& c = GetParam();
+    StartWithUsbPorts({"USB001"}, "USB001");
+    auto& machine = harness.Machine();
+    if (c.spoolerWontStart) {
+        machine.sim_services().SetRunning("Spooler", false);
+        machine.sim_services().SetBehaviour("Spooler", platform::sim::SimServiceBehaviour::NeverStarts());
+    } else {
+        machine.env().InjectFault("GetPrinterDriverDirectoryA", win::ERROR_ACCESS_DENIED, 2, c.skip);
+    }
+    machine.env().ClearCalls();
+    harness.ChooseModel(ModelOfRow(c.row));
+    harness.Install([](const auto&) { return win::IDOK; });
+
+    std::vector<std::string> boxes;
+    for (const auto& box : harness.Boxes()) boxes.push_back(box.text + " / " + box.caption);
+    EXPECT_EQ(boxes, c.boxes) << harness.Describe();
+    EXPECT_EQ(machine.env().CallCount("CopyFileA"), 0);
+    EXPECT_EQ(machine.env().CallCount("DeleteMonitorA") + machine.env().CallCount("AddPrinterDriverExA"), 0);
+    EXPECT_TRUE(harness.InstallEnabled());
+    EXPECT_EQ(ProgressHistory(), std::vector<int>{0});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, DriverDirectoryFailureTest,
+    ::testing::Values(
+        DirectoryFailure{"ReceiptX64CallFails", 0, 1, false, {"获取驱动程序目录失败 5 / 打印机驱动安装程序"}},
+        DirectoryFailure{"LabelBothCallsFail", 30, 0, false, {"获取驱动程序目录失败 5 / 打印机驱动安装程序"}},
+        DirectoryFailure{"SpoolerWillNotStart", 0, 0, true,
+                         {"等待服务Spooler启动超时 / 打印机驱动安装程序",
+                          "获取驱动程序目录失败 1722 / 打印机驱动安装程序"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InstallTest, EverySeriesInstallsOnUsb) {
     StartWithUsbPorts({"USB001"}, "USB001");
@@ -107,9 +242,22 @@ TEST_F(InstallTest, EverySeriesInstallsOnUsb) {
     EXPECT_EQ(spooler.PrinterNames().size(), 35u);
 }
 
-TEST_F(InstallTest, DefaultPrinterOffWritesNothing) {
-    StartWithUsbPorts({"USB001"}, "USB001");
+TEST_F(InstallTest, DefaultPrinterUntickedDuringPreparationWritesNothing) {
+    auto& machine = harness.Machine();
+    machine.sim_spooler().AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
+    machine.sim_spooler().AttachUsbPrinter("USB001");
+    // A spooler slow to start holds the preparation while the user unticks.
+    machine.SetTimeScale(1.0);
+    machine.sim_services().SetRunning("Spooler", false);
+    machine.sim_services().SetBehaviour("Spooler", platform::sim::SimServiceBehaviour::Slow(10));
+    harness.Start();
+    ASSERT_TRUE(harness.Toolkit().WaitFor([&](const auto&) { return harness.Control(1002).check == 1; }, 5s));
     harness.SetDefaultTick(false);
+    ASSERT_LE(harness.Recorder().StatusHistory().size(), 1u) << "the preparation's own updates are still to come";
+    machine.SetTimeScale(0);
+    ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
+    EXPECT_EQ(harness.Control(1002).check, 0);
+
     harness.ChooseModel(ModelOfRow(3));
     harness.Install();
     EXPECT_FALSE(DefaultPrinter().has_value());
@@ -137,6 +285,12 @@ TEST_F(InstallTest, ReinstallingReplacesThePrinterAndTheDriver) {
     auto& spooler = harness.Machine().sim_spooler();
     EXPECT_EQ(spooler.PrinterNames(), std::vector<std::string>{model});
     EXPECT_EQ(spooler.DriverNames("Windows x64"), std::vector<std::string>{install::ReceiptSeriesNames[2]});
+    // The old queue is purged right before the printer goes.
+    const auto calls = harness.Machine().env().Calls();
+    const size_t deleted = FirstCall(calls, "DeletePrinter");
+    ASSERT_LT(deleted, calls.size());
+    ASSERT_GT(deleted, 0u);
+    EXPECT_EQ(calls[deleted - 1], "SetPrinterA");
     EXPECT_EQ(harness.Machine().env().CallCount("DeletePrinter"), 1);
 }
 
@@ -231,14 +385,14 @@ TEST_F(InstallTest, LabelOnSixtyFourBitWindows) {
 
     const auto driver = harness.Machine().sim_spooler().FindDriver(install::LabelSeriesNames[0], "Windows x64");
     ASSERT_TRUE(driver.has_value());
-    const std::string base = install::LabelBaseNames[0];
+    const std::string base = "SLB40";
     EXPECT_EQ(driver->driverPath, std::string(kX64Directory) + "\\LBXDRV56.DLL");
     EXPECT_EQ(driver->configFile, std::string(kX64Directory) + "\\LBXUI56.DLL");
     EXPECT_EQ(driver->dataFile, std::string(kX64Directory) + "\\" + base + ".DAT");
     EXPECT_EQ(driver->helpFile, std::string(kX64Directory) + "\\THERMAL.chm");
     EXPECT_EQ(driver->monitorName, "Advanced Language Monitor");
     std::vector<std::string> dependent;
-    for (int row = 3; row < 30; ++row) dependent.push_back(std::string("\\") + install::LabelDllsX64[row]);
+    for (const auto& name : LanguageDlls("56.DLL")) dependent.push_back("\\" + name);
     dependent.push_back("\\" + base + ".BA0");
     dependent.push_back(base + ".PP0");
     EXPECT_EQ(driver->dependentFiles, dependent);
@@ -288,6 +442,12 @@ TEST_F(InstallTest, MonitorAlreadyInstalledCountsAsSuccess) {
     harness.Install();
     EXPECT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
     EXPECT_EQ(harness.Machine().env().CallCount("AddMonitorA"), 1);
+    // A monitor that was not removed needs no restart.
+    const auto calls = harness.Machine().env().Calls();
+    const auto removal = std::find(calls.begin(), calls.end(), "DeleteMonitorA");
+    const auto addition = std::find(removal, calls.end(), "AddMonitorA");
+    ASSERT_NE(addition, calls.end());
+    EXPECT_EQ(std::find(removal, addition, "ControlService"), addition);
     EXPECT_TRUE(harness.Boxes().empty());
     const auto history = harness.Recorder().StatusHistory();
     EXPECT_NE(std::find(history.begin(), history.end(), "Advanced Language Monitor is added"), history.end());

@@ -2,6 +2,10 @@
 // Install and Cancel buttons, and every way of closing the window.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <system_error>
+
+#include "app/installer_dialog.h"
 #include "platform/sim/sim_services.h"
 #include "tests/support/installer_harness.h"
 
@@ -130,6 +134,38 @@ TEST(Startup, ClickOnDoneEndsWithOkAndInstallsNothingMore) {
     harness.Click(1012);
     EXPECT_EQ(harness.WaitForEnd(), win::IDOK);
     EXPECT_EQ(harness.Machine().env().CallCount("AddPrinterDriverExA"), drivers);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Startup, APreparationThreadThatCannotBeMadeLeavesAWindowThatCloses) {
+    InstallerHarness harness;  // for its machine and windows; the dialog is run here
+    auto& files = harness.Machine().sim_files();
+    files.WriteFile("C:\\Ticket\\mine.txt", "mine");
+    app::InstallerDialog dialog(harness.Machine(), harness.Toolkit(), [](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    auto run = std::async(std::launch::async, [&] { return dialog.DoModal(); });
+    auto& toolkit = harness.Toolkit();
+    const ui::HWND main = toolkit.WaitForWindowByCaption("设置并安装票据/标签 驱动", 5s);
+    auto control = [&](const std::vector<ui::portable::WindowState>& windows, int id) {
+        for (const auto& window : windows) {
+            if (window.hwnd == main && window.Control(id) != nullptr) return *window.Control(id);
+        }
+        return ui::portable::ControlState{};
+    };
+    EXPECT_TRUE(toolkit.WaitFor(
+        [&](const auto& windows) { return control(windows, 1011).text == "无法启动安装准备,请关闭程序后重新运行"; },
+        5s))
+        << toolkit.Describe();
+    EXPECT_FALSE(control(toolkit.Snapshot(), 1012).enabled);
+
+    toolkit.CloseWindow(main);
+    ASSERT_EQ(run.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(run.get(), win::IDCANCEL);
+    EXPECT_EQ(files.ReadFile("C:\\Ticket\\mine.txt"), std::optional<std::string>("mine")) << "nothing was unpacked";
 }
 
 }  // namespace

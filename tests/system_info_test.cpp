@@ -61,6 +61,7 @@ struct StatusCase {
     bool wow64;
     bool hasIsWow64Process;
     const char* status;
+    win::DWORD platformId = 2;
 };
 
 class SystemStatusTest : public ::testing::TestWithParam<StatusCase> {};
@@ -68,7 +69,7 @@ class SystemStatusTest : public ::testing::TestWithParam<StatusCase> {};
 TEST_P(SystemStatusTest, StatusLineNamesSystemAndBitness) {
     const StatusCase& c = GetParam();
     InstallerHarness harness;
-    harness.Machine().SetWindowsVersion(2, c.major, c.minor);
+    harness.Machine().SetWindowsVersion(c.platformId, c.major, c.minor);
     harness.Machine().SetWow64(c.wow64);
     harness.Machine().SetHasIsWow64Process(c.hasIsWow64Process);
     harness.Start();
@@ -109,5 +110,15 @@ TEST(ProcessorTest, ArmMachineIsToldApartAndNothingIsStaged) {
         EXPECT_EQ(harness.Machine().env().CallCount(call), 0) << call;
     }
 }
+
+// With the cases above, every version code's name.
+INSTANTIATE_TEST_SUITE_P(
+    EveryName, SystemStatusTest,
+    ::testing::Values(StatusCase{4, 0, false, true, "当前系统为Microsoft Windows 95  32位", 1},
+                      StatusCase{4, 10, false, true, "当前系统为Microsoft Windows 98  32位", 1},
+                      StatusCase{4, 90, false, true, "当前系统为Microsoft Windows Me  32位", 1},
+                      StatusCase{4, 0, false, true, "当前系统为Microsoft Windows NT  32位"},
+                      StatusCase{5, 2, true, true, "当前系统为Microsoft Windows 2003  64位"},
+                      StatusCase{6, 3, true, true, "当前系统为Microsoft Windows 8  64位"}));
 
 }  // namespace

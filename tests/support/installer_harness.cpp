@@ -33,6 +33,7 @@ LRESULT RecordingToolkit::SendMessage(ui::HWND w, UINT m, WPARAM wp, LPARAM lp) 
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_sends[m];
+        if (m == win::PBM_SETPOS) m_positions.emplace_back(w, static_cast<int>(wp));
         m_changed.notify_all();
     }
     return m_inner.SendMessage(w, m, wp, lp);
@@ -44,6 +45,15 @@ UINT_PTR RecordingToolkit::SetTimer(ui::HWND w, UINT_PTR id, UINT ms) {
         m_timerPeriods.push_back(ms);
     }
     return m_inner.SetTimer(w, id, ms);
+}
+
+std::vector<int> RecordingToolkit::ProgressHistory(ui::HWND bar) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<int> positions;
+    for (const auto& [window, position] : m_positions) {
+        if (window == bar) positions.push_back(position);
+    }
+    return positions;
 }
 
 void RecordingToolkit::WatchStatusLine(ui::HWND status) {

@@ -71,6 +71,8 @@ public:
     // Waits until `count` messages numbered `message` have been sent (from
     // any thread), counting from the start.
     bool WaitForSends(UINT message, int count, std::chrono::milliseconds timeout) const;
+    // Every position this progress bar was set to, in order.
+    std::vector<int> ProgressHistory(ui::HWND bar) const;
 
 private:
     ui::portable::PortableToolkit& m_inner;
@@ -83,6 +85,7 @@ private:
     std::function<void(const std::string&)> m_statusHook;
     std::vector<UINT> m_timerPeriods;
     std::map<UINT, int> m_sends;
+    std::vector<std::pair<ui::HWND, int>> m_positions;
 };
 
 class InstallerHarness {
