@@ -61,7 +61,6 @@ inline constexpr const char* TEXT_REGISTRY_ERROR = "错误：无法设置有关�
 // head of the status that names the serial port where a printer answered.
 inline constexpr const char* TEXT_USB_SEARCH_FAILED = "自动选择USB端口失败";
 inline constexpr const char* TEXT_SERIAL_PORT_FOUND = "成功配置打印机端口为 ";
-inline constexpr const char* TEXT_NO_PARALLEL_PORT = "PC机无可用并行端口。\r\n\r\n请选择其他端口类型。";
 
 // Starts a thread that runs `routine`. Throws std::system_error, as
 // std::thread does, when the system cannot make one.

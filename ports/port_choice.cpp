@@ -7,7 +7,7 @@ namespace app {
 
 int InstallerDialog::ChooseParallelPort() {
     if (m_lptPorts.empty()) {
-        AppMessageBox(TEXT_NO_PARALLEL_PORT);
+        AppMessageBox("PC机无可用并行端口。\r\n\r\n请选择其他端口类型。");
         return PORTCHOICE_NONE;
     }
     if (m_lptPorts.size() == 1) return PORTCHOICE_BASE;

@@ -169,7 +169,7 @@ TEST_F(SilentRunTest, ParallelReceiptIsInstalledAndLoggedWithoutAScreen) {
     EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\DriverName.cfg")) << "the package is cleaned up";
     const std::string log = Log();
     EXPECT_EQ(log.compare(0, 3, "\xEF\xBB\xBF"), 0) << "byte-order mark";
-    EXPECT_NE(log.find("DriverSetup started: /S /MODEL="), std::string::npos);
+    EXPECT_NE(log.find("DriverSetup started: /S \"/MODEL=" + lower + "\" /PORT=LPT"), std::string::npos) << log;
     EXPECT_TRUE(Logged("status: 安装已完成"));
     EXPECT_TRUE(Logged("status: 设置打印机" + kReceiptModel + "为默认打印机"));
     EXPECT_NE(log.find("AddPrinterA"), std::string::npos) << "the machine's calls are logged";

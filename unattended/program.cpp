@@ -75,7 +75,7 @@ void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host) {
 
 int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& log, ProgramHost& host) {
     ui::portable::PortableToolkit screenless;
-    SilentToolkit silent(screenless, options, log, [&] { ListModels(machine, log, host); });
+    SilentToolkit silent(screenless, machine, options, log, [&] { ListModels(machine, log, host); });
     WatchingToolkit watching(silent, log);
     app::InstallerApp application(machine, watching);
     application.Run();

@@ -3,6 +3,7 @@
 #include "app/installer_dialog.h"
 #include "app/resource_ids.h"
 #include "dialogs/dialog_ids.h"
+#include "ports/port_enumeration.h"
 #include "unattended/exit_codes.h"
 #include "unattended/text_match.h"
 #include "unattended/watching_toolkit.h"
@@ -26,10 +27,11 @@ std::string Join(const std::vector<std::string>& names) {
 
 }  // namespace
 
-SilentToolkit::SilentToolkit(ui::portable::PortableToolkit& screenless, const CommandLine& options, RunLog& log,
-                             std::function<void()> listModels)
+SilentToolkit::SilentToolkit(ui::portable::PortableToolkit& screenless, platform::Machine& machine,
+                             const CommandLine& options, RunLog& log, std::function<void()> listModels)
     : ForwardingToolkit(screenless),
       m_screenless(screenless),
+      m_machine(machine),
       m_options(options),
       m_log(log),
       m_listModels(std::move(listModels)),
@@ -81,12 +83,6 @@ int SilentToolkit::MessageBox(ui::HWND, const char* text, const char* caption, u
     const std::string captionText = caption ? caption : "";
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lastBox = text ? text : "";
-    // A run that asked for a parallel port on a machine without one asked
-    // for a port that does not exist.
-    if (m_lastBox == app::TEXT_NO_PARALLEL_PORT) {
-        m_result = {EXIT_BAD_COMMAND_LINE, "there is no parallel port on this machine"};
-        m_log.Record("silent: invalid command line: " + m_result.reason);
-    }
     int answer = win::IDOK;
     switch (type & win::MB_TYPEMASK) {
         case win::MB_OKCANCEL:
@@ -167,6 +163,16 @@ void SilentToolkit::StartInstallation(ui::HWND main) {
         return;
     }
 
+    // A port named on the command line must exist before anything starts:
+    // with one parallel port no dialog asks, and without a TCP/IP port the
+    // spooler's own wizard would open a window.
+    const std::string missing = MissingPort();
+    if (!missing.empty()) {
+        RejectCommandLine(missing);
+        m_screenless.CloseWindow(main);
+        return;
+    }
+
     int typeRow = static_cast<int>(m_options.port) - 1;  // kSerial is row 0
     if (m_options.port == PortChoice::kDefaultRow) {
         for (size_t row = 0; row < types->rowStates.size(); ++row) {
@@ -211,6 +217,22 @@ void SilentToolkit::EndRun(ui::HWND main) {
     } else {
         m_screenless.CloseWindow(main);
     }
+}
+
+std::string SilentToolkit::MissingPort() {
+    const bool parallel = m_options.port == PortChoice::kParallel;
+    if (!parallel && m_options.port != PortChoice::kNetwork) return std::string();
+    const ports::PortClasses classes = ports::ClassifyPorts(ports::SpoolerPorts(m_machine.spooler()));
+    const std::vector<std::string>& listed = parallel ? classes.lpt : classes.tcp;
+    const char* kind = parallel ? "parallel port" : "standard TCP/IP port";
+    if (listed.empty()) return std::string("there is no ") + kind + " on this machine";
+    if (m_options.portName.empty()) return std::string();
+    for (const std::string& name : listed) {
+        if (EqualsIgnoringCase(WithoutTrailingColon(name), WithoutTrailingColon(m_options.portName))) {
+            return std::string();
+        }
+    }
+    return "the " + std::string(kind) + " \"" + m_options.portName + "\" does not exist (ports: " + Join(listed) + ")";
 }
 
 void SilentToolkit::ChoosePortRow(ui::HWND dialog) {

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/machine.h"
 #include "ui/portable/portable_toolkit.h"
 #include "unattended/command_line.h"
 #include "unattended/exit_codes.h"
@@ -34,8 +35,9 @@ class SilentToolkit : public ForwardingToolkit {
 public:
     // With /LIST, `listModels` is called once the package is unpacked and
     // the run ends there.
-    SilentToolkit(ui::portable::PortableToolkit& screenless, const CommandLine& options, RunLog& log,
-                  std::function<void()> listModels = nullptr);
+    // `machine` is asked which ports exist, as the dialog asks it.
+    SilentToolkit(ui::portable::PortableToolkit& screenless, platform::Machine& machine, const CommandLine& options,
+                  RunLog& log, std::function<void()> listModels = nullptr);
 
     ui::INT_PTR DialogBox(const ui::DialogTemplate& t, ui::HWND parent, ui::DialogProcedure& p) override;
     ui::BOOL EnableWindow(ui::HWND w, ui::BOOL enable) override;
@@ -56,8 +58,12 @@ private:
     void ChoosePortRow(ui::HWND dialog);
     void AnswerSerialPrompt(ui::HWND dialog);
     void RejectCommandLine(const std::string& reason);
+    // Why the parallel or network port the command line asks for cannot be
+    // had; empty when it can.
+    std::string MissingPort();
 
     ui::portable::PortableToolkit& m_screenless;
+    platform::Machine& m_machine;
     const CommandLine& m_options;
     RunLog& m_log;
     std::function<void()> m_listModels;
