@@ -123,17 +123,19 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
 
     CallsToRunLog calls(*log);
     platform::logging::LoggingMachine machine(host.Machine(), calls);
-    RunMutex mutex(machine);
     int code;
-    if ((options.silent || options.list) && mutex.AnotherRunHoldsIt()) {
-        log->Record("another run of the installer is in progress on this machine: nothing changed");
-        code = EXIT_ANOTHER_RUN;
-    } else if (options.silent || options.list) {
-        code = RunSilently(options, machine, *log, host);
-    } else {
-        WatchingToolkit watching(host.ScreenToolkit(), *log);
-        app::InstallerApp application(machine, watching);
-        code = application.Run();
+    {
+        RunMutex mutex(machine);
+        if ((options.silent || options.list) && mutex.AnotherRunHoldsIt()) {
+            log->Record("another run of the installer is in progress on this machine: nothing changed");
+            code = EXIT_ANOTHER_RUN;
+        } else if (options.silent || options.list) {
+            code = RunSilently(options, machine, *log, host);
+        } else {
+            WatchingToolkit watching(host.ScreenToolkit(), *log);
+            app::InstallerApp application(machine, watching);
+            code = application.Run();
+        }
     }
     log->Record("exit code " + std::to_string(code));
     return code;

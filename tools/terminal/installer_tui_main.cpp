@@ -195,6 +195,9 @@ int main(int argc, char** argv) {
         if (parsedOk && !parsed.help && !machine.Save(&error)) {
             std::cerr << "installer_tui: could not save the machine: " << error << "\n";
         }
+        // A POSIX exit status keeps 8 bits: the shell sees 1603, 1618 and
+        // 1639 as 67, 82 and 103; the log and this line give the code.
+        if (code > 255) std::cerr << "installer_tui: exit code " << code << "\n";
         return code;
     }
     error.clear();
