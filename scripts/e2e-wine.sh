@@ -143,7 +143,7 @@ if ! probe=$(env -u WINEDEBUG wine --version 2>&1) || [[ $probe == *"wine32 is m
   E2E_WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
   export E2E_WINE WINELOADER=$E2E_WINE
   wine=$E2E_WINE
-  not_run="DriverSetup.exe, every end-to-end scenario, and the 32-bit win32_backend_tests and win32_contract_tests, in either prefix (so none of the WOW64 suites) (Wine cannot run 32-bit programs on this machine)"
+  not_run="DriverSetup.exe, every end-to-end scenario, and the 32-bit win32_backend_tests and win32_contract_tests in either prefix, with them the WOW64 suites (Wine cannot run 32-bit programs on this machine)"
   cat <<EOF
 ######################################################################
 e2e-wine: WINE CANNOT RUN 32-BIT PROGRAMS ON THIS MACHINE
