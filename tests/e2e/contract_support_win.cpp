@@ -41,6 +41,8 @@ bool RunningUnderWine() {
     return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+const char* OwnSpoolerEnvironment() { return sizeof(void*) == 8 ? "Windows x64" : "Windows NT x86"; }
+
 std::unique_ptr<platform::Machine> MakeWin32Machine() { return std::make_unique<platform::win32::Win32Machine>(); }
 
 bool PlaceWin32File(platform::Machine&, const std::string& path, const std::string& bytes) {

@@ -19,6 +19,13 @@ std::unique_ptr<platform::Machine> MakeWin32Machine();
 // behaviour there and Windows' everywhere else.
 bool RunningUnderWine();
 
+// The spooler environment of this program's width: "Windows x64" for the
+// 64-bit build, "Windows NT x86" for the 32-bit one. A printer's driver must
+// be registered there: Windows looks in the system's environment, Wine in
+// the caller's, and in a prefix of the program's own width the two agree
+// (docs/wine-differences.md).
+const char* OwnSpoolerEnvironment();
+
 // Writes a file with these bytes at a Windows path whose folder exists.
 bool PlaceWin32File(platform::Machine& machine, const std::string& path, const std::string& bytes);
 
