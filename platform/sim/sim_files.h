@@ -14,7 +14,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+struct stat;
 
 #include "platform/files.h"
 #include "platform/sim/sim_env.h"
@@ -86,6 +89,9 @@ public:
         bool isDirectory = false;  // a real folder (never true for a link)
     };
     Resolution Resolve(const std::string& winPath) const;
+    // Renames a finished host file onto its target (the unpacker's last
+    // step), keeping the index of names of the target's folder current.
+    bool PlaceHostFile(const std::string& hostTemporary, const std::string& hostTarget);
     // Resolves a folder, creating the missing ones; never through a link.
     Resolution CreateFolders(const std::string& winPath);
 
@@ -95,7 +101,21 @@ private:
         size_t next = 0;
     };
 
+    // The names of one host folder by their case-folded key, and the folder's
+    // host status when they were read: a folder whose status differs has
+    // changed behind the simulation's back and is read again.
+    struct FolderIndex {
+        std::unordered_map<std::string, std::string> names;
+        bool built = false;
+        std::uint64_t status[7] = {};  // inode, modification and change times (s, ns), size, links
+        bool Matches(const struct stat& st) const;
+        void Take(const struct stat& st);
+    };
+
     Resolution ResolveLocked(const std::string& winPath) const;
+    std::string MatchInFolderLocked(const std::string& hostFolder, const std::string& component, bool* found) const;
+    // The simulation itself added (present) or removed the entry at hostPath.
+    void NoteEntryLocked(const std::string& hostPath, bool present) const;
     bool Fault(const char* operation);
     win::DWORD AttributesOf(const std::string& hostPath) const;
     std::optional<std::string> ReadHostFile(const std::string& hostPath) const;
@@ -112,6 +132,7 @@ private:
     std::map<std::uintptr_t, FindState> m_finds;
     std::uintptr_t m_nextFindHandle = 0x1000;
     mutable int m_linkRefusals = 0;
+    mutable std::unordered_map<std::string, FolderIndex> m_folderIndex;  // by host folder
     mutable std::recursive_mutex m_mutex;
 };
 
