@@ -7,6 +7,14 @@
 // symbolic links in the tree are listed as reparse points and never
 // followed: an operation that would go through one is refused, so that
 // nothing the installer does can reach outside the sandbox.
+//
+// A name is found at the same cost whatever its folder holds: as spelled on
+// the host directly, otherwise through an index of the folder's names that
+// the simulation's own changes keep current and that is read again when the
+// folder's host status (inode, times, size, links) changes. A name made on
+// the host behind the simulation's back within one tick of the host's
+// timestamps may be found only by its exact spelling until the folder
+// changes again.
 #pragma once
 
 #include <cstdint>
