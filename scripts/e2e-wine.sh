@@ -127,9 +127,10 @@ if [ "${1:-}" = --binary ]; then
     export INSTALLER_CONTRACT_COM=COM7
     # Wine cannot make a link itself (CreateSymbolicLinkA reports success and
     # makes nothing): the unpacker's contract gets a host symbolic link in
-    # the prefix, to an empty folder outside it, and moves it where needed.
-    mkdir -p "$prefix/link-target"
-    ln -sfn "$prefix/link-target" "$prefix/drive_c/contract-link"
+    # the prefix: the output folder C:\contract-link holds "Ticket", a link
+    # to an empty folder outside drive_c.
+    mkdir -p "$prefix/link-target" "$prefix/drive_c/contract-link"
+    ln -sfn "$prefix/link-target" "$prefix/drive_c/contract-link/Ticket"
     export INSTALLER_CONTRACT_LINK='C:\contract-link'
   fi
   rc=0
