@@ -15,11 +15,19 @@
 # as COM ports through HKLM\Software\Wine\Ports, with tools/pty_shim in
 # LD_PRELOAD so that waiting for comm events works on a pty.
 #
+# Where Wine cannot run 32-bit programs (its 32-bit loader is an i386 Linux
+# program, which some kernels and sandboxes refuse), the script says so and
+# runs only the 64-bit builds of the two test programs (preset mingw64),
+# under the 64-bit loader in a 64-bit prefix.
+#
 # Usage: scripts/e2e-wine.sh [--update-docs] [BUILD_DIR]   (default build/mingw)
 #   --update-docs  copy the screenshots into docs/ (they always go to
 #                  BUILD_DIR/wine/shots)
 #   E2E_ONLY="name ..." in the environment runs only those steps.
-# Ends with the line "N passed, M failed" and exits non-zero on a failure.
+#   E2E_BUILD64=DIR      the 64-bit test build (default: BUILD_DIR followed by 64).
+#   E2E_REQUIRE_WIN32=1  fails the run when 32-bit programs cannot run.
+# Ends with the line "N passed, M failed" (counting what ran) and exits
+# non-zero on a failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -40,6 +48,9 @@ results=$work/results.txt
 # Wine's ANSI code page follows the locale: zh_CN gives 936. A crash ends the
 # process instead of waiting in the debugger.
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+# Wine's loader: the usual one, or the 64-bit one where 32-bit programs
+# cannot run (chosen below, and handed on to the runs inside the display).
+wine=${E2E_WINE:-wine}
 
 # --- Inside the virtual display: one scenario ------------------------------
 if [ "${1:-}" = --scenario ]; then
@@ -104,25 +115,58 @@ fi
 if [ "${1:-}" = --binary ]; then
   exe=$2 prefix=$3 arch=${4:-win32} filter=${5:-*}
   export WINEPREFIX=$prefix WINEARCH=$arch LD_PRELOAD="$work/shim/\$LIB/pty_shim.so"
-  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
   pid=""
+  # The server stops before the printer simulator: a pty that hangs up under
+  # it sends it SIGHUP, on which it prints every object it holds.
+  trap 'wineserver -k >/dev/null 2>&1 || true; [ -z "$pid" ] || kill "$pid" 2>/dev/null || true' EXIT
   if [ "$(basename "$exe")" = win32_contract_tests.exe ]; then
     # The serial contract needs a COM port that exists.
     "$work/printer_sim" --silent --link "$prefix/com-contract" >/dev/null 2>&1 & pid=$!
     for _ in $(seq 1 50); do [ -e "$prefix/com-contract" ] && break; sleep 0.1; done
     printf '\n[Software\\\\Wine\\\\Ports]\n"COM7"="%s"\n' "$prefix/com-contract" >>"$prefix/system.reg"
     export INSTALLER_CONTRACT_COM=COM7
+    # Wine cannot make a link itself (CreateSymbolicLinkA reports success and
+    # makes nothing): the unpacker's contract gets a host symbolic link in
+    # the prefix, to an empty folder outside it, and moves it where needed.
+    mkdir -p "$prefix/link-target"
+    ln -sfn "$prefix/link-target" "$prefix/drive_c/contract-link"
+    export INSTALLER_CONTRACT_LINK='C:\contract-link'
   fi
   rc=0
-  wine "$exe" --gtest_color=no --gtest_brief=1 "--gtest_filter=$filter" || rc=$?
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  "$wine" "$exe" --gtest_color=no --gtest_brief=1 "--gtest_filter=$filter" || rc=$?
   exit $rc
 fi
 
+# --- Outside: can Wine run 32-bit programs here? ----------------------------
+# Its 32-bit loader is an i386 Linux program: a kernel or sandbox without
+# 32-bit support refuses it ("Exec format error", status 126), and Debian's
+# wine falls back to the 64-bit loader when wine32 is missing.
+win32=1 not_run=""
+if ! probe=$(env -u WINEDEBUG wine --version 2>&1) || [[ $probe == *"wine32 is missing"* ]]; then
+  win32=0
+  build64=${E2E_BUILD64:-${build}64}
+  tests64=$build64/tests/e2e
+  E2E_WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
+  export E2E_WINE WINELOADER=$E2E_WINE
+  wine=$E2E_WINE
+  not_run="DriverSetup.exe, every end-to-end scenario, and the 32-bit win32_backend_tests and win32_contract_tests in either prefix, with them the WOW64 suites (Wine cannot run 32-bit programs on this machine)"
+  cat <<EOF
+######################################################################
+e2e-wine: WINE CANNOT RUN 32-BIT PROGRAMS ON THIS MACHINE
+  'wine --version' answered: $(printf '%s' "$probe" | tail -n 1)
+  Not run: $not_run.
+  Run instead: the 64-bit builds of win32_backend_tests and
+  win32_contract_tests ($tests64) under $E2E_WINE in a 64-bit prefix.
+######################################################################
+EOF
+fi
+
 # --- Outside: preparation ----------------------------------------------------
-for f in "$release/DriverSetup.exe" "$release/DriverData.Drv" "$tests/win32_backend_tests.exe" \
-         "$tests/win32_contract_tests.exe" "$tests/e2e_driver.exe" "$tests/network_dialog_view.exe"; do
-  [ -f "$f" ] || { echo "e2e-wine: missing $f (build the Windows program first)" >&2; exit 1; }
+required=("$release/DriverSetup.exe" "$release/DriverData.Drv" "$tests/win32_backend_tests.exe"
+          "$tests/win32_contract_tests.exe" "$tests/e2e_driver.exe" "$tests/network_dialog_view.exe")
+[ $win32 = 1 ] || required=("$tests64/win32_backend_tests.exe" "$tests64/win32_contract_tests.exe")
+for f in "${required[@]}"; do
+  [ -f "$f" ] || { echo "e2e-wine: missing $f (build the Windows program first; without 32-bit support, the preset mingw64)" >&2; exit 1; }
 done
 mkdir -p "$work" "$shots"
 
@@ -148,7 +192,7 @@ make_template() {
   local arch=$1 template=$2
   [ -f "$template/.e2e-settings-2" ] && return 0
   rm -rf "$template.tmp"
-  WINEARCH=$arch WINEPREFIX="$template.tmp" wineboot -i >/dev/null 2>&1
+  WINEARCH=$arch WINEPREFIX="$template.tmp" "$wine" wineboot -i >/dev/null 2>&1
   cat >"$work/settings.reg" <<'EOF'
 REGEDIT4
 
@@ -164,8 +208,8 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows]
 EOF
   iconv -f UTF-8 -t GBK "$work/settings.reg" >"$work/settings-gbk.reg"
-  WINEARCH=$arch WINEPREFIX="$template.tmp" wine regedit /S \
-    "$(WINEPREFIX="$template.tmp" winepath -w "$work/settings-gbk.reg")"
+  WINEARCH=$arch WINEPREFIX="$template.tmp" "$wine" regedit /S \
+    "$(WINEPREFIX="$template.tmp" "$wine" winepath -w "$work/settings-gbk.reg")"
   WINEPREFIX="$template.tmp" wineserver -w
   touch "$template.tmp/.e2e-settings-2"
   rm -rf "$template"
@@ -183,7 +227,7 @@ fresh_prefix() {
 }
 
 start=$(date +%s)
-make_template win32 "$work/template-win32"
+[ $win32 = 0 ] || make_template win32 "$work/template-win32"
 make_template win64 "$work/template-win64"
 
 # --- Runs --------------------------------------------------------------------
@@ -202,6 +246,37 @@ run_in_display() {  # name, then the arguments of this script inside
   echo "== $name"
   if xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@" 2>&1; then record "$name" PASS; else record "$name" FAIL; fi
 }
+
+# The closing lines: how what ran went, and what could not run.
+finish() {
+  local passed failed
+  passed=$(grep -c '^PASS' "$results" || true)
+  failed=$(grep -c '^FAIL' "$results" || true)
+  echo "Wine layer took $(( $(date +%s) - start )) s"
+  grep '^FAIL' "$results" | sed 's/^/  /' || true
+  [ -z "$not_run" ] || echo "e2e-wine: NOT RUN: $not_run."
+  if [ $((passed + failed)) = 0 ]; then
+    echo "e2e-wine: no test program or scenario ran, so there is no result."
+  else
+    echo "$passed passed, $failed failed"
+  fi
+  [ "$failed" = 0 ] || exit 1
+  if [ -n "$not_run" ] && [ "${E2E_REQUIRE_WIN32:-0}" = 1 ]; then
+    echo "e2e-wine: E2E_REQUIRE_WIN32=1, and the 32-bit part could not run." >&2
+    exit 1
+  fi
+  exit 0
+}
+
+# Without 32-bit support the 64-bit test programs are all that can run.
+if [ $win32 = 0 ]; then
+  for exe in win32_backend_tests win32_contract_tests; do
+    prefix=$work/prefix-$exe-x64
+    fresh_prefix "$work/template-win64" "$prefix"
+    run_in_display "$exe" --binary "$tests64/$exe.exe" "$prefix" win64
+  done
+  finish
+fi
 
 for exe in win32_backend_tests win32_contract_tests; do
   prefix=$work/prefix-$exe
@@ -237,9 +312,4 @@ if [ $update_docs = 1 ]; then
   echo "screenshots copied into $root/docs"
 fi
 
-passed=$(grep -c '^PASS' "$results" || true)
-failed=$(grep -c '^FAIL' "$results" || true)
-echo "Wine layer took $(( $(date +%s) - start )) s"
-grep '^FAIL' "$results" | sed 's/^/  /' || true
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish

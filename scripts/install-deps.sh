@@ -8,7 +8,8 @@ SUDO=""
 
 native=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
         libbenchmark-dev libarchive-dev libarchive-tools gcab libgcab-dev libncurses-dev tmux)
-cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64-posix)
+cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
+       binutils-mingw-w64-x86-64)
 wine=(wine wine32:i386 wine64 xvfb imagemagick socat fonts-wqy-microhei gcc-multilib locales)
 
 

@@ -4,8 +4,10 @@
 #   2. the native suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (unit, scenario and contract tests on the simulated machine);
 #   3. the same suite under ThreadSanitizer, where threads meet;
-#   4. the Windows program's cross build, its format check, and the Wine
-#      layer (Win32 backend contract tests and the end-to-end scenarios).
+#   4. the Windows program's cross build, its format check, the backend
+#      tests' 64-bit build, and the Wine layer (Win32 backend contract tests
+#      and the end-to-end scenarios; only the 64-bit test programs where Wine
+#      cannot run 32-bit programs).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -31,6 +33,12 @@ step "Windows program (mingw-w64 i686)"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
 bash scripts/check-pe.sh build/mingw/release/DriverSetup.exe
+
+# Built everywhere, so that the backend keeps compiling for 64 bits; run
+# only where Wine cannot run 32-bit programs.
+step "Win32 backend tests as 64-bit programs (mingw-w64 x86-64)"
+cmake --preset mingw64 >/dev/null
+cmake --build --preset mingw64 -j "$jobs"
 
 step "Wine: Win32 backends and end-to-end scenarios"
 bash scripts/e2e-wine.sh build/mingw

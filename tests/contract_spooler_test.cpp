@@ -1,7 +1,7 @@
 // Spooler contract: the behaviour the installer relies on, asserted the way
 // Wine's conformance tests assert Windows (last error 0xdeadbeef, the call,
-// then the exact result and last error). Only what a 32-bit local spooler
-// does on Windows and under Wine alike is asserted here; where Wine differs
+// then the exact result and last error). Only what a local spooler does
+// on Windows and under Wine alike is asserted here; where Wine differs
 // (no port check in AddPrinterA, no TCP/IP port wizard) the simulated
 // spooler follows Windows and its own tests say so. Printers are named per
 // run and removed again, so a real spooler is left as it was.
@@ -28,10 +28,13 @@ constexpr DWORD kErrorInvalidEnvironment = 1805;
 
 struct SpoolerTarget {
     const char* name;
-    // A 32-bit machine with its spooler running.
+    // A machine with its spooler running: 32-bit natively, of the test
+    // program's own width on Windows.
     std::function<std::unique_ptr<platform::Machine>()> make;
     // Puts a file with these bytes at a Windows path (its folder exists).
     std::function<bool(platform::Machine&, const std::string&, const std::string&)> placeFile;
+    // Where the drivers of the printers this process adds are registered.
+    const char* environment;
 };
 
 #ifndef _WIN32
@@ -73,7 +76,7 @@ protected:
     std::string DriverDirectory() {
         char path[MAX_PATH] = {};
         DWORD needed = 0;
-        EXPECT_EQ(1, spooler().GetPrinterDriverDirectoryA(nullptr, "Windows NT x86", 1,
+        EXPECT_EQ(1, spooler().GetPrinterDriverDirectoryA(nullptr, GetParam().environment, 1,
                                                           reinterpret_cast<BYTE*>(path), sizeof(path), &needed));
         return path;
     }
@@ -85,7 +88,7 @@ protected:
             EXPECT_TRUE(GetParam().placeFile(*m_machine, dir + "\\" + file, "placeholder"));
         }
         std::string name = Unique("Contract Driver");
-        std::string environment = "Windows NT x86";
+        std::string environment = GetParam().environment;
         std::string driverPath = dir + "\\ctdrv.dll";
         std::string dataFile = dir + "\\ctdata.gpd";
         std::string configFile = dir + "\\ctui.dll";
@@ -389,14 +392,17 @@ std::string TargetName(const ::testing::TestParamInfo<SpoolerTarget>& info) { re
 
 #ifndef _WIN32
 INSTANTIATE_TEST_SUITE_P(Machines, SpoolerContract,
-                         ::testing::Values(SpoolerTarget{"Simulated", MakeSimMachine, PlaceSimFile},
-                                           SpoolerTarget{"Logged", MakeLoggedSimMachine, PlaceSimFile}),
+                         ::testing::Values(SpoolerTarget{"Simulated", MakeSimMachine, PlaceSimFile, "Windows NT x86"},
+                                           SpoolerTarget{"Logged", MakeLoggedSimMachine, PlaceSimFile,
+                                                         "Windows NT x86"}),
                          TargetName);
 #else
 // The real system under Wine (scripts/e2e-wine.sh).
 INSTANTIATE_TEST_SUITE_P(Machines, SpoolerContract,
-                         ::testing::Values(SpoolerTarget{"Win32", e2e::MakeWin32Machine, e2e::PlaceWin32File},
-                                           SpoolerTarget{"Logged", MakeLoggedWin32Machine, e2e::PlaceWin32File}),
+                         ::testing::Values(SpoolerTarget{"Win32", e2e::MakeWin32Machine, e2e::PlaceWin32File,
+                                                         e2e::OwnSpoolerEnvironment()},
+                                           SpoolerTarget{"Logged", MakeLoggedWin32Machine, e2e::PlaceWin32File,
+                                                         e2e::OwnSpoolerEnvironment()}),
                          TargetName);
 #endif
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SpoolerContract);

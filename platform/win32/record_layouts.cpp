@@ -12,6 +12,14 @@
                       sizeof(Ours::field) == sizeof(Theirs::field), \
                   #Ours "::" #field)
 #define SAME_SIZE(Ours, Theirs) static_assert(sizeof(Ours) == sizeof(Theirs), "size of " #Ours)
+// A record that stops early holds nothing after its last field but the tail
+// padding its alignment asks for (none on 32 bits, up to 4 bytes on 64 bits,
+// where the longer record puts its next field), and fits in the longer one.
+#define ENDS_AFTER(Ours, Theirs, field) \
+    static_assert(sizeof(Ours) == (offsetof(Theirs, field) + sizeof(Ours::field) + alignof(Ours) - 1) / \
+                                          alignof(Ours) * alignof(Ours) && \
+                      sizeof(Ours) <= sizeof(Theirs), \
+                  #Ours " ends after " #field)
 
 SAME_SIZE(win::FILETIME, FILETIME);
 SAME_SIZE(win::WIN32_FIND_DATAA, WIN32_FIND_DATAA);
@@ -128,7 +136,7 @@ SAME_FIELD(win::LVITEMA, LVITEMA, cchTextMax);
 SAME_FIELD(win::LVITEMA, LVITEMA, iImage);
 SAME_FIELD(win::LVITEMA, LVITEMA, lParam);
 SAME_FIELD(win::LVITEMA, LVITEMA, iIndent);
-static_assert(sizeof(win::LVITEMA) == offsetof(LVITEMA, iIndent) + sizeof(int), "LVITEMA ends after iIndent");
+ENDS_AFTER(win::LVITEMA, LVITEMA, iIndent);
 
 SAME_FIELD(win::LVCOLUMNA, LVCOLUMNA, mask);
 SAME_FIELD(win::LVCOLUMNA, LVCOLUMNA, fmt);
@@ -138,7 +146,7 @@ SAME_FIELD(win::LVCOLUMNA, LVCOLUMNA, cchTextMax);
 SAME_FIELD(win::LVCOLUMNA, LVCOLUMNA, iSubItem);
 SAME_FIELD(win::LVCOLUMNA, LVCOLUMNA, iImage);
 SAME_FIELD(win::LVCOLUMNA, LVCOLUMNA, iOrder);
-static_assert(sizeof(win::LVCOLUMNA) == offsetof(LVCOLUMNA, iOrder) + sizeof(int), "LVCOLUMNA ends after iOrder");
+ENDS_AFTER(win::LVCOLUMNA, LVCOLUMNA, iOrder);
 
 SAME_SIZE(win::OVERLAPPED, OVERLAPPED);
 SAME_FIELD(win::OVERLAPPED, OVERLAPPED, Internal);

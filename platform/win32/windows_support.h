@@ -23,8 +23,8 @@
 #include <fdi.h>
 #include <winspool.h>
 
-// USER32's ANSI/wide selector macros would rename the toolkit's methods of
-// the same names.
+// The system's ANSI/wide selector macros would rename the toolkit's and the
+// program host's methods of the same names.
 #undef DialogBox
 #undef SendMessage
 #undef PostMessage
@@ -32,3 +32,4 @@
 #undef SetWindowText
 #undef GetWindowText
 #undef MessageBox
+#undef WriteConsole

@@ -1,6 +1,7 @@
 // The spooler pass-through against the system's spooler, and the project's
 // language monitor DLL as a spooler loads it (the copy beside this test
-// program is the one the build put into the driver package).
+// program is the one of the program's width that the build put into the
+// driver package).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,7 +48,9 @@ TEST(Win32SpoolerTest, LanguageMonitorDllLoadsAsAPrintMonitor) {
     char system[MAX_PATH];
     ::GetSystemDirectoryA(system, MAX_PATH);
     std::string installed = std::string(system) + "\\" + kMonitorDll;
-    std::string built = BesideThisProgram("qmtNLMNT.dll");
+    // A spooler loads the monitor into a process of the system's width (Wine:
+    // into the caller); the tests run in a prefix of their own width.
+    std::string built = BesideThisProgram(sizeof(void*) == 8 ? "qmtNLM64.dll" : "qmtNLMNT.dll");
     ASSERT_NE(::GetFileAttributesA(built.c_str()), INVALID_FILE_ATTRIBUTES) << "no " << built;
     ASSERT_TRUE(::CopyFileA(built.c_str(), installed.c_str(), FALSE)) << ::GetLastError();
 
@@ -76,16 +79,20 @@ TEST(Win32SystemInfoTest, VersionAndWow64AreLookedUpAtRunTime) {
     ASSERT_TRUE(machine.system().HasIsWow64Process());
     win::BOOL wow64 = -1;
     EXPECT_TRUE(machine.system().IsWow64Process(machine.services().GetCurrentProcess(), &wow64));
-    EXPECT_TRUE(wow64 == 0 || wow64 == 1);
-    // Where kernel32 has IsWow64Process2, it agrees: this x86 program is
-    // I386 under WOW64 (else not a WOW64 process) and the processor is the
-    // one its system is for.
+    // A 64-bit process never runs under WOW64; a 32-bit one does exactly when
+    // the system beneath it is 64-bit (a 64-bit prefix).
+    SYSTEM_INFO native{};
+    ::GetNativeSystemInfo(&native);
+    const bool system64 = native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+    EXPECT_EQ(wow64, sizeof(void*) == 4 && system64 ? TRUE : FALSE);
+    // Where kernel32 has IsWow64Process2, it agrees: a WOW64 process is I386
+    // (any other is "unknown") and the processor is the one its system is for.
     if (!machine.system().HasIsWow64Process2()) return;
     win::USHORT processMachine = 0xFFFF, nativeMachine = 0xFFFF;
     ASSERT_TRUE(machine.system().IsWow64Process2(machine.services().GetCurrentProcess(), &processMachine,
                                                  &nativeMachine));
     EXPECT_EQ(processMachine, wow64 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_UNKNOWN);
-    EXPECT_EQ(nativeMachine, wow64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(nativeMachine, system64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
 }
 
 TEST(Win32RegistryTest, OutParametersReachTheCaller) {
