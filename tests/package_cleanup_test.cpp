@@ -25,8 +25,10 @@ void OpenAndClose(InstallerHarness& harness) {
     ASSERT_EQ(harness.WaitForEnd(), win::IDCANCEL);
 }
 
+// A file as the package holds it: packed from the build's stage, where the
+// tree's placeholder DLLs are replaced by built ones.
 std::string SampleFile(const std::string& relative) {
-    std::ifstream in(std::string(INSTALLER_SOURCE_DIR) + "/driver/package/" + relative, std::ios::binary);
+    std::ifstream in(std::string(INSTALLER_BINARY_DIR) + "/driver/stage/" + relative, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
