@@ -1,20 +1,13 @@
 // Starting or cycling a Windows service and enabling the driver-loading
 // privilege in the installer's own process token.
-#include <algorithm>
 #include <cstdio>
 
 #include "app/installer_dialog.h"
+#include "install/service_wait.h"
 
 namespace app {
 
 namespace {
-// A service that never reaches the awaited state must not hold the
-// installer forever: the state is polled, at first quickly (a restart is
-// often over in a few milliseconds), then every 100 ms, up to 30 s.
-constexpr win::DWORD SERVICE_FIRST_POLL_MS = 10;
-constexpr win::DWORD SERVICE_POLL_INTERVAL_MS = 100;
-constexpr win::DWORD SERVICE_WAIT_LIMIT_MS = 30000;
-
 const char* const kServiceDatabase = "ServicesActive";
 const char* const kUnknownStateText = "无法确定服务状态";
 }  // namespace
@@ -29,25 +22,20 @@ void InstallerDialog::StartOrRestartService(const char* serviceName, int mode) {
     // when the state cannot be read or does not come in time; the user has
     // then been told.
     auto waitFor = [&](win::DWORD state, const char* waitingFor) {
-        win::DWORD waited = 0;
-        win::DWORD pause = SERVICE_FIRST_POLL_MS;
-        while (status.dwCurrentState != state) {
-            if (waited >= SERVICE_WAIT_LIMIT_MS) {
+        switch (install::WaitForServiceState(m_machine, queried, &status, state)) {
+            case install::ServiceWait::kReached:
+                return true;
+            case install::ServiceWait::kTimedOut: {
                 char text[256];
                 std::snprintf(text, sizeof(text), "等待服务%s%s超时", serviceName, waitingFor);
                 AppMessageBox(text, win::MB_OK | win::MB_ICONINFORMATION);
                 return false;
             }
-            if (!services.QueryServiceStatus(queried, &status)) {
-                AppMessageBox(kUnknownStateText, win::MB_OK | win::MB_ICONINFORMATION);
-                return false;
-            }
-            if (status.dwCurrentState == state) break;
-            m_machine.Sleep(pause);
-            waited += pause;
-            pause = std::min(pause * 2, SERVICE_POLL_INTERVAL_MS);
+            case install::ServiceWait::kStateUnknown:
+                break;
         }
-        return true;
+        AppMessageBox(kUnknownStateText, win::MB_OK | win::MB_ICONINFORMATION);
+        return false;
     };
 
     if (!services.QueryServiceStatus(queried, &status)) {

@@ -36,6 +36,20 @@ public:
     virtual BOOL AddPortA(const char* pName, void* hWnd, const char* pMonitorName) = 0;
     virtual BOOL ConfigurePortA(const char* pName, void* hWnd, const char* pPortName) = 0;
     virtual BOOL DeletePortA(const char* pName, void* hWnd, const char* pPortName) = 0;
+    // Level 3 (DRIVER_INFO_3); pEnvironment "all" lists every environment
+    // ("EnumPrinterDrivers function").
+    virtual BOOL EnumPrinterDriversA(const char* pName, const char* pEnvironment, DWORD level, BYTE* pDriverInfo,
+                                     DWORD cbBuf, DWORD* pcbNeeded, DWORD* pcReturned) = 0;
+    // ERROR_PRINTER_DRIVER_IN_USE while a printer uses the driver,
+    // ERROR_UNKNOWN_PRINTER_DRIVER when it is not registered there
+    // ("DeletePrinterDriverEx function").
+    virtual BOOL DeletePrinterDriverExA(const char* pName, const char* pEnvironment, const char* pDriverName,
+                                        DWORD dwDeleteFlag, DWORD dwVersionFlag) = 0;
+    // Wide only in winspool. On a handle from OpenPrinterA(",XcvMonitor
+    // <monitor>") or (",XcvPort <port>"); the monitor's own answer is
+    // *pdwStatus, the call's is the result ("XcvData function").
+    virtual BOOL XcvDataW(HANDLE hXcv, const win::WCHAR* pszDataName, BYTE* pInputData, DWORD cbInputData,
+                          BYTE* pOutputData, DWORD cbOutputData, DWORD* pcbOutputNeeded, DWORD* pdwStatus) = 0;
 };
 
 }  // namespace platform

@@ -26,6 +26,8 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using REGSAM = DWORD;
+// Two bytes on Windows, whatever wchar_t is elsewhere.
+using WCHAR = char16_t;
 
 // Opaque handles. Each kind is its own type so that they cannot be mixed up.
 using HANDLE = void*;
@@ -75,7 +77,9 @@ constexpr DWORD ERROR_UNKNOWN_PRINTER_DRIVER = 1797;
 constexpr DWORD ERROR_INVALID_PRINTER_NAME = 1801;
 constexpr DWORD ERROR_PRINTER_ALREADY_EXISTS = 1802;
 constexpr DWORD ERROR_UNKNOWN_PRINT_MONITOR = 3000;
+constexpr DWORD ERROR_PRINTER_DRIVER_IN_USE = 3001;
 constexpr DWORD ERROR_PRINT_MONITOR_ALREADY_INSTALLED = 3006;
+constexpr DWORD ERROR_PRINT_MONITOR_IN_USE = 3008;
 
 // File attributes.
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
@@ -266,5 +270,40 @@ constexpr DWORD PRINTER_ENUM_CONNECTIONS = 0x00000004;
 constexpr DWORD PRINTER_ALL_ACCESS = 0xF000C;
 constexpr DWORD PRINTER_CONTROL_PURGE = 3;
 constexpr DWORD APD_COPY_NEW_FILES = 0x00000004;
+constexpr DWORD SERVER_ACCESS_ADMINISTER = 0x00000001;
+
+// DeletePrinterDriverEx's dwDeleteFlag ("DeletePrinterDriverEx function").
+constexpr DWORD DPD_DELETE_UNUSED_FILES = 0x00000001;
+constexpr DWORD DPD_DELETE_SPECIFIC_VERSION = 0x00000002;
+constexpr DWORD DPD_DELETE_ALL_FILES = 0x00000004;
+
+// The Standard TCP/IP Port monitor's "AddPort" record ("PORT_DATA_1
+// structure", tcpxcv.h); wide-only, as XcvData is.
+constexpr int MAX_PORTNAME_LEN = 64;
+constexpr int MAX_NETWORKNAME_LEN = 49;
+constexpr int MAX_SNMP_COMMUNITY_STR_LEN = 33;
+constexpr int MAX_QUEUENAME_LEN = 33;
+constexpr int MAX_IPADDR_STR_LEN = 16;
+constexpr DWORD PROTOCOL_RAWTCP_TYPE = 1;
+constexpr DWORD PROTOCOL_LPR_TYPE = 2;
+
+struct PORT_DATA_1 {
+    WCHAR sztPortName[MAX_PORTNAME_LEN];
+    DWORD dwVersion;
+    DWORD dwProtocol;
+    DWORD cbSize;
+    DWORD dwReserved;
+    WCHAR sztHostAddress[MAX_NETWORKNAME_LEN];
+    WCHAR sztSNMPCommunity[MAX_SNMP_COMMUNITY_STR_LEN];
+    DWORD dwDoubleSpool;
+    WCHAR sztQueue[MAX_QUEUENAME_LEN];
+    WCHAR sztIPAddress[MAX_IPADDR_STR_LEN];
+    BYTE Reserved[540];
+    DWORD dwPortNumber;
+    DWORD dwSNMPEnabled;
+    DWORD dwSNMPDevIndex;
+};
+// tcpxcv.h is not in every tool chain: the layout is checked here instead.
+static_assert(sizeof(PORT_DATA_1) == 964, "layout of PORT_DATA_1");
 
 }  // namespace win

@@ -307,6 +307,97 @@ TEST_P(SpoolerContract, PrinterLifeCycle) {
     EXPECT_EQ(ERROR_INVALID_PRINTER_NAME, LastError());
 }
 
+// What a removal relies on: every environment's drivers listed with their
+// monitor, a driver refused while a printer uses it, deleted with its
+// unused files once none does, and unknown afterwards.
+TEST_P(SpoolerContract, DriverRemoval) {
+    const std::string driver = AddPlaceholderDriver();
+    const std::string name = Unique("Contract Removal");
+    HANDLE created = AddPrinter(name, "LPT1:", driver);
+    ASSERT_NE(nullptr, created) << LastError();
+
+    DWORD needed = 0;
+    DWORD returned = 0;
+    SetLastError(kDeadBeef);
+    EXPECT_EQ(0, spooler().EnumPrinterDriversA(nullptr, "all", 3, nullptr, 0, &needed, &returned));
+    EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, LastError());
+    std::vector<BYTE> buffer(needed);
+    ASSERT_EQ(1, spooler().EnumPrinterDriversA(nullptr, "all", 3, buffer.data(), needed, &needed, &returned));
+    const auto* drivers = reinterpret_cast<const DRIVER_INFO_3*>(buffer.data());
+    int listed = 0;
+    std::string environment;
+    for (DWORD i = 0; i < returned; ++i) {
+        if (driver != drivers[i].pName) continue;
+        ++listed;
+        environment = drivers[i].pEnvironment;
+        // A 64-bit process under Wine gets its own environment whatever it
+        // asked for (docs/wine-differences.md); the removal deletes from
+        // the environment listed.
+        if (!contract::UnderWine() || sizeof(void*) == 4) {
+            EXPECT_EQ("Windows NT x86", environment);
+        }
+        EXPECT_STREQ("", drivers[i].pMonitorName);
+        EXPECT_GE(reinterpret_cast<const BYTE*>(drivers[i].pName), buffer.data() + returned * sizeof(DRIVER_INFO_3));
+    }
+    EXPECT_EQ(1, listed);
+
+    if (!contract::UnderWine()) {
+        SetLastError(kDeadBeef);
+        EXPECT_EQ(0, spooler().DeletePrinterDriverExA(nullptr, "Windows NT x86", driver.c_str(),
+                                                      DPD_DELETE_UNUSED_FILES, 0));
+        EXPECT_EQ(ERROR_PRINTER_DRIVER_IN_USE, LastError());
+    }
+    EXPECT_EQ(1, spooler().DeletePrinter(created));
+    EXPECT_EQ(1, spooler().ClosePrinter(created));
+    SetLastError(kDeadBeef);
+    const BOOL deleted =
+        spooler().DeletePrinterDriverExA(nullptr, environment.c_str(), driver.c_str(), DPD_DELETE_UNUSED_FILES, 0);
+    if (contract::UnderWine()) {
+        // Wine deletes no files with a driver; the removal then takes the
+        // registration alone (docs/wine-differences.md).
+        EXPECT_EQ(0, deleted);
+        EXPECT_EQ(ERROR_INVALID_PARAMETER, LastError());
+        EXPECT_EQ(1, spooler().DeletePrinterDriverExA(nullptr, environment.c_str(), driver.c_str(), 0, 0));
+    } else {
+        EXPECT_EQ(1, deleted) << LastError();
+    }
+    SetLastError(kDeadBeef);
+    EXPECT_EQ(0, spooler().DeletePrinterDriverExA(nullptr, environment.c_str(), driver.c_str(), 0, 0));
+    if (!contract::UnderWine()) {
+        EXPECT_EQ(ERROR_UNKNOWN_PRINTER_DRIVER, LastError());
+    }
+}
+
+// Creating a standard TCP/IP port without a window: the monitor's
+// transceive interface ("TCPMON Xcv Interface"), which Wine does not have.
+TEST_P(SpoolerContract, TcpMonitorAddsAPortOnce) {
+    PRINTER_DEFAULTS defaults{nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
+    HANDLE xcv = nullptr;
+    const BOOL opened = spooler().OpenPrinterA(",XcvMonitor Standard TCP/IP Port", &xcv, &defaults);
+    if (contract::UnderWine()) {
+        EXPECT_EQ(0, opened);
+        return;
+    }
+    ASSERT_EQ(1, opened) << LastError();
+    const std::string port = "CT_" + m_stamp;
+    PORT_DATA_1 data{};
+    for (size_t i = 0; i < port.size(); ++i) data.sztPortName[i] = static_cast<WCHAR>(port[i]);
+    for (size_t i = 0; i < 9; ++i) data.sztHostAddress[i] = static_cast<WCHAR>("192.0.2.1"[i]);
+    data.dwVersion = 1;
+    data.dwProtocol = PROTOCOL_RAWTCP_TYPE;
+    data.cbSize = sizeof(data);
+    data.dwPortNumber = 9100;
+    for (DWORD expected : {ERROR_SUCCESS, ERROR_ALREADY_EXISTS}) {
+        DWORD needed = 77;
+        DWORD status = 77;
+        EXPECT_EQ(1, spooler().XcvDataW(xcv, u"AddPort", reinterpret_cast<BYTE*>(&data), sizeof(data), nullptr, 0,
+                                        &needed, &status));
+        EXPECT_EQ(expected, status);
+    }
+    EXPECT_EQ(1, spooler().ClosePrinter(xcv));
+    EXPECT_EQ(1, spooler().DeletePortA(nullptr, nullptr, port.c_str()));
+}
+
 std::string TargetName(const ::testing::TestParamInfo<SpoolerTarget>& info) { return info.param.name; }
 
 #ifndef _WIN32

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -139,6 +140,26 @@ const std::vector<Row>& Rows() {
         // A name can neither end the line nor lose its double-byte characters.
         {"DeletePortA", [](Machine& m) { return m.spooler().DeletePortA(nullptr, nullptr, "a\"b\nLPT\xB6\xCB"); },
          "DeletePortA(port=\"a\"\"b\\x0ALPT\xB6\xCB\") -> 0, error 4321"},
+        {"DeletePrinterDriverExA",
+         [](Machine& m) {
+             return m.spooler().DeletePrinterDriverExA(nullptr, "Windows x64", "Ticket Printer",
+                                                       DPD_DELETE_UNUSED_FILES, 0);
+         },
+         "DeletePrinterDriverExA(environment=\"Windows x64\", name=\"Ticket Printer\", flags=1, version=0) -> 0, "
+         "error 4321"},
+        {"XcvDataW",
+         [](Machine& m) {
+             static PORT_DATA_1 port{};
+             std::copy_n(u"IP_1", 4, port.sztPortName);
+             port.sztHostAddress[0] = u'1';
+             port.dwProtocol = PROTOCOL_RAWTCP_TYPE;
+             port.dwPortNumber = 9100;
+             DWORD status = 0;
+             return m.spooler().XcvDataW(kStranger, u"AddPort", Bytes(&port), sizeof(port), nullptr, 0, &needed,
+                                         &status);
+         },
+         "XcvDataW(handle=?, command=\"AddPort\", port=\"IP_1\", host=\"1\", protocol=1, portNumber=9100) -> 0, "
+         "error 4321"},
         // Registry: the code is the result, and keys are shown by their path.
         {"RegOpenKeyExA",
          [](Machine& m) {

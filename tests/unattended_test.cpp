@@ -2,6 +2,7 @@
 // simulated machine with their exit codes, the log, and the run mutex.
 #include <iconv.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "install/driver_catalogue.h"
+#include "platform/sim/sim_spooler.h"
 #include "tests/support/installer_harness.h"
 #include "tools/printer_sim/printer_emulator.h"
 #include "tools/printer_sim/pty_pair.h"
@@ -54,6 +56,18 @@ TEST(UnattendedCommandLine, AcceptsWindowsConventions) {
     EXPECT_FALSE(line.silent);
     ASSERT_TRUE(unattended::ParseCommandLine({"/?"}, &line, &error));
     EXPECT_TRUE(line.help);
+
+    // Removal shows no window, so it needs no /S.
+    ASSERT_TRUE(unattended::ParseCommandLine({"/remove", "/MODEL=m"}, &line, &error)) << error;
+    EXPECT_TRUE(line.remove);
+    EXPECT_EQ(line.model, "m");
+    // Digits and dots are an address; anything with a letter is a port name.
+    ASSERT_TRUE(unattended::ParseCommandLine({"/S", "/MODEL=m", "/PORT=TCP:192.168.0.255"}, &line, &error));
+    EXPECT_EQ(line.tcpAddress, "192.168.0.255");
+    EXPECT_EQ(line.portName, "");
+    ASSERT_TRUE(unattended::ParseCommandLine({"/S", "/MODEL=m", "/PORT=TCP:IP_10.0.0.5"}, &line, &error));
+    EXPECT_EQ(line.tcpAddress, "");
+    EXPECT_EQ(line.portName, "IP_10.0.0.5");
 }
 
 TEST(UnattendedCommandLine, RefusesWhatItCannotCarryOut) {
@@ -76,6 +90,15 @@ TEST(UnattendedCommandLine, RefusesWhatItCannotCarryOut) {
         {{"/S", "/MODEL=m", "/PORT=USB", "/BAUD=9600"}, "/PORT=SERIAL"},
         {{"/S", "/MODEL=m", "/USBRETRY=21"}, "0 to 20"},
         {{"/S", "/MODEL=m", "/USBRETRY=-1"}, "0 to 20"},
+        {{"/REMOVE"}, "needs /MODEL"},
+        {{"/REMOVE", "/MODEL=m", "/PORT=LPT"}, "takes only"},
+        {{"/LIST", "/REMOVE"}, "takes no installation"},
+        {{"/S", "/MODEL=m", "/PORT=TCP:10.0.0.256"}, "not an IPv4 address"},
+        {{"/S", "/MODEL=m", "/PORT=TCP:10.0.0"}, "not an IPv4 address"},
+        {{"/S", "/MODEL=m", "/PORT=TCP:10.0.0.5."}, "not an IPv4 address"},
+        {{"/S", "/MODEL=m", "/PORT=TCP:10..0.5"}, "not an IPv4 address"},
+        {{"/S", "/MODEL=m", "/PORT=TCP:010.0.0.5"}, "not an IPv4 address"},
+        {{"/S", "/MODEL=m", "/PORT=TCP:1.2.3.4.5"}, "not an IPv4 address"},
     };
     for (const auto& c : kCases) {
         CommandLine line;
@@ -144,6 +167,14 @@ protected:
     std::optional<std::string> DefaultPrinter() {
         return harness.Machine().sim_registry().GetString(win::HKEY_CURRENT_USER, kWindowsKey, "Device");
     }
+    std::vector<std::string> DriverFiles(const std::string& driver) {
+        auto& spooler = harness.Machine().sim_spooler();
+        const auto record = spooler.FindDriver(driver, spooler.NativeEnvironment());
+        return record ? record->installedFiles : std::vector<std::string>{};
+    }
+    bool HasDriver(const std::string& driver) { return !DriverFiles(driver).empty(); }
+    bool HasMonitor() { return harness.Machine().sim_spooler().FindMonitor(install::CATALOGUE_MONITOR_NAME).has_value(); }
+    int SpoolerStops() { return harness.Machine().sim_services().StopCount("Spooler"); }
     void AddUsbPorts(std::initializer_list<const char*> ports) {
         for (const char* port : ports) {
             harness.Machine().sim_spooler().AddPort(port, "USB Monitor", "Virtual printer port for USB");
@@ -323,6 +354,146 @@ TEST_F(SilentRunTest, AnotherRunHoldingTheMutexStopsASilentRun) {
     machine.sync().CloseHandle(held);
     // Once the other run has ended, the same command goes through.
     EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+}
+
+// --- Removal ---------------------------------------------------------------------
+
+// Two receipt drivers share the universal driver's files: removing one
+// leaves the files the other still uses.
+TEST_F(SilentRunTest, RemovalTakesPrinterDriverFilesAndMonitorThatNothingElseNeeds) {
+    const std::string otherReceipt = install::ReceiptSeriesNames[2];
+    for (const std::string& model : {kReceiptModel, otherReceipt, kLabelModel}) {
+        ASSERT_EQ(Run({"/S", "/MODEL=" + model, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+    }
+    const std::vector<std::string> receiptFiles = DriverFiles(kReceiptModel);
+    const std::vector<std::string> otherFiles = DriverFiles(otherReceipt);
+    const int stops = SpoolerStops();
+
+    EXPECT_EQ(Run({"/REMOVE", "/MODEL=" + kReceiptModel}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+    EXPECT_FALSE(HasDriver(kReceiptModel));
+    int shared = 0;
+    for (const std::string& file : receiptFiles) {
+        const bool used = std::find(otherFiles.begin(), otherFiles.end(), file) != otherFiles.end();
+        shared += used;
+        EXPECT_EQ(harness.Machine().sim_files().Exists(file), used) << file;
+    }
+    EXPECT_GT(shared, 0) << "the receipt drivers share no file: the case is not exercised";
+
+    EXPECT_EQ(Run({"/S", "/REMOVE", "/MODEL=" + kLabelModel}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_FALSE(HasDriver(kLabelModel));
+    EXPECT_FALSE(HasMonitor());
+    EXPECT_TRUE(HasDriver(otherReceipt));
+    EXPECT_EQ(SpoolerStops(), stops) << "nothing held: the spooler is not restarted";
+    EXPECT_NE(Log().find("remove: printer \"" + kLabelModel + "\" deleted"), std::string::npos) << Log();
+}
+
+TEST_F(SilentRunTest, RemovalKeepsADriverOrMonitorStillInUse) {
+    const std::string otherLabel = install::LabelSeriesNames[1];
+    ASSERT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+    ASSERT_EQ(Run({"/S", "/MODEL=" + kLabelModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+    ASSERT_EQ(Run({"/S", "/MODEL=" + otherLabel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+    win::PRINTER_INFO_2 info{};
+    info.pPrinterName = const_cast<char*>("Front Desk");
+    info.pPortName = const_cast<char*>("LPT2:");
+    info.pDriverName = const_cast<char*>(kReceiptModel.c_str());
+    win::HANDLE second = harness.Machine().spooler().AddPrinterA(nullptr, 2, reinterpret_cast<win::BYTE*>(&info));
+    ASSERT_NE(second, nullptr);
+    harness.Machine().spooler().ClosePrinter(second);
+
+    EXPECT_EQ(Run({"/REMOVE", "/MODEL=" + kReceiptModel}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+    EXPECT_TRUE(HasDriver(kReceiptModel));
+    EXPECT_TRUE(Logged("remove: driver \"" + kReceiptModel + "\" stays: printer \"Front Desk\" uses it")) << Log();
+
+    EXPECT_EQ(Run({"/REMOVE", "/MODEL=" + kLabelModel}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_FALSE(HasDriver(kLabelModel));
+    EXPECT_TRUE(HasMonitor());
+    EXPECT_TRUE(Logged("stays: driver \"" + otherLabel)) << Log();
+}
+
+TEST_F(SilentRunTest, RemovingAPrinterThatIsNotThereChangesNothing) {
+    ASSERT_EQ(Run({"/S", "/MODEL=" + kLabelModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+    const std::string before = harness.Machine().sim_spooler().ToString();
+    for (bool silent : {false, true}) {
+        std::vector<std::string> arguments = {"/REMOVE", "/MODEL=No Such Printer"};
+        if (silent) arguments.push_back("/S");
+        EXPECT_EQ(Run(arguments), unattended::EXIT_INSTALLED) << Log();
+    }
+    EXPECT_EQ(harness.Machine().sim_spooler().ToString(), before);
+    EXPECT_NE(Log().find("there is no printer \"No Such Printer\": nothing to remove"), std::string::npos) << Log();
+}
+
+TEST_F(SilentRunTest, RefusedDriverDeletion) {
+    const struct {
+        win::DWORD error;
+        int code;
+        bool driverStays;
+        int restarts;
+        const char* logged;
+    } kCases[] = {
+        {win::ERROR_ACCESS_DENIED, unattended::EXIT_FAILED, true, 0, "was not deleted (error 5)"},
+        // The spooler still holds it: restarted once, then deleted.
+        {win::ERROR_PRINTER_DRIVER_IN_USE, unattended::EXIT_INSTALLED, false, 1, "the spooler still holds driver"},
+        // A spooler that cannot delete files with the driver.
+        {win::ERROR_INVALID_PARAMETER, unattended::EXIT_INSTALLED, false, 0, "only the registration"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.error);
+        std::filesystem::remove(LogPath());
+        ASSERT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+        const int stops = SpoolerStops();
+        harness.Machine().env().InjectFault("DeletePrinterDriverExA", c.error, 1);
+        EXPECT_EQ(Run({"/S", "/REMOVE", "/MODEL=" + kReceiptModel}), c.code) << Log();
+        EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+        EXPECT_EQ(HasDriver(kReceiptModel), c.driverStays);
+        EXPECT_EQ(SpoolerStops() - stops, c.restarts);
+        EXPECT_NE(Log().find(c.logged), std::string::npos) << Log();
+        EXPECT_NE(Log().find("exit code " + std::to_string(c.code)), std::string::npos);
+    }
+}
+
+// --- TCP/IP port by address -----------------------------------------------------------
+
+TEST_F(SilentRunTest, TcpAddressCreatesThePortOnceAndFindsItAgain) {
+    const std::vector<std::string> arguments = {"/S", "/MODEL=" + kReceiptModel, "/PORT=TCP:192.0.2.7"};
+    EXPECT_EQ(Run(arguments), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_EQ(PrinterPort(kReceiptModel), "IP_192.0.2.7");
+    EXPECT_NE(Log().find("created the standard TCP/IP port \"IP_192.0.2.7\" for 192.0.2.7, raw on port 9100"),
+              std::string::npos)
+        << Log();
+    const size_t ports = harness.Machine().sim_spooler().Ports().size();
+
+    std::filesystem::remove(LogPath());
+    EXPECT_EQ(Run(arguments), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_EQ(harness.Machine().sim_spooler().Ports().size(), ports);
+    EXPECT_NE(Log().find("\"IP_192.0.2.7\" prints to 192.0.2.7: used"), std::string::npos) << Log();
+}
+
+TEST_F(SilentRunTest, TcpAddressThatCannotBeHadInstallsNothing) {
+    const struct {
+        const char* address;
+        const char* faultOn;  // the call that fails, or the port already taken
+        int code;
+        const char* logged;
+    } kCases[] = {
+        {"192.0.2.300", nullptr, unattended::EXIT_BAD_COMMAND_LINE, "not an IPv4 address"},
+        // A port of the name exists on another monitor: the TCP/IP monitor refuses a second one.
+        {"192.0.2.8", "taken", unattended::EXIT_FAILED, "did not create \"IP_192.0.2.8\" for 192.0.2.8 (status 183)"},
+        // No TCP/IP monitor to open, as under Wine.
+        {"192.0.2.9", "OpenPrinterA", unattended::EXIT_FAILED, "the spooler has no \"Standard TCP/IP Port\" monitor"},
+    };
+    harness.Machine().sim_spooler().AddPort("IP_192.0.2.8", platform::sim::kSimLocalMonitor, "Local Port");
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.address);
+        std::filesystem::remove(LogPath());
+        if (c.faultOn && std::string(c.faultOn) == "OpenPrinterA") {
+            harness.Machine().env().InjectFault("OpenPrinterA", win::ERROR_INVALID_PRINTER_NAME, 1);
+        }
+        EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, std::string("/PORT=TCP:") + c.address}), c.code) << Log();
+        EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+        EXPECT_NE(Log().find(c.logged), std::string::npos) << Log();
+    }
 }
 
 }  // namespace

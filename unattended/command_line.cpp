@@ -18,16 +18,18 @@ std::vector<int> SerialPromptRates() {
 const char* const UNATTENDED_USAGE =
     "DriverSetup [/S] [/MODEL=<name>] [/PORT=<port>] [/BAUD=<rate>] [/NODEFAULT]\r\n"
     "            [/USBRETRY=<n>] [/LOG=<path>] [/?]\r\n"
+    "DriverSetup /REMOVE /MODEL=<name> [/S] [/LOG=<path>]\r\n"
     "DriverSetup /LIST [/LOG=<path>]\r\n"
     "\r\n"
     "Without options the installer opens its window as usual.\r\n"
     "  /S            silent: no window, no question; every question gets its\r\n"
     "                documented answer and the run is logged\r\n"
     "  /MODEL=name   the printer model, a name from the package's model list\r\n"
-    "                (any case); required with /S\r\n"
-    "  /PORT=port    SERIAL, USB, LPT[:<port>] or TCP[:<port name>]; LPT and TCP\r\n"
-    "                alone take the first port listed; default: the row the\r\n"
-    "                window preselects\r\n"
+    "                (any case); required with /S and /REMOVE\r\n"
+    "  /PORT=port    SERIAL, USB, LPT[:<port>], TCP[:<port name>] or\r\n"
+    "                TCP:<IPv4 address> (that address's standard TCP/IP port,\r\n"
+    "                created when there is none); LPT and TCP alone take the\r\n"
+    "                first port listed; default: the row the window preselects\r\n"
     "  /BAUD=rate    a serial printer's rate (300 1200 2400 4800 9600 19200\r\n"
     "                38400 57600 115200): the serial ports are searched for it;\r\n"
     "                without it the printer stays on the first serial port\r\n"
@@ -36,13 +38,33 @@ const char* const UNATTENDED_USAGE =
     "                no printer answers, for a printer being plugged in\r\n"
     "  /LOG=path     the log file (UTF-8); a silent run always logs, by default\r\n"
     "                to DriverSetup.log in the temporary folder\r\n"
+    "  /REMOVE       remove the printer named by /MODEL, then its driver and\r\n"
+    "                language monitor where no other printer needs them; never\r\n"
+    "                shows a window and always logs\r\n"
     "  /LIST         the package's model names, one a line with \"receipt\" or\r\n"
     "                \"label\", without a window\r\n"
     "  /?            this text\r\n"
     "\r\n"
-    "Exit codes: 0 installed; 1 installed, but the printer did not answer on a\r\n"
-    "USB or serial port; 1603 failed; 1618 another installation is running;\r\n"
-    "1639 invalid command line.\r\n";
+    "Exit codes: 0 installed or removed (or nothing to remove); 1 installed,\r\n"
+    "but the printer did not answer on a USB or serial port; 1603 failed;\r\n"
+    "1618 another installation is running; 1639 invalid command line.\r\n";
+
+bool IsIpv4Address(const std::string& text) {
+    int parts = 0;
+    std::size_t at = 0;
+    while (true) {
+        std::size_t end = at;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+        const std::size_t digits = end - at;
+        // A leading zero would read as octal to some of the system's parsers.
+        if (digits == 0 || digits > 3 || (digits > 1 && text[at] == '0')) return false;
+        if (std::strtol(text.substr(at, digits).c_str(), nullptr, 10) > 255) return false;
+        ++parts;
+        if (end == text.size()) return parts == 4;
+        if (text[end] != '.' || parts == 4) return false;
+        at = end + 1;
+    }
+}
 
 namespace {
 
@@ -94,6 +116,18 @@ bool ParsePort(const std::string& value, CommandLine* result, std::string* error
         *error = "/PORT=" + type + ": names no port after the colon";
         return false;
     }
+    // A TCP value made only of digits and dots is an address: port names
+    // carry letters ("IP_10.0.0.5"), and "10.0.0" is a mistyped address,
+    // not a port that could exist.
+    if (result->port == PortChoice::kNetwork && !name.empty() &&
+        name.find_first_not_of("0123456789.") == std::string::npos) {
+        if (!IsIpv4Address(name)) {
+            *error = "/PORT=TCP:" + name + " is not an IPv4 address (four numbers 0-255 separated by dots)";
+            return false;
+        }
+        result->tcpAddress = name;
+        return true;
+    }
     result->portName = name;
     return true;
 }
@@ -104,6 +138,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* re
     *result = CommandLine();
     result->interactive = arguments.empty();
     bool installOption = false;
+    bool setupOption = false;  // what only an installation uses
     for (const std::string& argument : arguments) {
         if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) {
             *error = "not an option: \"" + argument + "\"";
@@ -131,12 +166,14 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* re
             result->help = true;
         } else if (name == "LIST") {
             result->list = true;
+        } else if (name == "REMOVE") {
+            result->remove = true;
         } else if (name == "MODEL") {
             result->model = value;
             installOption = true;
         } else if (name == "PORT") {
             if (!ParsePort(value, result, error)) return false;
-            installOption = true;
+            installOption = setupOption = true;
         } else if (name == "BAUD") {
             bool known = false;
             std::string rates;
@@ -149,17 +186,17 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* re
                 return false;
             }
             result->baudRate = static_cast<int>(number);
-            installOption = true;
+            installOption = setupOption = true;
         } else if (name == "NODEFAULT") {
             result->setAsDefault = false;
-            installOption = true;
+            installOption = setupOption = true;
         } else if (name == "USBRETRY") {
             if (!ParseNumber(value, 0, UNATTENDED_MAX_USB_RETRIES, &number)) {
                 *error = "/USBRETRY=" + value + " is not a number from 0 to 20";
                 return false;
             }
             result->usbRetries = static_cast<int>(number);
-            installOption = true;
+            installOption = setupOption = true;
         } else if (name == "LOG") {
             result->logPath = value;
         } else {
@@ -170,8 +207,20 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* re
     if (result->help) return true;
     if (result->list) {
         // Listing shows no window whether /S is given or not.
-        if (installOption || !result->model.empty()) {
+        if (installOption || !result->model.empty() || result->remove) {
             *error = "/LIST takes no installation options";
+            return false;
+        }
+        return true;
+    }
+    if (result->remove) {
+        // Removal shows no window whether /S is given or not.
+        if (result->model.empty()) {
+            *error = "/REMOVE needs /MODEL=<name>, the printer to remove";
+            return false;
+        }
+        if (setupOption) {
+            *error = "/REMOVE takes only /MODEL, /S and /LOG";
             return false;
         }
         return true;

@@ -15,9 +15,11 @@ struct CommandLine {
     bool silent = false;      // /S
     bool help = false;        // /?
     bool list = false;        // /LIST: the package's model names
+    bool remove = false;      // /REMOVE: the /MODEL printer, its driver and monitor
     std::string model;        // /MODEL=<name>
     PortChoice port = PortChoice::kDefaultRow;
     std::string portName;     // /PORT=LPT:<port> or TCP:<port name>; empty: the first row
+    std::string tcpAddress;   // /PORT=TCP:<IPv4 address>: the port is found or created for it
     int baudRate = 0;         // /BAUD=<rate>; 0: the serial prompt is declined
     bool setAsDefault = true; // /NODEFAULT clears it
     int usbRetries = 0;       // /USBRETRY=<n>
@@ -32,6 +34,10 @@ std::vector<int> SerialPromptRates();
 // Retrying the USB search is bounded: each try restarts the spooler once
 // per USB port.
 constexpr int UNATTENDED_MAX_USB_RETRIES = 20;
+
+// True for a dotted quad of four decimal numbers 0-255 without leading
+// zeros ("10.0.0.5"); nothing before, after or between them.
+bool IsIpv4Address(const std::string& text);
 
 // Parses the arguments (without the program's name). False with *error
 // saying what is wrong, in English, for the console and the log.

@@ -9,8 +9,10 @@
 #include "ui/portable/portable_toolkit.h"
 #include "unattended/command_line.h"
 #include "unattended/exit_codes.h"
+#include "unattended/printer_removal.h"
 #include "unattended/run_log.h"
 #include "unattended/silent_toolkit.h"
+#include "unattended/tcp_port.h"
 #include "unattended/watching_toolkit.h"
 
 namespace unattended {
@@ -75,7 +77,15 @@ void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host) {
 
 int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& log, ProgramHost& host) {
     ui::portable::PortableToolkit screenless;
-    SilentToolkit silent(screenless, machine, options, log, [&] { ListModels(machine, log, host); });
+    CommandLine resolved = options;
+    // The dialog lists the ports once, as it starts: a port for an address
+    // must exist by then, and the dialog then picks it by name.
+    if (!options.tcpAddress.empty() &&
+        !FindOrCreateTcpPort(machine, log, options.tcpAddress, &resolved.portName)) {
+        log.Record("result: no standard TCP/IP port for " + options.tcpAddress);
+        return EXIT_FAILED;
+    }
+    SilentToolkit silent(screenless, machine, resolved, log, [&] { ListModels(machine, log, host); });
     WatchingToolkit watching(silent, log);
     app::InstallerApp application(machine, watching);
     application.Run();
@@ -98,7 +108,7 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
     }
 
     std::unique_ptr<RunLog> log;
-    if (options.silent || options.list || !options.logPath.empty()) {
+    if (options.silent || options.list || options.remove || !options.logPath.empty()) {
         const std::string path = options.logPath.empty() ? host.DefaultLogPath() : options.logPath;
         auto file = OpenLogFile(path);
         if (!file) host.WriteConsole("DriverSetup: cannot write the log " + path + "\r\n");
@@ -126,9 +136,12 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
     int code;
     {
         RunMutex mutex(machine);
-        if ((options.silent || options.list) && mutex.AnotherRunHoldsIt()) {
+        const bool unattended = options.silent || options.list || options.remove;
+        if (unattended && mutex.AnotherRunHoldsIt()) {
             log->Record("another run of the installer is in progress on this machine: nothing changed");
             code = EXIT_ANOTHER_RUN;
+        } else if (options.remove) {
+            code = PrinterRemoval(machine, *log).Remove(options.model);
         } else if (options.silent || options.list) {
             code = RunSilently(options, machine, *log, host);
         } else {

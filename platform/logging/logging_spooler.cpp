@@ -67,6 +67,21 @@ std::string Found(const RecordShape& shape, const BYTE* buffer, DWORD size, cons
     return FoundNames(names);
 }
 
+RecordShape DriverShape(DWORD level) {
+    if (level == 3) return {sizeof(win::DRIVER_INFO_3), offsetof(win::DRIVER_INFO_3, pName)};
+    return {};
+}
+
+// The spooler's wide names, for a line of the log; they are ASCII in
+// practice, anything else is shown as '?'.
+std::string Narrow(const win::WCHAR* text, std::size_t limit) {
+    std::string narrow;
+    for (std::size_t i = 0; text && i < limit && text[i] != 0; ++i) {
+        narrow.push_back(text[i] < 0x80 ? static_cast<char>(text[i]) : '?');
+    }
+    return narrow;
+}
+
 // The size probe that comes before the real call says nothing worth a line.
 bool IsSizeProbe(BOOL result, DWORD error) { return !result && error == win::ERROR_INSUFFICIENT_BUFFER; }
 
@@ -210,6 +225,56 @@ BOOL LoggingSpooler::DeletePortA(const char* pName, void* hWnd, const char* pPor
     const BOOL result = inner().DeletePortA(pName, hWnd, pPortName);
     KeptError error(m_recorder.inner());
     m_recorder.Write(CallLine("DeletePortA").Server(pName).Text("port", pPortName).Returns(result, error.value()));
+    return result;
+}
+
+BOOL LoggingSpooler::EnumPrinterDriversA(const char* pName, const char* pEnvironment, DWORD level,
+                                         BYTE* pDriverInfo, DWORD cbBuf, DWORD* pcbNeeded, DWORD* pcReturned) {
+    const BOOL result = inner().EnumPrinterDriversA(pName, pEnvironment, level, pDriverInfo, cbBuf, pcbNeeded,
+                                                    pcReturned);
+    KeptError error(m_recorder.inner());
+    if (IsSizeProbe(result, error.value())) return result;
+    const std::string found = result ? Found(DriverShape(level), pDriverInfo, cbBuf, pcReturned) : "";
+    m_recorder.Write(CallLine("EnumPrinterDriversA")
+                         .Server(pName)
+                         .Text("environment", pEnvironment)
+                         .Number("level", level)
+                         .Returns(result, error.value()) +
+                     found);
+    return result;
+}
+
+BOOL LoggingSpooler::DeletePrinterDriverExA(const char* pName, const char* pEnvironment, const char* pDriverName,
+                                            DWORD dwDeleteFlag, DWORD dwVersionFlag) {
+    const BOOL result = inner().DeletePrinterDriverExA(pName, pEnvironment, pDriverName, dwDeleteFlag, dwVersionFlag);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("DeletePrinterDriverExA")
+                         .Server(pName)
+                         .Text("environment", pEnvironment)
+                         .Text("name", pDriverName)
+                         .Number("flags", dwDeleteFlag)
+                         .Number("version", dwVersionFlag)
+                         .Returns(result, error.value()));
+    return result;
+}
+
+BOOL LoggingSpooler::XcvDataW(HANDLE hXcv, const win::WCHAR* pszDataName, BYTE* pInputData, DWORD cbInputData,
+                              BYTE* pOutputData, DWORD cbOutputData, DWORD* pcbOutputNeeded, DWORD* pdwStatus) {
+    const BOOL result = inner().XcvDataW(hXcv, pszDataName, pInputData, cbInputData, pOutputData, cbOutputData,
+                                         pcbOutputNeeded, pdwStatus);
+    KeptError error(m_recorder.inner());
+    const std::string command = Narrow(pszDataName, 64);
+    CallLine line("XcvDataW");
+    line.Raw("handle", m_printers.Quoted(hXcv)).Text("command", command);
+    if (command == "AddPort" && pInputData && cbInputData >= sizeof(win::PORT_DATA_1)) {
+        const auto* data = reinterpret_cast<const win::PORT_DATA_1*>(pInputData);
+        line.Text("port", Narrow(data->sztPortName, win::MAX_PORTNAME_LEN))
+            .Text("host", Narrow(data->sztHostAddress, win::MAX_NETWORKNAME_LEN))
+            .Number("protocol", data->dwProtocol)
+            .Number("portNumber", data->dwPortNumber);
+    }
+    if (result && pdwStatus) line.Number("status", *pdwStatus);
+    m_recorder.Write(line.Returns(result, error.value()));
     return result;
 }
 

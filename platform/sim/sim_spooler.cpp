@@ -418,6 +418,114 @@ BOOL SimSpooler::AddPrinterDriverExA(const char* pName, DWORD level, BYTE* pDriv
     return Succeed(callersError);
 }
 
+BOOL SimSpooler::EnumPrinterDriversA(const char* pName, const char* pEnvironment, DWORD level, BYTE* pDriverInfo,
+                                     DWORD cbBuf, DWORD* pcbNeeded, DWORD* pcReturned) {
+    const DWORD callersError = LastError();
+    if (!Enter("EnumPrinterDriversA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
+    // Only the level the installer reads is simulated.
+    if (level != 3) return Fail(kSimErrorInvalidLevel);
+    if (pcbNeeded == nullptr || pcReturned == nullptr || (pDriverInfo == nullptr && cbBuf > 0)) {
+        return Fail(kSimErrorNullRefPointer);
+    }
+    *pcReturned = 0;
+    // "all" lists the drivers of every environment ("EnumPrinterDrivers function").
+    const bool all = pEnvironment != nullptr && SameName(pEnvironment, "all");
+    const std::optional<std::string> environment = all ? std::string() : CanonicalEnvironment(pEnvironment);
+    if (!environment) return Fail(kSimErrorInvalidEnvironment);
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    struct Texts {
+        std::string name, environment, driverPath, dataFile, configFile, helpFile, dependents, monitor, datatype;
+    };
+    std::vector<Texts> listed;
+    size_t needed = 0;
+    for (const DriverRecord& d : m_drivers) {
+        if (!all && !SameName(d.environment, *environment)) continue;
+        // The spooler names the copies in its versioned folder.
+        const std::string folder = DriverDirectory(d.environment) + "\\" + std::to_string(d.version) + "\\";
+        const auto copy = [&](const std::string& file) { return file.empty() ? file : folder + BaseName(file); };
+        Texts t{d.name, d.environment, copy(d.driverPath), copy(d.dataFile), copy(d.configFile),
+                copy(d.helpFile), std::string(), d.monitorName, d.defaultDataType};
+        for (const std::string& file : d.dependentFiles) t.dependents += BaseName(file) + '\0';
+        if (t.dependents.empty()) t.dependents.push_back('\0');  // an empty list still ends in two NULs
+        needed += sizeof(win::DRIVER_INFO_3) + StringBytes({&t.name, &t.environment, &t.driverPath, &t.dataFile,
+                                                            &t.configFile, &t.helpFile, &t.dependents, &t.monitor,
+                                                            &t.datatype});
+        listed.push_back(std::move(t));
+    }
+    *pcbNeeded = static_cast<DWORD>(needed);
+    if (cbBuf < needed) return Fail(win::ERROR_INSUFFICIENT_BUFFER);
+
+    RecordBuffer out(pDriverInfo, sizeof(win::DRIVER_INFO_3) * listed.size());
+    for (size_t i = 0; i < listed.size(); ++i) {
+        const Texts& t = listed[i];
+        win::DRIVER_INFO_3 info{};
+        info.cVersion = 3;
+        info.pName = out.Put(t.name);
+        info.pEnvironment = out.Put(t.environment);
+        info.pDriverPath = out.Put(t.driverPath);
+        info.pDataFile = out.Put(t.dataFile);
+        info.pConfigFile = out.Put(t.configFile);
+        info.pHelpFile = out.Put(t.helpFile);
+        info.pDependentFiles = out.Put(t.dependents);
+        info.pMonitorName = out.Put(t.monitor);
+        info.pDefaultDataType = out.Put(t.datatype);
+        out.Store(i, info);
+    }
+    *pcReturned = static_cast<DWORD>(listed.size());
+    return Succeed(callersError);
+}
+
+BOOL SimSpooler::DeletePrinterDriverExA(const char* pName, const char* pEnvironment, const char* pDriverName,
+                                        DWORD dwDeleteFlag, DWORD dwVersionFlag) {
+    const DWORD callersError = LastError();
+    if (!Enter("DeletePrinterDriverExA", pName)) return kFalse;
+    SimEnv::InternalScope internal;
+    const std::optional<std::string> environment = CanonicalEnvironment(pEnvironment);
+    if (!environment) return Fail(kSimErrorInvalidEnvironment);
+    constexpr DWORD kKnownFlags =
+        win::DPD_DELETE_UNUSED_FILES | win::DPD_DELETE_SPECIFIC_VERSION | win::DPD_DELETE_ALL_FILES;
+    if (pDriverName == nullptr || pDriverName[0] == '\0' || (dwDeleteFlag & ~kKnownFlags) != 0) {
+        return Fail(win::ERROR_INVALID_PARAMETER);
+    }
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto driver = std::find_if(m_drivers.begin(), m_drivers.end(), [&](const DriverRecord& d) {
+        return SameName(d.name, pDriverName) && d.environment == *environment &&
+               ((dwDeleteFlag & win::DPD_DELETE_SPECIFIC_VERSION) == 0 || d.version == dwVersionFlag);
+    });
+    if (driver == m_drivers.end()) return Fail(win::ERROR_UNKNOWN_PRINTER_DRIVER);
+    // Printers use the spooler's own environment's driver of their name.
+    if (SameName(*environment, m_nativeEnvironment) &&
+        std::any_of(m_printers.begin(), m_printers.end(),
+                    [&](const Printer& p) { return SameName(p.driver, driver->name); })) {
+        return Fail(win::ERROR_PRINTER_DRIVER_IN_USE);
+    }
+    // A file another driver was installed with stays for that driver.
+    const auto shared = [&](const std::string& file) {
+        for (auto other = m_drivers.begin(); other != m_drivers.end(); ++other) {
+            if (other == driver) continue;
+            for (const std::string& theirs : other->installedFiles) {
+                if (SameName(theirs, file)) return true;
+            }
+        }
+        return false;
+    };
+    // DPD_DELETE_ALL_FILES deletes the driver only if every one of its files can go.
+    if ((dwDeleteFlag & win::DPD_DELETE_ALL_FILES) != 0 &&
+        std::any_of(driver->installedFiles.begin(), driver->installedFiles.end(), shared)) {
+        return Fail(win::ERROR_PRINTER_DRIVER_IN_USE);
+    }
+    if ((dwDeleteFlag & (win::DPD_DELETE_UNUSED_FILES | win::DPD_DELETE_ALL_FILES)) != 0) {
+        for (const std::string& file : driver->installedFiles) {
+            if (!shared(file)) m_files.DeleteFileA(file.c_str());
+        }
+    }
+    m_drivers.erase(driver);
+    return Succeed(callersError);
+}
+
 // ------------------------------------------------------------- monitors
 
 BOOL SimSpooler::AddMonitorA(const char* pName, DWORD level, BYTE* pMonitors) {
@@ -476,6 +584,97 @@ BOOL SimSpooler::DeleteMonitorA(const char* pName, const char* pEnvironment, con
     }
     m_monitors.erase(monitor);
     return Succeed(callersError);
+}
+
+// ------------------------------------------------- TCP/IP port monitor
+
+namespace {
+
+// The monitor's fields are ASCII in practice; anything else cannot match a
+// narrow name and becomes '?'.
+template <size_t N>
+std::string Narrow(const win::WCHAR (&text)[N]) {
+    std::string narrow;
+    for (size_t i = 0; i < N && text[i] != 0; ++i) narrow.push_back(text[i] < 0x80 ? static_cast<char>(text[i]) : '?');
+    return narrow;
+}
+
+std::string Narrow(const win::WCHAR* text) {
+    std::string narrow;
+    for (; text != nullptr && *text != 0; ++text) narrow.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
+    return narrow;
+}
+
+bool IsDottedAddress(const std::string& host) {
+    return !host.empty() && host.find_first_not_of("0123456789.") == std::string::npos;
+}
+
+}  // namespace
+
+BOOL SimSpooler::XcvDataW(HANDLE hXcv, const win::WCHAR* pszDataName, BYTE* pInputData, DWORD cbInputData,
+                          BYTE* pOutputData, DWORD cbOutputData, DWORD* pcbOutputNeeded, DWORD* pdwStatus) {
+    const DWORD callersError = LastError();
+    if (!Enter("XcvDataW", nullptr)) return kFalse;
+    SimEnv::InternalScope internal;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_xcvHandles.count(reinterpret_cast<std::uintptr_t>(hXcv)) == 0) return Fail(win::ERROR_INVALID_HANDLE);
+    if (pszDataName == nullptr || pcbOutputNeeded == nullptr || pdwStatus == nullptr) {
+        return Fail(win::ERROR_INVALID_PARAMETER);
+    }
+    *pcbOutputNeeded = 0;
+    // The call succeeds whenever the monitor was reached; what the monitor
+    // made of the command is the status ("XcvData function").
+    if (Narrow(pszDataName) != "AddPort") {
+        *pdwStatus = win::ERROR_NOT_SUPPORTED;  // the other commands are not simulated
+    } else if (pInputData == nullptr || cbInputData < sizeof(win::PORT_DATA_1)) {
+        *pdwStatus = kSimErrorInvalidData;  // "TCPMON Xcv Commands", AddPort
+    } else {
+        win::PORT_DATA_1 data;
+        std::memcpy(&data, pInputData, sizeof(data));
+        *pdwStatus = AddTcpPortLocked(data);
+    }
+    return Succeed(callersError);
+}
+
+DWORD SimSpooler::AddTcpPortLocked(const win::PORT_DATA_1& data) {
+    if (data.dwVersion != 1) return kSimErrorInvalidLevel;  // "TCPMON Xcv Commands", AddPort
+    const std::string name = Narrow(data.sztPortName);
+    const std::string host = Narrow(data.sztHostAddress);
+    if (name.empty() || host.empty() ||
+        (data.dwProtocol != win::PROTOCOL_RAWTCP_TYPE && data.dwProtocol != win::PROTOCOL_LPR_TYPE)) {
+        return win::ERROR_INVALID_PARAMETER;
+    }
+    // A second port of a name is refused as the spooler's ports are: the
+    // system's port tools report it as 0x800700B7.
+    if (FindPortLocked(name) != m_ports.end()) return win::ERROR_ALREADY_EXISTS;
+
+    // The monitor keeps its ports under its own key: an address in
+    // "IPAddress", a host name in "HostName".
+    win::HKEY key = nullptr;
+    const std::string path = kSimTcpPortsKey + name;
+    win::LONG status = m_registry.RegCreateKeyExA(win::HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr,
+                                                  win::REG_OPTION_NON_VOLATILE, win::KEY_ALL_ACCESS, nullptr, &key,
+                                                  nullptr);
+    if (status != win::ERROR_SUCCESS) return static_cast<DWORD>(status);
+    const bool dotted = IsDottedAddress(host);
+    const std::string address = dotted ? host : std::string();
+    const std::string hostName = dotted ? std::string() : host;
+    for (const auto& [value, text] : {std::pair<const char*, const std::string*>{"IPAddress", &address},
+                                      std::pair<const char*, const std::string*>{"HostName", &hostName}}) {
+        m_registry.RegSetValueExA(key, value, 0, win::REG_SZ, reinterpret_cast<const BYTE*>(text->c_str()),
+                                  static_cast<DWORD>(text->size() + 1));
+    }
+    const std::pair<const char*, DWORD> numbers[] = {{"Protocol", data.dwProtocol},
+                                                     {"Version", data.dwVersion},
+                                                     {"PortNumber", data.dwPortNumber},
+                                                     {"SNMP Enabled", data.dwSNMPEnabled}};
+    for (const auto& [value, number] : numbers) {
+        m_registry.RegSetValueExA(key, value, 0, win::REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                                  sizeof(number));
+    }
+    m_registry.RegCloseKey(key);
+    m_ports.push_back(PortRecord{name, kSimTcpMonitor, kSimTcpMonitor});
+    return win::ERROR_SUCCESS;
 }
 
 // ------------------------------------------------------------- printers
@@ -545,6 +744,20 @@ BOOL SimSpooler::OpenPrinterA(const char* pPrinterName, HANDLE* phPrinter, win::
     if (pPrinterName == nullptr || pPrinterName[0] == '\0') return Fail(win::ERROR_INVALID_PRINTER_NAME);
 
     std::lock_guard<std::mutex> lock(m_mutex);
+    const std::string xcvMonitor = ",XcvMonitor ";
+    if (std::strncmp(pPrinterName, xcvMonitor.c_str(), xcvMonitor.size()) == 0) {
+        // Only the TCP/IP monitor's transceive interface is simulated
+        // ("TCPMON Xcv Interface").
+        const std::string monitor = pPrinterName + xcvMonitor.size();
+        const bool registered = std::any_of(m_monitors.begin(), m_monitors.end(),
+                                            [&](const MonitorRecord& m) { return SameName(m.name, monitor); });
+        if (!registered || !SameName(monitor, kSimTcpMonitor)) return Fail(win::ERROR_INVALID_PRINTER_NAME);
+        const std::uintptr_t handle = m_nextHandle;
+        m_nextHandle += 4;
+        m_xcvHandles[handle] = kSimTcpMonitor;
+        *phPrinter = reinterpret_cast<HANDLE>(handle);
+        return Succeed(callersError);
+    }
     auto printer = FindPrinterLocked(pPrinterName);
     if (printer == m_printers.end()) return Fail(win::ERROR_INVALID_PRINTER_NAME);
     const std::uintptr_t handle = m_nextHandle;
@@ -595,7 +808,8 @@ BOOL SimSpooler::ClosePrinter(HANDLE hPrinter) {
     if (!Enter("ClosePrinter", nullptr)) return kFalse;
     SimEnv::InternalScope internal;
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_handles.erase(reinterpret_cast<std::uintptr_t>(hPrinter)) == 0) return Fail(win::ERROR_INVALID_HANDLE);
+    const auto key = reinterpret_cast<std::uintptr_t>(hPrinter);
+    if (m_handles.erase(key) == 0 && m_xcvHandles.erase(key) == 0) return Fail(win::ERROR_INVALID_HANDLE);
     return Succeed(callersError);
 }
 

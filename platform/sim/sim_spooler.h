@@ -32,6 +32,9 @@ constexpr win::DWORD kSimErrorNullRefPointer = 1780;        // RPC_X_NULL_REF_PO
 constexpr win::DWORD kSimErrorUnknownPrintProcessor = 1798; // ERROR_UNKNOWN_PRINTPROCESSOR
 constexpr win::DWORD kSimErrorInvalidEnvironment = 1805;    // ERROR_INVALID_ENVIRONMENT
 constexpr win::DWORD kSimErrorMonitorInUse = 3008;          // ERROR_PRINT_MONITOR_IN_USE
+constexpr win::DWORD kSimErrorInvalidData = 13;             // ERROR_INVALID_DATA
+// Where the Standard TCP/IP Port monitor keeps each of its ports.
+constexpr char kSimTcpPortsKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports\\";
 
 class SimSpooler : public platform::Spooler {
 public:
@@ -100,6 +103,12 @@ public:
     BOOL AddPortA(const char* pName, void* hWnd, const char* pMonitorName) override;
     BOOL ConfigurePortA(const char* pName, void* hWnd, const char* pPortName) override;
     BOOL DeletePortA(const char* pName, void* hWnd, const char* pPortName) override;
+    BOOL EnumPrinterDriversA(const char* pName, const char* pEnvironment, DWORD level, BYTE* pDriverInfo,
+                             DWORD cbBuf, DWORD* pcbNeeded, DWORD* pcReturned) override;
+    BOOL DeletePrinterDriverExA(const char* pName, const char* pEnvironment, const char* pDriverName,
+                                DWORD dwDeleteFlag, DWORD dwVersionFlag) override;
+    BOOL XcvDataW(HANDLE hXcv, const win::WCHAR* pszDataName, BYTE* pInputData, DWORD cbInputData,
+                  BYTE* pOutputData, DWORD cbOutputData, DWORD* pcbOutputNeeded, DWORD* pdwStatus) override;
 
     // Called by the service manager each time "Spooler" enters
     // SERVICE_RUNNING: printers take their ports from the registry again and
@@ -185,6 +194,7 @@ private:
     const DriverRecord* FindDriverLocked(const std::string& name, const std::string& environment) const;
     win::LONG WritePrinterKeys(const Printer& printer);
     BOOL RunPortWizard(const std::string& monitor);
+    DWORD AddTcpPortLocked(const win::PORT_DATA_1& data);
 
     SimEnv& m_env;
     platform::Registry& m_registry;
@@ -200,6 +210,7 @@ private:
     std::map<std::string, std::string> m_usbAttached;  // folded port name -> as attached
     bool m_writesOnLineFlags = true;
     std::map<std::uintptr_t, unsigned> m_handles;  // handle -> printer id
+    std::map<std::uintptr_t, std::string> m_xcvHandles;  // handle -> monitor
     std::uintptr_t m_nextHandle = 0x5000;
     unsigned m_nextPrinterId = 1;
     std::string m_nativeEnvironment = kSimEnvironmentX86;

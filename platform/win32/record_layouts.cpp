@@ -191,3 +191,12 @@ static_assert(sizeof(win::HANDLE) == sizeof(HANDLE) && sizeof(win::HKEY) == size
 static_assert(sizeof(win::DWORD) == sizeof(DWORD) && sizeof(win::LONG) == sizeof(LONG) &&
                   sizeof(win::WPARAM) == sizeof(WPARAM) && sizeof(win::LPARAM) == sizeof(LPARAM),
               "integer sizes");
+
+// PORT_DATA_1 comes from tcpxcv.h, which mingw-w64 does not ship: its
+// offsets as the "PORT_DATA_1 structure" page declares the fields.
+static_assert(offsetof(win::PORT_DATA_1, dwVersion) == 128, "PORT_DATA_1::dwVersion");
+static_assert(offsetof(win::PORT_DATA_1, sztHostAddress) == 144, "PORT_DATA_1::sztHostAddress");
+static_assert(offsetof(win::PORT_DATA_1, dwDoubleSpool) == 308, "PORT_DATA_1::dwDoubleSpool");
+static_assert(offsetof(win::PORT_DATA_1, sztIPAddress) == 378, "PORT_DATA_1::sztIPAddress");
+static_assert(offsetof(win::PORT_DATA_1, dwPortNumber) == 952, "PORT_DATA_1::dwPortNumber");
+static_assert(sizeof(win::WCHAR) == sizeof(WCHAR), "WCHAR");

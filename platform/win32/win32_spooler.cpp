@@ -67,4 +67,22 @@ BOOL Win32Spooler::DeletePortA(const char* pName, void* hWnd, const char* pPortN
     return ::DeletePortA(Str(pName), Window(hWnd), Str(pPortName));
 }
 
+BOOL Win32Spooler::EnumPrinterDriversA(const char* pName, const char* pEnvironment, DWORD level, BYTE* pDriverInfo,
+                                       DWORD cbBuf, DWORD* pcbNeeded, DWORD* pcReturned) {
+    return ::EnumPrinterDriversA(Str(pName), Str(pEnvironment), level, pDriverInfo, cbBuf, Out(pcbNeeded).get(),
+                                 Out(pcReturned).get());
+}
+
+BOOL Win32Spooler::DeletePrinterDriverExA(const char* pName, const char* pEnvironment, const char* pDriverName,
+                                          DWORD dwDeleteFlag, DWORD dwVersionFlag) {
+    return ::DeletePrinterDriverExA(Str(pName), Str(pEnvironment), Str(pDriverName), dwDeleteFlag, dwVersionFlag);
+}
+
+BOOL Win32Spooler::XcvDataW(HANDLE hXcv, const win::WCHAR* pszDataName, BYTE* pInputData, DWORD cbInputData,
+                            BYTE* pOutputData, DWORD cbOutputData, DWORD* pcbOutputNeeded, DWORD* pdwStatus) {
+    static_assert(sizeof(win::WCHAR) == sizeof(WCHAR), "wide characters");
+    return ::XcvDataW(hXcv, reinterpret_cast<PCWSTR>(pszDataName), pInputData, cbInputData, pOutputData,
+                      cbOutputData, Out(pcbOutputNeeded).get(), Out(pdwStatus).get());
+}
+
 }  // namespace platform::win32

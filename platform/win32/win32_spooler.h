@@ -24,6 +24,12 @@ public:
     BOOL AddPortA(const char* pName, void* hWnd, const char* pMonitorName) override;
     BOOL ConfigurePortA(const char* pName, void* hWnd, const char* pPortName) override;
     BOOL DeletePortA(const char* pName, void* hWnd, const char* pPortName) override;
+    BOOL EnumPrinterDriversA(const char* pName, const char* pEnvironment, DWORD level, BYTE* pDriverInfo,
+                             DWORD cbBuf, DWORD* pcbNeeded, DWORD* pcReturned) override;
+    BOOL DeletePrinterDriverExA(const char* pName, const char* pEnvironment, const char* pDriverName,
+                                DWORD dwDeleteFlag, DWORD dwVersionFlag) override;
+    BOOL XcvDataW(HANDLE hXcv, const win::WCHAR* pszDataName, BYTE* pInputData, DWORD cbInputData,
+                  BYTE* pOutputData, DWORD cbOutputData, DWORD* pcbOutputNeeded, DWORD* pdwStatus) override;
 };
 
 }  // namespace platform::win32

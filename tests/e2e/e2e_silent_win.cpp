@@ -192,6 +192,31 @@ void SilentBadCommandLine(const ScenarioArgs& args) {
     Check(help.exitCode == 0 && Contains(help.output, "/MODEL=name"), "/? prints the usage");
 }
 
+// Installed silently, then removed without a window; a second removal
+// finds nothing and says so.
+void SilentRemove(const ScenarioArgs& args) {
+    CheckSilent(RunWithOptions(args, std::string("/S /MODEL=\"Sample R58-01\" /PORT=LPT /LOG=") + kLog), 0);
+    CheckPrinter(kReceiptModel, "LPT1:");
+    ::DeleteFileA(kLog);
+    CheckSilent(RunWithOptions(args, std::string("/S /REMOVE /MODEL=\"Sample R58-01\" /LOG=") + kLog), 0);
+    Check(Printers().empty(), "the printer is gone");
+    bool driver = false;
+    for (const DriverRecord& record : Drivers(kX86)) driver = driver || record.name == kReceiptModel;
+    Check(!driver, "the driver is gone");
+    Check(Contains(ReadLog(), "remove: driver \"Sample R58-01\" (Windows NT x86) deleted"), "the log says so");
+    ::DeleteFileA(kLog);
+    CheckSilent(RunWithOptions(args, std::string("/REMOVE /MODEL=\"Sample R58-01\" /LOG=") + kLog), 0);
+    Check(Contains(ReadLog(), "nothing to remove"), "the second removal finds nothing");
+}
+
+// Wine has no TCP/IP port monitor: a port for an address cannot be made.
+void SilentTcpAddress(const ScenarioArgs& args) {
+    CheckSilent(RunWithOptions(args, std::string("/S /MODEL=\"Sample R58-01\" /PORT=TCP:192.0.2.10 /LOG=") + kLog),
+                1603);
+    Check(Contains(ReadLog(), "the spooler has no \"Standard TCP/IP Port\" monitor"), "the log says why");
+    Check(Printers().empty(), "no printer created");
+}
+
 }  // namespace
 
 const std::vector<Scenario>& SilentScenarios() {
@@ -201,6 +226,8 @@ const std::vector<Scenario>& SilentScenarios() {
         {"silent-serial", SilentSerial},
         {"silent-usb-no-port", SilentUsbWithoutPort},
         {"silent-bad-command-line", SilentBadCommandLine},
+        {"silent-remove", SilentRemove},
+        {"silent-tcp-address", SilentTcpAddress},
     };
     return kScenarios;
 }

@@ -57,6 +57,21 @@ public:
     win::BOOL AddPortA(const char* pName, void* hWnd, const char* pMonitorName) override;
     win::BOOL ConfigurePortA(const char* pName, void* hWnd, const char* pPortName) override;
     win::BOOL DeletePortA(const char* pName, void* hWnd, const char* pPortName) override;
+    win::BOOL EnumPrinterDriversA(const char* pName, const char* pEnvironment, win::DWORD level, win::BYTE* pDriverInfo,
+                                  win::DWORD cbBuf, win::DWORD* pcbNeeded, win::DWORD* pcReturned) override {
+        return m_inner.spooler().EnumPrinterDriversA(pName, pEnvironment, level, pDriverInfo, cbBuf, pcbNeeded,
+                                                     pcReturned);
+    }
+    win::BOOL DeletePrinterDriverExA(const char* pName, const char* pEnvironment, const char* pDriverName,
+                                     win::DWORD dwDeleteFlag, win::DWORD dwVersionFlag) override {
+        return m_inner.spooler().DeletePrinterDriverExA(pName, pEnvironment, pDriverName, dwDeleteFlag, dwVersionFlag);
+    }
+    win::BOOL XcvDataW(win::HANDLE hXcv, const win::WCHAR* pszDataName, win::BYTE* pInputData, win::DWORD cbInputData,
+                       win::BYTE* pOutputData, win::DWORD cbOutputData, win::DWORD* pcbOutputNeeded,
+                       win::DWORD* pdwStatus) override {
+        return m_inner.spooler().XcvDataW(hXcv, pszDataName, pInputData, cbInputData, pOutputData, cbOutputData,
+                                          pcbOutputNeeded, pdwStatus);
+    }
 
 private:
     // The inner spooler's ports, or false with its last error left as it was.

@@ -1,0 +1,18 @@
+// Waiting for a Windows service to reach a state, shared by the installer's
+// service control and the unattended removal.
+#pragma once
+
+#include "platform/machine.h"
+
+namespace install {
+
+enum class ServiceWait { kReached, kTimedOut, kStateUnknown };
+
+// Polls `service` until it reports `state`, starting from what `status`
+// holds now: at first quickly (a restart is often over in a few
+// milliseconds), then every 100 ms, up to 30 s, so that a service that
+// never gets there cannot hold the program forever.
+ServiceWait WaitForServiceState(platform::Machine& machine, win::SC_HANDLE service, win::SERVICE_STATUS* status,
+                                win::DWORD state);
+
+}  // namespace install
