@@ -358,18 +358,7 @@ bool RunPass(FdiCopyFunction fdiCopy, HFDI fdi, const std::string& folder, const
 }  // namespace
 
 HMODULE Win32Archive::LoadUnpacker() {
-    // By full path only: a cabinet.dll planted in the working folder, which
-    // is where the package is, must never be loaded.
-    char systemFolder[MAX_PATH];
-    UINT length = ::GetSystemDirectoryA(systemFolder, MAX_PATH);
-    if (length == 0) return nullptr;
-    if (length >= MAX_PATH) {
-        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return nullptr;
-    }
-    std::string path(systemFolder, length);
-    path += "\\cabinet.dll";
-    return reinterpret_cast<HMODULE>(::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    return reinterpret_cast<HMODULE>(LoadSystemLibrary("cabinet.dll"));
 }
 
 bool Win32Archive::HasEntryPoints(HMODULE module) {

@@ -36,19 +36,6 @@ Function Export(::HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
-::HMODULE LoadSetupApi() {
-    char systemFolder[MAX_PATH];
-    UINT length = ::GetSystemDirectoryA(systemFolder, MAX_PATH);
-    if (length == 0) return nullptr;
-    if (length >= MAX_PATH) {
-        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return nullptr;
-    }
-    std::string path(systemFolder, length);
-    path += "\\setupapi.dll";
-    return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
 // The two values the port monitor names the port from; false when either is
 // missing or of another type.
 bool ReadPortValues(::HKEY key, UsbPrintInterface* record) {
@@ -81,7 +68,7 @@ win::BOOL Win32Devices::EnumPresentUsbPrintInterfaces(std::vector<UsbPrintInterf
     }
     interfaces->clear();
     const ::DWORD callersError = ::GetLastError();
-    ::HMODULE setupApi = LoadSetupApi();
+    ::HMODULE setupApi = LoadSystemLibrary("setupapi.dll");
     if (setupApi == nullptr) return FALSE;  // LoadLibraryExA has set the last error
 
     auto getClassDevs = Export<GetClassDevsFunction>(setupApi, "SetupDiGetClassDevsA");

@@ -33,3 +33,24 @@
 #undef GetWindowText
 #undef MessageBox
 #undef WriteConsole
+
+#include <string>
+
+namespace platform::win32 {
+
+// Loads a DLL of the system by its full path in the system folder, never by
+// bare name: one planted in the working folder, where the package is, must
+// never be loaded. Null with the last error when it cannot be loaded.
+inline ::HMODULE LoadSystemLibrary(const char* fileName) {
+    char systemFolder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryA(systemFolder, MAX_PATH);
+    if (length == 0) return nullptr;
+    if (length >= MAX_PATH) {
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return nullptr;
+    }
+    const std::string path = std::string(systemFolder, length) + "\\" + fileName;
+    return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace platform::win32
