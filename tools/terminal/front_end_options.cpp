@@ -1,12 +1,41 @@
 #include "tools/terminal/front_end_options.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 
 #include "tools/terminal/text_display.h"
 
 namespace terminal {
 
 namespace {
+
+// Digits only: strtoul alone takes "-1" and " 5" and wraps what is too big.
+bool ParseErrorCode(const std::string& text, unsigned long* code) {
+    if (text.empty() || text.size() > 10) return false;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value > std::numeric_limits<std::uint32_t>::max()) return false;
+    *code = static_cast<unsigned long>(value);
+    return true;
+}
+
+// A number, finite and not negative: atof took "-5x" as -5, and
+// "nan" or "inf" would make the installer's pauses undefined or endless.
+bool ParseTimeScale(const std::string& text, double* scale) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || errno == ERANGE || !std::isfinite(value) || value < 0) return false;
+    *scale = value;
+    return true;
+}
 
 bool ParsePortWizard(const std::string& text, MachineOptions* options) {
     const std::size_t eq = text.find('=');
@@ -21,11 +50,9 @@ bool ParsePortWizard(const std::string& text, MachineOptions* options) {
         options->wizard = platform::sim::SimSpooler::kCancel;
         return true;
     }
-    if (mode == "fail" && !argument.empty()) {
-        char* end = nullptr;
+    if (mode == "fail" && ParseErrorCode(argument, &options->wizardError)) {
         options->wizard = platform::sim::SimSpooler::kFail;
-        options->wizardError = std::strtoul(argument.c_str(), &end, 10);
-        return *end == '\0';
+        return true;
     }
     return false;
 }
@@ -57,8 +84,7 @@ bool ParseFrontEndOptions(const std::vector<std::string>& arguments, FrontEndOpt
         } else if (arg == "--state") {
             options->stateOnly = true;
         } else if (arg == "--port-wizard" && value(&text) && ParsePortWizard(text, &options->machine)) {
-        } else if (arg == "--time-scale" && value(&text)) {
-            options->machine.timeScale = std::atof(text.c_str());
+        } else if (arg == "--time-scale" && value(&text) && ParseTimeScale(text, &options->machine.timeScale)) {
         } else if (IsInstallerOption(arg)) {
             options->installerArgs.push_back(Utf8ToCp936(arg));
         } else {
