@@ -18,6 +18,7 @@ int ArchiveExtractor::Load() {
 }
 
 bool ArchiveExtractor::Extract(const std::string& archivePath, const std::string& outputFolder) {
+    m_unpackedFiles.clear();
     Load();
     if (m_module == nullptr) return false;
     // A library without every entry point is as good as none: nothing is
@@ -27,10 +28,11 @@ bool ArchiveExtractor::Extract(const std::string& archivePath, const std::string
 
     int result;
     try {
-        result = m_machine.archive().Extract(m_module, archivePath.c_str(), outputFolder.c_str());
+        result = m_machine.archive().Extract(m_module, archivePath.c_str(), outputFolder.c_str(), &m_unpackedFiles);
     } catch (const std::exception&) {
         result = kUnpackerThrew;
     }
+    if (result != 0) m_unpackedFiles.clear();
     return result == 0;
 }
 

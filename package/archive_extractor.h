@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/machine.h"
 
@@ -19,12 +20,16 @@ public:
     // True when the unpacker reported success. A missing unpacker, one that
     // lacks an entry point, or a missing archive fail without unpacking.
     bool Extract(const std::string& archivePath, const std::string& outputFolder);
+    // After a successful Extract, every file of the package relative to the
+    // output folder, also those an earlier run had left with the same bytes.
+    const std::vector<std::string>& UnpackedFiles() const { return m_unpackedFiles; }
     void Unload();
     bool IsLoaded() const { return m_module != nullptr; }
 
 private:
     platform::Machine& m_machine;
     win::HMODULE m_module = nullptr;
+    std::vector<std::string> m_unpackedFiles;
 };
 
 }  // namespace package

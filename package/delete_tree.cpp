@@ -40,20 +40,31 @@ void Collect(platform::Files& files, const std::string& folder, std::vector<std:
 
 char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-bool SamePath(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(a[i]);
-        if (byte >= 0x81 && byte <= 0xFE && i + 1 < a.size()) {
-            // A double-byte character of code page 936: compared as it is.
-            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+}  // namespace
+
+std::string PathKey(const std::string& path) {
+    std::string key;
+    key.reserve(path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(path[i]);
+        if (byte >= 0x81 && byte <= 0xFE && i + 1 < path.size()) {
+            // A double-byte character of code page 936: taken as it is.
+            key.append(path, i, 2);
             ++i;
-            continue;
+        } else if (IsSeparator(path[i])) {
+            if (key.empty() || key.back() != '\\') key.push_back('\\');
+        } else {
+            key.push_back(FoldCase(path[i]));
         }
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
     }
-    return true;
+    return key;
 }
+
+namespace {
+
+bool SamePath(const std::string& a, const std::string& b) { return PathKey(a) == PathKey(b); }
 
 }  // namespace
 

@@ -21,6 +21,10 @@ std::vector<std::string> CollectTree(platform::Files& files, const std::string& 
 // cannot be deleted stays, and so does its folder.
 bool DeleteTree(platform::Files& files, const std::string& folder, const std::vector<std::string>& spare = {});
 
+// The path as Windows compares file names: ASCII letters in upper case, a
+// run of separators ("c:\\Ticket//x86") as one '\'. Equal keys, same file.
+std::string PathKey(const std::string& path);
+
 // Whether `path` is in `paths`, compared as Windows compares file names.
 bool ContainsPath(const std::vector<std::string>& paths, const std::string& path);
 

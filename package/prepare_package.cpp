@@ -1,5 +1,7 @@
 // Unpacking the driver package at start and removing it again when the
 // dialog's window goes away.
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/installer_dialog.h"
@@ -30,13 +32,28 @@ void InstallerDialog::PreparePackage() {
     m_preexistingRecorded = true;
 
     // The package is looked for in the working folder, not beside the
-    // program: a shortcut may start it elsewhere.
+    // program: a shortcut may start it elsewhere. Without a working folder
+    // that fits the buffer there is no package to look for (never one at
+    // the root of the drive).
     char folder[win::MAX_PATH] = {};
     const win::DWORD length = files.GetCurrentDirectoryA(sizeof(folder), folder);
-    if (length == 0 || length >= sizeof(folder)) folder[0] = '\0';
-    const std::string packagePath = std::string(folder) + kPackageName;
-
-    m_extractor.Extract(packagePath, kOutputFolder);
+    if (length != 0 && length < sizeof(folder)) {
+        const std::string packagePath = std::string(folder) + kPackageName;
+        if (m_extractor.Extract(packagePath, kOutputFolder)) {
+            // A file in the package's own place holds its bytes (the unpacker
+            // refuses anything else there): an earlier run left it, and it
+            // goes with the rest.
+            std::unordered_set<std::string> brought;
+            for (const std::string& file : m_extractor.UnpackedFiles()) {
+                brought.insert(package::PathKey(kOutputFolder + file));
+            }
+            std::vector<std::string> spared;
+            for (const std::string& path : m_preexistingPaths) {
+                if (brought.count(package::PathKey(path)) == 0) spared.push_back(path);
+            }
+            m_preexistingPaths = std::move(spared);
+        }
+    }
     m_extractor.Unload();
 }
 

@@ -113,6 +113,83 @@ bool IsInPackageRoots(const std::vector<std::string>& components) {
     return EqualsNoCase(top, "Ticket") || EqualsNoCase(top, "Barcode");
 }
 
+namespace {
+
+// The name as NTFS compares it: ASCII letters, and the full-width Latin,
+// Greek and Cyrillic letters of code page 936, folded to upper case.
+std::string FoldForCollision(const std::string& name) {
+    std::string folded;
+    folded.reserve(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (IsLeadByte(c) && i + 1 < name.size()) {
+            unsigned char trail = static_cast<unsigned char>(name[i + 1]);
+            const bool lower = (c == 0xA3 && trail >= 0xE1 && trail <= 0xFA) ||  // full-width Latin
+                               (c == 0xA6 && trail >= 0xC1 && trail <= 0xD8);    // Greek
+            if (lower) trail = static_cast<unsigned char>(trail - 0x20);
+            if (c == 0xA7 && trail >= 0xD1 && trail <= 0xF1) trail = static_cast<unsigned char>(trail - 0x30);  // Cyrillic
+            folded.push_back(static_cast<char>(c));
+            folded.push_back(static_cast<char>(trail));
+            ++i;
+            continue;
+        }
+        folded.push_back(AsciiUpper(static_cast<char>(c)));
+    }
+    return folded;
+}
+
+}  // namespace
+
+PackageProblem PackageEntryCheck::Fail(PackageProblem problem, std::string_view entryName, const char* detail) {
+    if (m_problem == PackageProblem::kNone) {
+        m_problem = problem;
+        m_detail = std::string(entryName);
+        if (detail != nullptr) m_detail += std::string(" (") + detail + ")";
+    }
+    return problem;
+}
+
+PackageProblem PackageEntryCheck::Add(std::string_view entryName, std::uint64_t size, bool isFolder,
+                                      std::vector<std::string>* components) {
+    if (m_problem != PackageProblem::kNone) return m_problem;
+    std::vector<std::string> parts;
+    EntryPathProblem pathProblem = CheckArchiveEntryPath(entryName, &parts);
+    if (pathProblem != EntryPathProblem::kNone) {
+        return Fail(PackageProblem::kEntryPath, entryName, DescribeEntryPathProblem(pathProblem));
+    }
+    // A folder entry of a root itself ("Ticket\") is in the roots too.
+    if (!IsInPackageRoots(parts)) return Fail(PackageProblem::kOutsideRoots, entryName);
+    if (++m_entries > kMaxArchiveEntries) return Fail(PackageProblem::kTooManyEntries, entryName);
+    if (size > kMaxArchiveTotalBytes - m_bytes) return Fail(PackageProblem::kTooLarge, entryName);
+    m_bytes += size;
+
+    // Each folder on the way must not be a file of another entry, and the
+    // entry itself must not be named twice (two folder entries may be).
+    std::string key;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) key.push_back('\\');
+        key += FoldForCollision(parts[i]);
+        const bool folder = isFolder || i + 1 < parts.size();
+        auto [it, inserted] = m_seen.emplace(key, folder);
+        if (!inserted && !(it->second && folder)) return Fail(PackageProblem::kCollision, entryName);
+    }
+    if (components != nullptr) *components = std::move(parts);
+    return PackageProblem::kNone;
+}
+
+std::string PackageEntryCheck::Describe() const {
+    const char* what = "";
+    switch (m_problem) {
+        case PackageProblem::kNone: return "no problem";
+        case PackageProblem::kEntryPath: what = "unsafe name"; break;
+        case PackageProblem::kOutsideRoots: what = "outside DriverName.cfg, Ticket and Barcode"; break;
+        case PackageProblem::kCollision: what = "names the same file or folder as another entry"; break;
+        case PackageProblem::kTooManyEntries: what = "too many entries"; break;
+        case PackageProblem::kTooLarge: what = "too many bytes in all"; break;
+    }
+    return std::string(what) + ": " + m_detail;
+}
+
 const char* DescribeEntryPathProblem(EntryPathProblem problem) {
     switch (problem) {
         case EntryPathProblem::kNone: return "safe";

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -47,5 +48,37 @@ inline constexpr std::size_t kMaxArchiveEntries = 100000;
 // them) lies in what a driver package is for: the model list
 // "DriverName.cfg" and the folders "Ticket" and "Barcode", any case.
 bool IsInPackageRoots(const std::vector<std::string>& components);
+
+enum class PackageProblem {
+    kNone,
+    kEntryPath,       // the name itself is unsafe (see EntryPathProblem)
+    kOutsideRoots,    // not DriverName.cfg, nor in the folder Ticket or Barcode
+    kCollision,       // names the same file or folder as another entry, case aside
+    kTooManyEntries,  // more than kMaxArchiveEntries
+    kTooLarge,        // more than kMaxArchiveTotalBytes in all
+};
+
+// The whole package's entries, checked one by one as an unpacker's first
+// pass reads them, before anything is written. The first problem sticks.
+class PackageEntryCheck {
+public:
+    // Checks one entry; on success *components (if given) receives its
+    // folder and file names as CheckArchiveEntryPath gives them.
+    PackageProblem Add(std::string_view entryName, std::uint64_t size, bool isFolder,
+                       std::vector<std::string>* components = nullptr);
+    PackageProblem Problem() const { return m_problem; }
+    // The problem and the entry it was found in, for diagnostics.
+    std::string Describe() const;
+
+private:
+    PackageProblem Fail(PackageProblem problem, std::string_view entryName, const char* detail = nullptr);
+
+    // Every path named so far, case-folded, and whether it is a folder.
+    std::unordered_map<std::string, bool> m_seen;
+    std::size_t m_entries = 0;
+    std::uint64_t m_bytes = 0;
+    PackageProblem m_problem = PackageProblem::kNone;
+    std::string m_detail;
+};
 
 }  // namespace platform

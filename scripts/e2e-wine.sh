@@ -125,6 +125,12 @@ if [ "${1:-}" = --binary ]; then
     for _ in $(seq 1 50); do [ -e "$prefix/com-contract" ] && break; sleep 0.1; done
     printf '\n[Software\\\\Wine\\\\Ports]\n"COM7"="%s"\n' "$prefix/com-contract" >>"$prefix/system.reg"
     export INSTALLER_CONTRACT_COM=COM7
+    # Wine cannot make a link itself (CreateSymbolicLinkA reports success and
+    # makes nothing): the unpacker's contract gets a host symbolic link in
+    # the prefix, to an empty folder outside it, and moves it where needed.
+    mkdir -p "$prefix/link-target"
+    ln -sfn "$prefix/link-target" "$prefix/drive_c/contract-link"
+    export INSTALLER_CONTRACT_LINK='C:\contract-link'
   fi
   rc=0
   "$wine" "$exe" --gtest_color=no --gtest_brief=1 "--gtest_filter=$filter" || rc=$?

@@ -93,6 +93,57 @@ TEST(ArchivePathsTest, UnsafeNamesAreRefusedWithTheirReason) {
     }
 }
 
+// A package is judged whole: each case is a run of entries (name, size,
+// folder) and the problem the last one raises; every earlier one passes.
+TEST(ArchivePathsTest, PackageEntriesAreCheckedAgainstTheWholePackage) {
+    using platform::PackageProblem;
+    struct Entry {
+        std::string name;
+        std::uint64_t size;
+        bool folder;
+    };
+    const std::uint64_t kAll = platform::kMaxArchiveTotalBytes;
+    struct Case {
+        std::vector<Entry> entries;
+        PackageProblem last;
+    } cases[] = {
+        {{{"Ticket/", 0, true}, {"ticket/X86/", 0, true}, {"TICKET\\x86\\a.dll", 5, false}}, PackageProblem::kNone},
+        {{{"Barcode/Common/a.chm", kAll - 1, false}, {"DriverName.cfg", 1, false}}, PackageProblem::kNone},
+        {{{"Barcode/Common/a.chm", kAll - 1, false}, {"DriverName.cfg", 2, false}}, PackageProblem::kTooLarge},
+        {{{"Ticket/a", kAll, false}, {"Ticket/b", kAll, false}}, PackageProblem::kTooLarge},
+        {{{"Windows\\System32\\x.dll", 1, false}}, PackageProblem::kOutsideRoots},
+        {{{"DriverName.cfg/x", 1, false}}, PackageProblem::kOutsideRoots},
+        {{{"Setup.exe", 1, false}}, PackageProblem::kOutsideRoots},
+        {{{"../Ticket/a", 1, false}}, PackageProblem::kEntryPath},
+        {{{"DriverName.cfg", 1, false}, {"DRIVERNAME.CFG", 1, false}}, PackageProblem::kCollision},
+        {{{"Ticket/x86/a.dll", 1, false}, {"Ticket//X86\\A.DLL", 1, false}}, PackageProblem::kCollision},
+        {{{"Ticket/x86", 1, false}, {"Ticket/x86/a.dll", 1, false}}, PackageProblem::kCollision},
+        {{{"Ticket/x86/a.dll", 1, false}, {"Ticket/X86", 0, true}}, PackageProblem::kNone},
+        {{{"Ticket/x86/a.dll", 1, false}, {"Ticket/x86/A.dll/", 0, true}}, PackageProblem::kCollision},
+        // Full-width, Greek and Cyrillic letters of code page 936 fold as well.
+        {{{"Ticket/\xA3\xC1.dll", 1, false}, {"Ticket/\xA3\xE1.dll", 1, false}}, PackageProblem::kCollision},
+        {{{"Ticket/\xA6\xA1", 1, false}, {"Ticket/\xA6\xC1", 1, false}}, PackageProblem::kCollision},
+        {{{"Ticket/\xA7\xA1", 1, false}, {"Ticket/\xA7\xD1", 1, false}}, PackageProblem::kCollision},
+        {{{"Ticket/\xA3\xC1.dll", 1, false}, {"Ticket/\xA3\xC2.dll", 1, false}}, PackageProblem::kNone},
+    };
+    for (const Case& c : cases) {
+        platform::PackageEntryCheck check;
+        for (size_t i = 0; i < c.entries.size(); ++i) {
+            const Entry& e = c.entries[i];
+            const PackageProblem expected = i + 1 == c.entries.size() ? c.last : PackageProblem::kNone;
+            EXPECT_EQ(check.Add(e.name, e.size, e.folder), expected) << e.name << " " << check.Describe();
+        }
+    }
+    // The count bound, and a problem that sticks.
+    platform::PackageEntryCheck check;
+    for (size_t i = 0; i < platform::kMaxArchiveEntries; ++i) {
+        ASSERT_EQ(check.Add("Ticket/" + std::to_string(i), 0, false), PackageProblem::kNone) << i;
+    }
+    EXPECT_EQ(check.Add("Ticket/one-more", 0, false), PackageProblem::kTooManyEntries);
+    EXPECT_EQ(check.Add("Ticket/fine", 0, true), PackageProblem::kTooManyEntries);
+    EXPECT_NE(check.Describe().find("one-more"), std::string::npos) << check.Describe();
+}
+
 // An uncompressed cabinet written by hand, so that tests can give entries
 // names that gcab would clean up.
 std::string MakeCabinet(const std::vector<std::pair<std::string, std::string>>& files) {
@@ -201,7 +252,7 @@ protected:
         EXPECT_TRUE(m_files->WriteFile("C:\\Setup\\DriverData.Drv", bytes));
         win::HMODULE module = m_archive->LoadUnpacker();
         EXPECT_NE(module, nullptr);
-        int result = m_archive->Extract(module, "C:\\Setup\\DriverData.Drv", output);
+        int result = m_archive->Extract(module, "C:\\Setup\\DriverData.Drv", output, &m_unpacked);
         EXPECT_EQ(m_archive->FreeLibrary(module), 1);
         return result;
     }
@@ -239,6 +290,7 @@ protected:
     std::string m_dir;
     std::unique_ptr<SimFiles> m_files;
     std::unique_ptr<SimArchive> m_archive;
+    std::vector<std::string> m_unpacked;  // what the last extraction reported
 };
 
 TEST_F(SimArchiveTest, UnpacksThePackageWithItsFolders) {
@@ -249,10 +301,18 @@ TEST_F(SimArchiveTest, UnpacksThePackageWithItsFolders) {
     EXPECT_EQ(m_files->ReadFile("c:\\ticket\\x86\\unidrv.hlp"), SourceFile("Ticket/x86/UNIDRV.HLP"));
     EXPECT_EQ(m_files->GetFileAttributesA("C:\\Barcode\\Common"), win::FILE_ATTRIBUTE_DIRECTORY);
 
-    // Extracting again overwrites what is there.
-    ASSERT_TRUE(m_files->WriteFile("C:\\DriverName.cfg", "changed"));
+    const std::vector<std::string> first = m_unpacked;
+    EXPECT_NE(std::find(first.begin(), first.end(), "Ticket\\x86\\uniDRV.DLL"), first.end());
+
+    // Over what an earlier run left, extracting again succeeds and still
+    // names every file as the package's; a file that differs from the
+    // package's is the user's: the package is refused and the file kept.
     ASSERT_EQ(Extract(package, "C:\\"), 0) << m_archive->LastFailure();
-    EXPECT_EQ(m_files->ReadFile("C:\\DriverName.cfg"), SourceFile("DriverName.cfg"));
+    EXPECT_EQ(m_unpacked, first);
+    ASSERT_TRUE(m_files->WriteFile("C:\\DriverName.cfg", "changed"));
+    EXPECT_EQ(Extract(package, "C:\\"), platform::sim::SIMARCHIVE_REFUSED) << m_archive->LastFailure();
+    EXPECT_EQ(m_files->ReadFile("C:\\DriverName.cfg"), std::optional<std::string>("changed"));
+    EXPECT_TRUE(m_unpacked.empty());
     EXPECT_EQ(m_archive->LoadedCount(), 0);
 }
 
@@ -267,30 +327,33 @@ TEST_F(SimArchiveTest, LoadingAndMissingInputsFail) {
     EXPECT_TRUE(m_archive->HasEntryPoints(module));
     m_archive->SetHasEntryPoints(false);
     EXPECT_FALSE(m_archive->HasEntryPoints(module));
-    EXPECT_NE(m_archive->Extract(module, "C:\\Setup\\DriverData.Drv", "C:\\out"), 0);
-    EXPECT_NE(m_archive->Extract(module, "C:\\Setup", "C:\\out"), 0);
+    EXPECT_NE(m_archive->Extract(module, "C:\\Setup\\DriverData.Drv", "C:\\out", nullptr), 0);
+    EXPECT_NE(m_archive->Extract(module, "C:\\Setup", "C:\\out", nullptr), 0);
     ASSERT_TRUE(m_files->WriteFile("C:\\Setup\\DriverData.Drv", MakeCabinet({{"a.txt", "a"}})));
-    EXPECT_NE(m_archive->Extract(module, "C:\\Setup\\DriverData.Drv", "C:\\Missing"), 0);
+    EXPECT_NE(m_archive->Extract(module, "C:\\Setup\\DriverData.Drv", "C:\\Missing", nullptr), 0);
     EXPECT_EQ(m_archive->FreeLibrary(module), 1);
     EXPECT_EQ(m_archive->FreeLibrary(module), 0);
     EXPECT_EQ(platform::sim::LastError(), win::ERROR_INVALID_HANDLE);
-    EXPECT_EQ(m_archive->Extract(module, "C:\\Setup\\DriverData.Drv", "C:\\out"), platform::sim::SIMARCHIVE_NOT_LOADED);
+    EXPECT_EQ(m_archive->Extract(module, "C:\\Setup\\DriverData.Drv", "C:\\out", nullptr),
+              platform::sim::SIMARCHIVE_NOT_LOADED);
     EXPECT_TRUE(OutputFiles().empty());
 }
 
 TEST_F(SimArchiveTest, HandWrittenCabinetUnpacks) {
-    ASSERT_EQ(Extract(MakeCabinet({{"Ticket\\x86\\a.dll", "alpha"}, {"b.txt", "beta"}})), 0) << m_archive->LastFailure();
-    EXPECT_EQ(OutputFiles(), (std::vector<std::pair<std::string, std::string>>{{"Ticket/x86/a.dll", "alpha"},
-                                                                               {"b.txt", "beta"}}));
+    ASSERT_EQ(Extract(MakeCabinet({{"Ticket\\x86\\a.dll", "alpha"}, {"DriverName.cfg", "beta"}})), 0)
+        << m_archive->LastFailure();
+    EXPECT_EQ(OutputFiles(), (std::vector<std::pair<std::string, std::string>>{{"DriverName.cfg", "beta"},
+                                                                               {"Ticket/x86/a.dll", "alpha"}}));
 }
 
 // One hostile entry after good ones refuses the whole archive before any
-// file is written.
+// file is written: unsafe names, entries outside the package's places, and
+// names that collide with a good one once case is set aside.
 class HostileEntryTest : public SimArchiveTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(HostileEntryTest, CabinetWithTheEntryWritesNothing) {
     std::string hostile = GetParam();
-    EXPECT_EQ(Extract(MakeCabinet({{"good.txt", "good"}, {"Ticket\\ok.txt", "ok"}, {hostile, "evil"}})),
+    EXPECT_EQ(Extract(MakeCabinet({{"DriverName.cfg", "good"}, {"Ticket\\ok.txt", "ok"}, {hostile, "evil"}})),
               platform::sim::SIMARCHIVE_REFUSED)
         << hostile << ": " << m_archive->LastFailure();
     EXPECT_TRUE(OutputFiles().empty()) << m_files->ToString();
@@ -300,53 +363,76 @@ TEST_P(HostileEntryTest, CabinetWithTheEntryWritesNothing) {
 
 TEST_P(HostileEntryTest, TarWithTheEntryWritesNothing) {
     std::string hostile = GetParam();
-    EXPECT_EQ(Extract(MakeTar({{"good.txt", "good"}, {hostile, "evil"}})), platform::sim::SIMARCHIVE_REFUSED) << hostile;
+    EXPECT_EQ(Extract(MakeTar({{"DriverName.cfg", "good"}, {"Ticket/ok.txt", "ok"}, {hostile, "evil"}})),
+              platform::sim::SIMARCHIVE_REFUSED)
+        << hostile;
     EXPECT_TRUE(OutputFiles().empty()) << m_files->ToString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, HostileEntryTest,
                          ::testing::Values("..\\evil.txt", "../../evil.txt", "Ticket\\..\\..\\evil.txt",
                                            "\\evil.txt", "C:\\evil.txt", "evil.txt:stream", "CON", "Ticket\\nul.dll",
-                                           "evil.txt.", "Ticket\\ \\evil"));
+                                           "evil.txt.", "Ticket\\ \\evil", "Windows\\System32\\x.dll",
+                                           "evil.txt", "DriverName.cfg\\x", "TICKET\\OK.TXT",
+                                           "drivername.CFG", "Ticket\\ok.txt\\inner"));
 
 TEST_F(SimArchiveTest, LinkEntriesAreRefused) {
     TarEntry symlink{"Ticket/escape", "", AE_IFLNK, "/etc"};
-    EXPECT_EQ(Extract(MakeTar({{"good.txt", "good"}, symlink})), platform::sim::SIMARCHIVE_REFUSED);
+    EXPECT_EQ(Extract(MakeTar({{"Ticket/good.txt", "good"}, symlink})), platform::sim::SIMARCHIVE_REFUSED);
     TarEntry hardlink{"Ticket/passwd", "", AE_IFREG, "/etc/passwd", true};
-    EXPECT_EQ(Extract(MakeTar({{"good.txt", "good"}, hardlink})), platform::sim::SIMARCHIVE_REFUSED);
+    EXPECT_EQ(Extract(MakeTar({{"Ticket/good.txt", "good"}, hardlink})), platform::sim::SIMARCHIVE_REFUSED);
     TarEntry fifo{"Ticket/pipe", "", AE_IFIFO};
-    EXPECT_EQ(Extract(MakeTar({{"good.txt", "good"}, fifo})), platform::sim::SIMARCHIVE_REFUSED);
+    EXPECT_EQ(Extract(MakeTar({{"Ticket/good.txt", "good"}, fifo})), platform::sim::SIMARCHIVE_REFUSED);
     EXPECT_TRUE(OutputFiles().empty());
 }
 
 TEST_F(SimArchiveTest, PathsBeyondMaxPathAreRefused) {
-    std::string deep;
+    std::string deep = "Ticket\\";
     for (int i = 0; i < 30; ++i) deep += "folder" + std::to_string(i) + "\\";
-    EXPECT_EQ(Extract(MakeCabinet({{"ok.txt", "x"}, {deep + "a.txt", "x"}})), platform::sim::SIMARCHIVE_REFUSED);
+    EXPECT_EQ(Extract(MakeCabinet({{"Ticket\\ok.txt", "x"}, {deep + "a.txt", "x"}})), platform::sim::SIMARCHIVE_REFUSED);
     EXPECT_TRUE(OutputFiles().empty());
 }
 
+// A link or junction anywhere on the way to an entry refuses the package
+// before anything is written, also the entries that do not pass it.
 TEST_F(SimArchiveTest, LinkInTheOutputTreeIsNotWrittenThrough) {
-    std::string outside = m_dir + "/outside";
-    std::filesystem::create_directory(outside);
-    ASSERT_TRUE(m_files->MakeLink("C:\\out\\Ticket", outside));
-    EXPECT_EQ(Extract(MakeCabinet({{"Ticket\\x86\\a.dll", "evil"}})), platform::sim::SIMARCHIVE_WRITE_FAILED);
-    EXPECT_TRUE(std::filesystem::is_empty(outside));
-    EXPECT_GT(m_files->LinkRefusals(), 0);
+    for (const char* link : {"C:\\out\\Ticket", "C:\\out\\Ticket\\x86", "C:\\out\\Ticket\\x86\\a.dll"}) {
+        SCOPED_TRACE(link);
+        std::filesystem::remove_all(m_files->HostPath("C:\\out"));
+        ASSERT_TRUE(m_files->CreateFolders("C:\\out\\Ticket\\x86").error == 0);
+        std::filesystem::remove_all(m_files->HostPath(link));
+        std::string outside = m_dir + "/outside";
+        std::filesystem::remove_all(outside);
+        std::filesystem::create_directory(outside);
+        ASSERT_TRUE(m_files->MakeLink(link, outside));
+        EXPECT_EQ(Extract(MakeCabinet({{"DriverName.cfg", "first"}, {"Ticket\\x86\\a.dll", "evil"}})),
+                  platform::sim::SIMARCHIVE_REFUSED);
+        EXPECT_TRUE(std::filesystem::is_empty(outside));
+        EXPECT_TRUE(OutputFiles().empty()) << m_files->ToString();
+    }
 }
 
-// A file that cannot be put in place leaves no partial or temporary file;
-// the complete files before it stay, as a failed extraction leaves them.
-TEST_F(SimArchiveTest, FailedEntryLeavesNoPartialFile) {
-    ASSERT_TRUE(m_files->CreateDirectoryA("C:\\out\\b.txt", nullptr));  // in the way of the second entry
-    EXPECT_EQ(Extract(MakeCabinet({{"a.txt", "alpha"}, {"b.txt", "beta"}, {"c.txt", "gamma"}})),
-              platform::sim::SIMARCHIVE_WRITE_FAILED);
-    EXPECT_EQ(OutputFiles(), (std::vector<std::pair<std::string, std::string>>{{"a.txt", "alpha"}}));
+// Only an exact copy of an entry may already stand in its place; a folder
+// or different bytes there refuse the package before anything is written,
+// and the file that was there is kept.
+TEST_F(SimArchiveTest, SomethingElseInAnEntrysPlaceRefusesThePackage) {
+    ASSERT_TRUE(m_files->CreateDirectoryA("C:\\out\\DriverName.cfg", nullptr));
+    EXPECT_EQ(Extract(MakeCabinet({{"Ticket\\a.txt", "alpha"}, {"DriverName.cfg", "beta"}})),
+              platform::sim::SIMARCHIVE_REFUSED);
+    EXPECT_TRUE(OutputFiles().empty());
 
-    ASSERT_TRUE(m_files->WriteFile("C:\\out\\ro.txt", "old"));
-    ASSERT_TRUE(m_files->SetReadOnly("C:\\out\\ro.txt", true));
-    EXPECT_NE(Extract(MakeCabinet({{"ro.txt", "new"}})), 0);
-    EXPECT_EQ(m_files->ReadFile("C:\\out\\ro.txt"), "old");
+    ASSERT_TRUE(m_files->WriteFile("C:\\out\\Ticket\\ro.txt", "old"));
+    ASSERT_TRUE(m_files->SetReadOnly("C:\\out\\Ticket\\ro.txt", true));
+    EXPECT_EQ(Extract(MakeCabinet({{"Ticket\\a.txt", "alpha"}, {"Ticket\\ro.txt", "new"}})),
+              platform::sim::SIMARCHIVE_REFUSED);
+    EXPECT_EQ(OutputFiles(), (std::vector<std::pair<std::string, std::string>>{{"Ticket/ro.txt", "old"}}));
+    // A longer or shorter file with the entry's bytes at its start is not a copy either.
+    ASSERT_TRUE(m_files->SetReadOnly("C:\\out\\Ticket\\ro.txt", false));
+    for (const char* present : {"ol", "oldest"}) {
+        ASSERT_TRUE(m_files->WriteFile("C:\\out\\Ticket\\ro.txt", present));
+        EXPECT_EQ(Extract(MakeCabinet({{"Ticket\\ro.txt", "old"}})), platform::sim::SIMARCHIVE_REFUSED) << present;
+        EXPECT_EQ(m_files->ReadFile("C:\\out\\Ticket\\ro.txt"), std::optional<std::string>(present));
+    }
 }
 
 // Cut or damaged packages: whatever fails, no temporary file remains and

@@ -188,7 +188,7 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(package)) << "build the driver_package target first";
         ASSERT_TRUE(m_files->WriteFile("C:\\Setup\\DriverData.Drv", ReadHost(package)));
         win::HMODULE module = unpacker.LoadUnpacker();
-        ASSERT_EQ(unpacker.Extract(module, "C:\\Setup\\DriverData.Drv", "C:\\"), 0) << unpacker.LastFailure();
+        ASSERT_EQ(unpacker.Extract(module, "C:\\Setup\\DriverData.Drv", "C:\\", nullptr), 0) << unpacker.LastFailure();
         unpacker.FreeLibrary(module);
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }

@@ -257,7 +257,7 @@ const std::vector<Row>& Rows() {
         {"LoadUnpacker", [](Machine& m) { return Handle(m.archive().LoadUnpacker()); }, nullptr},
         {"Extract",
          [](Machine& m) {
-             return static_cast<long long>(m.archive().Extract(m.archive().LoadUnpacker(), "C:\\p.cab", "C:\\out"));
+             return static_cast<long long>(m.archive().Extract(m.archive().LoadUnpacker(), "C:\\p.cab", "C:\\out", nullptr));
          },
          "Extract(archive=\"C:\\p.cab\", to=\"C:\\out\") -> 6, error 3735928559"},
         // Serial ports.

@@ -4,6 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "package/delete_tree.h"
 #include "tests/support/installer_harness.h"
@@ -22,28 +25,76 @@ void OpenAndClose(InstallerHarness& harness) {
     ASSERT_EQ(harness.WaitForEnd(), win::IDCANCEL);
 }
 
+// A file as the package holds it: packed from the build's stage, where the
+// tree's placeholder DLLs are replaced by built ones.
+std::string SampleFile(const std::string& relative) {
+    std::ifstream in(std::string(INSTALLER_BINARY_DIR) + "/driver/stage/" + relative, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The user's files and folders stay; the package's files go, also the
+// copies that a run killed before its clean-up left behind.
 TEST(PackageCleanup, FilesThatWereThereBeforeAreSpared) {
     InstallerHarness harness;
     auto& files = harness.Machine().sim_files();
     files.WriteFile("C:\\Ticket\\notes.txt", "mine");
     files.WriteFile("C:\\Barcode\\x86\\custom.ini", "mine too");
+    ASSERT_TRUE(files.CreateFolders("C:\\Barcode\\Empty").error == 0);
+    const std::string leftover = SampleFile("Ticket/x64/uniDRV.DLL");
+    ASSERT_FALSE(leftover.empty());
+    files.WriteFile("C:\\Ticket\\x64\\uniDRV.DLL", leftover);
     OpenAndClose(harness);
 
     EXPECT_EQ(files.ReadFile("C:\\Ticket\\notes.txt"), std::optional<std::string>("mine"));
     EXPECT_EQ(files.ReadFile("C:\\Barcode\\x86\\custom.ini"), std::optional<std::string>("mine too"));
+    EXPECT_EQ(files.GetFileAttributesA("C:\\Barcode\\Empty"), win::FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(files.Exists("C:\\Ticket\\x64\\uniDRV.DLL")) << files.ToString();
     // What the package brought is gone around them.
+    EXPECT_FALSE(files.Exists("C:\\Ticket\\x64\\UNIRES.DLL"));
     EXPECT_FALSE(files.Exists("C:\\Ticket\\x86"));
     EXPECT_FALSE(files.Exists("C:\\Barcode\\x64"));
     EXPECT_FALSE(files.Exists("C:\\Barcode\\x86\\LBXDRV50.DLL"));
     EXPECT_FALSE(files.Exists("C:\\DriverName.cfg"));
 }
 
+// A list of the user's own in the package's place is neither overwritten
+// nor removed: the package is refused, and the list shown is the user's.
 TEST(PackageCleanup, APreviousConfigurationFileIsLeftAsItWas) {
     InstallerHarness harness;
     auto& files = harness.Machine().sim_files();
-    files.WriteFile("C:\\DriverName.cfg", "[Old]\r\nPrintName1=Old\r\n");
-    OpenAndClose(harness);
-    EXPECT_TRUE(files.Exists("C:\\DriverName.cfg"));
+    const std::string mine = testing_support::ConfigFile({{"Old", {"Old printer"}}});
+    files.WriteFile("C:\\DriverName.cfg", mine);
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
+    EXPECT_EQ(harness.Control(1000).items, std::vector<std::string>{"Old printer"});
+    EXPECT_FALSE(files.Exists("C:\\Ticket"));
+    harness.Toolkit().CloseWindow(harness.MainWindow());
+    ASSERT_EQ(harness.WaitForEnd(), win::IDCANCEL);
+    EXPECT_EQ(files.ReadFile("C:\\DriverName.cfg"), std::optional<std::string>(mine));
+}
+
+// Without a working folder that fits its buffer there is no package to
+// look for: never one at the root of the drive.
+TEST(PackageCleanup, NoWorkingFolderMeansNoPackage) {
+    for (bool longFolder : {false, true}) {
+        SCOPED_TRACE(longFolder ? "working folder of 260 bytes or more" : "GetCurrentDirectoryA failed");
+        InstallerHarness harness;
+        auto& files = harness.Machine().sim_files();
+        files.WriteFile("C:\\DriverData.Drv", *files.ReadFile("C:\\Setup\\DriverData.Drv"));
+        if (longFolder) {
+            const std::string folder = "C:\\" + std::string(120, 'a') + "\\" + std::string(140, 'b');
+            ASSERT_EQ(files.CreateFolders(folder).error, 0u);
+            ASSERT_TRUE(files.SetCurrentDirectory(folder));
+        } else {
+            harness.Machine().env().InjectFault("GetCurrentDirectoryA", win::ERROR_ACCESS_DENIED);
+        }
+        harness.Start();
+        ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
+        EXPECT_TRUE(harness.Control(1000).items.empty());
+        EXPECT_FALSE(files.Exists("C:\\DriverName.cfg"));
+        EXPECT_EQ(harness.Machine().env().CallCount("Extract"), 0);
+        EXPECT_EQ(harness.Machine().sim_archive().LoadedCount(), 0);
+    }
 }
 
 TEST(PackageCleanup, LinksInTheTreeAreRemovedNotFollowed) {

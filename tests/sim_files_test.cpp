@@ -79,6 +79,12 @@ TEST_F(SimFilesTest, ResolvesPathsWithoutCaseAndWithEitherSeparator) {
     // Only one host file exists whatever the spelling.
     ASSERT_TRUE(m_files->WriteFile("C:\\TICKET\\X86\\UNIDRV.DLL", "new"));
     EXPECT_EQ(List("C:\\Ticket\\x86\\*.*"), (std::vector<std::string>{".", "..", "uniDRV.DLL"}));
+    // Names known to the folder's index that went on the host are gone by
+    // any spelling; one that came is found at least as it is spelled there.
+    const std::string host = m_files->HostPath("C:\\Ticket\\x86");
+    std::filesystem::rename(host + "/uniDRV.DLL", host + "/Moved.DLL");
+    EXPECT_FALSE(m_files->Exists("c:\\ticket\\x86\\unidrv.dll"));
+    EXPECT_TRUE(m_files->Exists("C:\\Ticket\\x86\\Moved.DLL"));
 }
 
 TEST_F(SimFilesTest, DoubleByteCharactersAreComparedAsTheyAre) {

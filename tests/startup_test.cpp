@@ -8,6 +8,7 @@
 #include "app/installer_dialog.h"
 #include "platform/sim/sim_services.h"
 #include "tests/support/installer_harness.h"
+#include "tests/support/package_builder.h"
 
 namespace {
 
@@ -105,6 +106,10 @@ TEST(Startup, ClosingDuringPreparationWaitsForItAndThenCleansUp) {
     machine.SetTimeScale(1.0);
     machine.sim_services().SetRunning("Spooler", false);
     machine.sim_services().SetBehaviour("Spooler", platform::sim::SimServiceBehaviour::Slow(4));
+    // And a package of many files, all of which must go again.
+    testing_support::PackageChanges many;
+    for (int i = 0; i < 3000; ++i) many["Ticket/many/file" + std::to_string(i) + ".dat"] = std::string("x");
+    harness.UsePackage(testing_support::BuildPackage(many));
     harness.Start();
     ASSERT_FALSE(harness.InstallEnabled());
     harness.Toolkit().CloseWindow(harness.MainWindow());

@@ -245,13 +245,30 @@ TEST_F(SilentRunTest, SerialSearchFindsThePrinterAtTheRateGiven) {
     EXPECT_EQ(PrinterPort(kReceiptModel), "COM1:");
 }
 
-TEST_F(SilentRunTest, FailedRegistrationIsAFailureWithItsError) {
-    harness.Machine().env().InjectFault("AddPrinterDriverExA", win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_FAILED);
-    EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
-    EXPECT_TRUE(Logged("box [错误] 添加驱动失败 5")) << Log();
-    EXPECT_NE(Log().find("box answered: Cancel"), std::string::npos);
-    EXPECT_NE(Log().find("exit code 1603"), std::string::npos);
+// Every failure ends in 1603 with the box that told of it and its answer,
+// also the one after which the installer closes itself.
+TEST_F(SilentRunTest, FailuresEndIn1603WithTheirMessage) {
+    const struct {
+        const char* call;
+        std::string model;
+        const char* box;
+        const char* answer;
+    } kCases[] = {
+        {"AddPrinterDriverExA", kReceiptModel, "box [错误] 添加驱动失败 5", "box answered: Cancel"},
+        {"AddPrinterA", kReceiptModel, "box [错误提示] Error AddPrinter  5", "box answered: OK"},
+        {"AddMonitorA", kLabelModel, "添加监视器出错", "box answered: OK"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.call);
+        std::filesystem::remove(LogPath());
+        harness.Machine().env().InjectFault(c.call, win::ERROR_ACCESS_DENIED, 1);
+        EXPECT_EQ(Run({"/S", "/MODEL=" + c.model, "/PORT=LPT"}), unattended::EXIT_FAILED) << Log();
+        EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(c.model).has_value());
+        EXPECT_TRUE(Logged(c.box)) << Log();
+        EXPECT_NE(Log().find(c.answer), std::string::npos);
+        EXPECT_NE(Log().find("exit code 1603"), std::string::npos);
+        harness.Machine().env().ClearFaults();
+    }
 }
 
 TEST_F(SilentRunTest, UnknownModelOrPortChangesNothing) {

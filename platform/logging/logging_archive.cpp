@@ -5,8 +5,9 @@
 
 namespace platform::logging {
 
-int LoggingArchive::Extract(HMODULE module, const char* archivePath, const char* outputFolder) {
-    const int result = inner().Extract(module, archivePath, outputFolder);
+int LoggingArchive::Extract(HMODULE module, const char* archivePath, const char* outputFolder,
+                            std::vector<std::string>* unpacked) {
+    const int result = inner().Extract(module, archivePath, outputFolder, unpacked);
     KeptError error(m_recorder.inner());
     m_recorder.Write(
         CallLine("Extract").Text("archive", archivePath).Text("to", outputFolder).Returns(result, error.value()));

@@ -15,7 +15,8 @@ public:
 
     HMODULE LoadUnpacker() override { return inner().LoadUnpacker(); }
     bool HasEntryPoints(HMODULE module) override { return inner().HasEntryPoints(module); }
-    int Extract(HMODULE module, const char* archivePath, const char* outputFolder) override;
+    int Extract(HMODULE module, const char* archivePath, const char* outputFolder,
+                std::vector<std::string>* unpacked) override;
     BOOL FreeLibrary(HMODULE module) override { return inner().FreeLibrary(module); }
 
 private:

@@ -8,8 +8,10 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <optional>
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
+#include <set>
 #include <memory>
 #include <vector>
 
@@ -36,6 +38,7 @@ ArchivePtr OpenArchive(const std::string& hostPath) {
 struct PlannedEntry {
     std::string relativePath;  // "Ticket\x86\uniDRV.DLL"
     bool isFolder = false;
+    bool alreadyThere = false;  // a file with the entry's bytes is in its place
 };
 
 std::string ErrorText(archive* a, const char* fallback) {
@@ -185,7 +188,9 @@ int SimArchive::Fail(int result, const std::string& why) {
     return result;
 }
 
-int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char* outputFolder) {
+int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char* outputFolder,
+                        std::vector<std::string>* unpacked) {
+    if (unpacked) unpacked->clear();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lastFailure.clear();
@@ -215,8 +220,12 @@ int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char
     }
 
     // Pass 1: read every header and refuse the whole archive for one bad
-    // entry, before anything is written.
+    // entry, before anything is written: unsafe or colliding names, entries
+    // outside the package's roots, too much in all, a link or junction on
+    // the way, or a file of different bytes already in an entry's place.
     std::vector<PlannedEntry> plan;
+    std::set<std::string> checkedFolders;
+    PackageEntryCheck check;
     {
         ArchivePtr a = OpenArchive(source.hostPath);
         if (!a) return Fail(SIMARCHIVE_CORRUPT, "not an archive");
@@ -236,15 +245,53 @@ int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char
             }
             PlannedEntry planned;
             planned.isFolder = type == AE_IFDIR;
-            EntryPathProblem problem = MakeSafeEntryPath(name, &planned.relativePath);
-            if (problem != EntryPathProblem::kNone) {
-                return Fail(SIMARCHIVE_REFUSED, std::string(DescribeEntryPathProblem(problem)) + ": " + name);
+            std::vector<std::string> components;
+            la_int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
+            PackageProblem problem = check.Add(name, planned.isFolder ? 0 : static_cast<std::uint64_t>(std::max<la_int64_t>(size, 0)),
+                                               planned.isFolder, &components);
+            if (problem != PackageProblem::kNone) return Fail(SIMARCHIVE_REFUSED, check.Describe());
+            for (const std::string& component : components) {
+                if (!planned.relativePath.empty()) planned.relativePath += '\\';
+                planned.relativePath += component;
             }
             // The Windows unpacker could not create a longer path either.
             if (outputRoot.size() + 1 + planned.relativePath.size() >= static_cast<size_t>(win::MAX_PATH)) {
                 return Fail(SIMARCHIVE_REFUSED, std::string("path too long: ") + name);
             }
-            if (archive_read_data_skip(a.get()) < ARCHIVE_WARN) {
+            std::string folder = outputRoot;
+            for (size_t i = 0; i < components.size(); ++i) {
+                folder += "\\" + components[i];
+                if (i + 1 == components.size()) break;
+                if (!checkedFolders.insert(folder).second) continue;
+                SimFiles::Resolution step = m_files.Resolve(folder);
+                if (step.error == win::ERROR_ACCESS_DENIED || step.isLink) {
+                    return Fail(SIMARCHIVE_REFUSED, "link or junction on the way to " + folder);
+                }
+                if (step.exists && !step.isDirectory) return Fail(SIMARCHIVE_REFUSED, "a file in the way: " + folder);
+            }
+            SimFiles::Resolution target = m_files.Resolve(folder);
+            if (target.error == win::ERROR_ACCESS_DENIED || target.isLink) {
+                return Fail(SIMARCHIVE_REFUSED, "link or junction in the place of " + folder);
+            }
+            if (target.exists && target.isDirectory != planned.isFolder) {
+                return Fail(SIMARCHIVE_REFUSED, "something else in the place of " + folder);
+            }
+            if (target.exists && !planned.isFolder) {
+                // Only a copy of the entry itself, left by an earlier run, may
+                // stand where it goes: anything else is not the package's.
+                std::optional<std::string> present = m_files.ReadFile(folder);
+                std::string bytes;
+                char buffer[16384];
+                for (;;) {
+                    la_ssize_t n = archive_read_data(a.get(), buffer, sizeof buffer);
+                    if (n < 0) return Fail(SIMARCHIVE_CORRUPT, ErrorText(a.get(), "bad data"));
+                    if (n == 0) break;
+                    bytes.append(buffer, static_cast<size_t>(n));
+                    if (!present || bytes.size() > present->size()) break;
+                }
+                if (!present || bytes != *present) return Fail(SIMARCHIVE_REFUSED, "would overwrite " + folder);
+                planned.alreadyThere = true;
+            } else if (archive_read_data_skip(a.get()) < ARCHIVE_WARN) {
                 return Fail(SIMARCHIVE_CORRUPT, ErrorText(a.get(), "bad data"));
             }
             plan.push_back(planned);
@@ -255,12 +302,15 @@ int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char
     // is renamed only when complete, so a bad entry leaves no partial file.
     ArchivePtr a = OpenArchive(source.hostPath);
     if (!a) return Fail(SIMARCHIVE_CORRUPT, "archive vanished");
+    std::vector<std::string> files;
     for (const PlannedEntry& planned : plan) {
         archive_entry* entry = nullptr;
         if (archive_read_next_header(a.get(), &entry) < ARCHIVE_WARN) {
             return Fail(SIMARCHIVE_CORRUPT, ErrorText(a.get(), "bad header"));
         }
         std::string target = outputRoot + "\\" + planned.relativePath;
+        if (!planned.isFolder) files.push_back(planned.relativePath);
+        if (planned.alreadyThere) continue;
         if (planned.isFolder) {
             if (m_files.CreateFolders(target).error) return Fail(SIMARCHIVE_WRITE_FAILED, "cannot create " + target);
             continue;
@@ -297,7 +347,7 @@ int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char
         }
         ::fchmod(fd, 0644);
         if (::close(fd) != 0) ok = false;
-        if (ok && ::rename(temp.c_str(), file.hostPath.c_str()) != 0) {
+        if (ok && !m_files.PlaceHostFile(temp, file.hostPath)) {
             ok = false;
             why = "cannot rename onto " + target;
         }
@@ -308,6 +358,7 @@ int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char
                         why + " (" + target + ")");
         }
     }
+    if (unpacked) *unpacked = std::move(files);
     return 0;
 }
 

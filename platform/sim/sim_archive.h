@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/archive.h"
 #include "platform/sim/sim_env.h"
@@ -32,7 +33,8 @@ public:
     // for a missing library).
     win::HMODULE LoadUnpacker() override;
     bool HasEntryPoints(win::HMODULE module) override;
-    int Extract(win::HMODULE module, const char* archivePath, const char* outputFolder) override;
+    int Extract(win::HMODULE module, const char* archivePath, const char* outputFolder,
+                std::vector<std::string>* unpacked) override;
     win::BOOL FreeLibrary(win::HMODULE module) override;
 
     // A library that loads but lacks an entry point.

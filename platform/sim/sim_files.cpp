@@ -36,19 +36,6 @@ std::vector<std::string> ListHostFolder(const std::string& hostPath) {
     return names;
 }
 
-// Host name of `component` in the folder: the entry that equals it without
-// regard to case, or the component itself when there is none.
-std::string MatchInFolder(const std::string& hostFolder, const std::string& component, bool* found) {
-    for (const std::string& name : ListHostFolder(hostFolder)) {
-        if (NamesEqualNoCase(name, component)) {
-            *found = true;
-            return name;
-        }
-    }
-    *found = false;
-    return component;
-}
-
 bool WriteHostFileAtomically(const std::string& hostPath, const std::string& bytes, mode_t mode) {
     std::string temp = hostPath + ".~simtmp";
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -217,6 +204,91 @@ std::string SimFiles::CallerPath(const char* winPath) const {
     return redirected.size() == 2 ? "C:\\" : redirected;
 }
 
+namespace {
+
+void StatusOf(const struct stat& st, std::uint64_t* status) {
+    const std::uint64_t values[7] = {
+        static_cast<std::uint64_t>(st.st_ino),          static_cast<std::uint64_t>(st.st_mtim.tv_sec),
+        static_cast<std::uint64_t>(st.st_mtim.tv_nsec), static_cast<std::uint64_t>(st.st_ctim.tv_sec),
+        static_cast<std::uint64_t>(st.st_ctim.tv_nsec), static_cast<std::uint64_t>(st.st_size),
+        static_cast<std::uint64_t>(st.st_nlink)};
+    std::copy(values, values + 7, status);
+}
+
+}  // namespace
+
+bool SimFiles::FolderIndex::Matches(const struct stat& st) const {
+    std::uint64_t now[7];
+    StatusOf(st, now);
+    return std::equal(now, now + 7, status);
+}
+
+void SimFiles::FolderIndex::Take(const struct stat& st) { StatusOf(st, status); }
+
+// The host name of `component` in the folder: the entry that equals it
+// without regard to case, or the component itself when there is none. A
+// name spelled as on disk is found at once; any other spelling through the
+// folder's index of names, so the cost does not grow with the folder. The
+// index is rebuilt when the folder changed behind the simulation's back
+// (its host status differs); the simulation's own changes keep it current
+// (NoteEntryLocked).
+std::string SimFiles::MatchInFolderLocked(const std::string& hostFolder, const std::string& component,
+                                          bool* found) const {
+    struct stat st;
+    if (LstatOk(hostFolder + "/" + component, &st)) {
+        *found = true;
+        return component;
+    }
+    *found = false;
+    if (!LstatOk(hostFolder, &st) || !S_ISDIR(st.st_mode)) return component;
+    FolderIndex& index = m_folderIndex[hostFolder];
+    const std::string key = UpperCaseKey(component);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0 || !index.built || !index.Matches(st)) {
+            index.names.clear();
+            for (const std::string& name : ListHostFolder(hostFolder)) index.names.emplace(UpperCaseKey(name), name);
+            index.Take(st);
+            index.built = true;
+        }
+        auto it = index.names.find(key);
+        if (it == index.names.end()) return component;
+        struct stat entry;
+        if (LstatOk(hostFolder + "/" + it->second, &entry)) {
+            *found = true;
+            return it->second;
+        }
+    }
+    return component;
+}
+
+void SimFiles::NoteEntryLocked(const std::string& hostPath, bool present) const {
+    size_t cut = hostPath.find_last_of('/');
+    if (cut == std::string::npos) return;
+    auto it = m_folderIndex.find(hostPath.substr(0, cut));
+    if (it == m_folderIndex.end()) return;
+    FolderIndex& index = it->second;
+    struct stat st;
+    if (!index.built || !LstatOk(it->first, &st)) {
+        m_folderIndex.erase(it);
+        return;
+    }
+    const std::string name = hostPath.substr(cut + 1);
+    if (present) {
+        index.names.emplace(UpperCaseKey(name), name);
+    } else {
+        auto entry = index.names.find(UpperCaseKey(name));
+        if (entry != index.names.end() && entry->second == name) index.names.erase(entry);
+    }
+    index.Take(st);
+}
+
+bool SimFiles::PlaceHostFile(const std::string& hostTemporary, const std::string& hostTarget) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (::rename(hostTemporary.c_str(), hostTarget.c_str()) != 0) return false;
+    NoteEntryLocked(hostTarget, true);
+    return true;
+}
+
 SimFiles::Resolution SimFiles::Resolve(const std::string& winPath) const {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     return ResolveLocked(winPath);
@@ -239,7 +311,7 @@ SimFiles::Resolution SimFiles::ResolveLocked(const std::string& winPath) const {
     }
     for (size_t i = 0; i < components.size(); ++i) {
         bool found = false;
-        std::string name = MatchInFolder(host, components[i], &found);
+        std::string name = MatchInFolderLocked(host, components[i], &found);
         std::string next = host + "/" + name;
         win += "\\" + name;
         bool last = i + 1 == components.size();
@@ -297,9 +369,13 @@ SimFiles::Resolution SimFiles::CreateFolders(const std::string& winPath) {
             step.error = win::ERROR_PATH_NOT_FOUND;
             return step;
         }
-        if (!step.exists && ::mkdir(step.hostPath.c_str(), 0755) != 0) {
-            step.error = win::ERROR_ACCESS_DENIED;
-            return step;
+        if (!step.exists) {
+            if (::mkdir(step.hostPath.c_str(), 0755) != 0) {
+                step.error = win::ERROR_ACCESS_DENIED;
+                return step;
+            }
+            NoteEntryLocked(step.hostPath, true);
+            m_folderIndex.erase(step.hostPath);
         }
         partial = step.winPath;
     }
@@ -446,6 +522,7 @@ win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileN
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
     }
+    NoteEntryLocked(target.hostPath, true);
     return 1;
 }
 
@@ -471,6 +548,7 @@ win::BOOL SimFiles::DeleteFileA(const char* fileName) {
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
     }
+    NoteEntryLocked(r.hostPath, false);
     return 1;
 }
 
@@ -490,6 +568,8 @@ win::BOOL SimFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_A
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
     }
+    NoteEntryLocked(r.hostPath, true);
+    m_folderIndex.erase(r.hostPath);
     return 1;
 }
 
@@ -520,6 +600,7 @@ win::BOOL SimFiles::RemoveDirectoryA(const char* pathName) {
             SetLastError(win::ERROR_ACCESS_DENIED);
             return 0;
         }
+        NoteEntryLocked(r.hostPath, false);
         return 1;
     }
     if (attributes & win::FILE_ATTRIBUTE_READONLY) {
@@ -540,6 +621,8 @@ win::BOOL SimFiles::RemoveDirectoryA(const char* pathName) {
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
     }
+    NoteEntryLocked(r.hostPath, false);
+    m_folderIndex.erase(r.hostPath);
     return 1;
 }
 
@@ -646,7 +729,9 @@ bool SimFiles::WriteFile(const std::string& winPath, const std::string& bytes) {
     }
     Resolution r = ResolveLocked(winPath);
     if (r.error || r.isRoot || r.isDirectory || r.isLink) return false;
-    return WriteHostFileAtomically(r.hostPath, bytes, 0644);
+    if (!WriteHostFileAtomically(r.hostPath, bytes, 0644)) return false;
+    NoteEntryLocked(r.hostPath, true);
+    return true;
 }
 
 std::optional<std::string> SimFiles::ReadFile(const std::string& winPath) const {
@@ -680,7 +765,9 @@ bool SimFiles::MakeLink(const std::string& winPath, const std::string& hostTarge
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     Resolution r = ResolveLocked(winPath);
     if (r.error || r.exists) return false;
-    return ::symlink(hostTarget.c_str(), r.hostPath.c_str()) == 0;
+    if (::symlink(hostTarget.c_str(), r.hostPath.c_str()) != 0) return false;
+    NoteEntryLocked(r.hostPath, true);
+    return true;
 }
 
 bool SimFiles::SetCurrentDirectory(const std::string& winPath) {

@@ -7,6 +7,14 @@
 // symbolic links in the tree are listed as reparse points and never
 // followed: an operation that would go through one is refused, so that
 // nothing the installer does can reach outside the sandbox.
+//
+// A name is found at the same cost whatever its folder holds: as spelled on
+// the host directly, otherwise through an index of the folder's names that
+// the simulation's own changes keep current and that is read again when the
+// folder's host status (inode, times, size, links) changes. A name made on
+// the host behind the simulation's back within one tick of the host's
+// timestamps may be found only by its exact spelling until the folder
+// changes again.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +22,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+struct stat;
 
 #include "platform/files.h"
 #include "platform/sim/sim_env.h"
@@ -90,6 +101,9 @@ public:
         bool isDirectory = false;  // a real folder (never true for a link)
     };
     Resolution Resolve(const std::string& winPath) const;
+    // Renames a finished host file onto its target (the unpacker's last
+    // step), keeping the index of names of the target's folder current.
+    bool PlaceHostFile(const std::string& hostTemporary, const std::string& hostTarget);
     // Resolves a folder, creating the missing ones; never through a link.
     Resolution CreateFolders(const std::string& winPath);
 
@@ -99,9 +113,23 @@ private:
         size_t next = 0;
     };
 
+    // The names of one host folder by their case-folded key, and the folder's
+    // host status when they were read: a folder whose status differs has
+    // changed behind the simulation's back and is read again.
+    struct FolderIndex {
+        std::unordered_map<std::string, std::string> names;
+        bool built = false;
+        std::uint64_t status[7] = {};  // inode, modification and change times (s, ns), size, links
+        bool Matches(const struct stat& st) const;
+        void Take(const struct stat& st);
+    };
+
     Resolution ResolveLocked(const std::string& winPath) const;
     // The path a calling program means, after WOW64's redirection.
     std::string CallerPath(const char* winPath) const;
+    std::string MatchInFolderLocked(const std::string& hostFolder, const std::string& component, bool* found) const;
+    // The simulation itself added (present) or removed the entry at hostPath.
+    void NoteEntryLocked(const std::string& hostPath, bool present) const;
     bool Fault(const char* operation);
     win::DWORD AttributesOf(const std::string& hostPath) const;
     std::optional<std::string> ReadHostFile(const std::string& hostPath) const;
@@ -119,6 +147,7 @@ private:
     std::uintptr_t m_nextFindHandle = 0x1000;
     mutable int m_linkRefusals = 0;
     bool m_wow64Redirection = false;
+    mutable std::unordered_map<std::string, FolderIndex> m_folderIndex;  // by host folder
     mutable std::recursive_mutex m_mutex;
 };
 

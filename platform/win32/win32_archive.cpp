@@ -4,6 +4,8 @@
 #include <fcntl.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,15 +32,23 @@ Function Export(win::HMODULE module, const char* name) {
 // it as its user pointer) and the file callbacks (which get nothing but a
 // handle, hence the thread-local pointer).
 struct Extraction {
-    bool writing = false;  // false: the first pass, names only
+    bool writing = false;  // false: the first pass, which checks and writes nothing
     std::string outputFolder;  // ends with a separator
     bool refused = false;
     bool writeFailed = false;
-    HANDLE output = INVALID_HANDLE_VALUE;  // the file being written, if any
+    HANDLE output = INVALID_HANDLE_VALUE;  // the file being written or compared, if any
+    bool comparing = false;  // output is a file already in an entry's place, read to compare
+    bool differs = false;  // what was compared so far is not the entry's bytes
     std::string temporaryName;  // its name until it is complete
     std::string targetName;  // the name it gets when complete
     unsigned long long expectedSize = 0;  // the entry's size, from the cabinet
-    unsigned long long written = 0;  // what actually reached the file
+    unsigned long long written = 0;  // what actually reached the file (or was compared)
+
+    // The first pass's findings, used by the second.
+    PackageEntryCheck check;
+    std::set<std::string> checkedFolders;  // folders on the way already known to be real ones
+    std::set<std::string> alreadyThere;  // targets that hold the entry's bytes already
+    std::vector<std::string> unpacked;  // the package's files, relative to the output folder
 };
 
 thread_local Extraction* t_extraction = nullptr;
@@ -61,7 +71,23 @@ FNREAD(CabRead) {
     return done;
 }
 
+// In the first pass a file already in an entry's place is "written" by
+// comparing: the cabinet's bytes are checked against the file's own.
+UINT CompareWithFile(Extraction& extraction, HANDLE file, const void* data, UINT size) {
+    std::vector<char> present(size);
+    ::DWORD done = 0;
+    if (!::ReadFile(file, present.data(), size, &done, nullptr) || done != size ||
+        (size != 0 && std::memcmp(present.data(), data, size) != 0)) {
+        extraction.differs = true;
+    }
+    extraction.written += size;
+    return size;
+}
+
 FNWRITE(CabWrite) {
+    if (t_extraction != nullptr && t_extraction->comparing && t_extraction->output == reinterpret_cast<HANDLE>(hf)) {
+        return CompareWithFile(*t_extraction, reinterpret_cast<HANDLE>(hf), pv, cb);
+    }
     ::DWORD done = 0;
     if (!::WriteFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr)) return static_cast<UINT>(-1);
     if (t_extraction != nullptr && t_extraction->output == reinterpret_cast<HANDLE>(hf)) {
@@ -156,11 +182,88 @@ bool FinishFile(Extraction& extraction, const FDINOTIFICATION& info) {
     }
     ::CloseHandle(file);
     extraction.output = INVALID_HANDLE_VALUE;
-    bool renamed = ::MoveFileExA(extraction.temporaryName.c_str(), extraction.targetName.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING) != 0;
+    // Never over a file: the first pass found none in its place, and one
+    // that appeared since is not the package's.
+    bool renamed = ::MoveFileExA(extraction.temporaryName.c_str(), extraction.targetName.c_str(), 0) != 0;
     if (!renamed) ::DeleteFileA(extraction.temporaryName.c_str());
     extraction.temporaryName.clear();
     return renamed;
+}
+
+bool IsLinkOrJunction(::DWORD attributes) {
+    // Windows reports junctions and symbolic links as reparse points, and so
+    // does Wine for a host symbolic link (but only when the name is asked
+    // for without a trailing separator: docs/wine-differences.md).
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// fdintCOPY_FILE of the first pass: the entry is checked against the rest
+// of the package and against what is on the disk already. Returns 0 to go
+// on without the entry's data, a handle to compare the data with a file
+// already in its place, or -1 to stop.
+INT_PTR CheckEntry(Extraction& extraction, const std::string& name, unsigned long long size) {
+    std::vector<std::string> components;
+    if (extraction.check.Add(name, size, false, &components) != PackageProblem::kNone) {
+        extraction.refused = true;
+        return -1;
+    }
+    std::string path = extraction.outputFolder;
+    for (size_t i = 0; i < components.size(); ++i) {
+        path += components[i];
+        if (i + 1 == components.size()) break;
+        if (extraction.checkedFolders.insert(path).second) {
+            ::DWORD attributes = ::GetFileAttributesA(path.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES &&
+                (IsLinkOrJunction(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)) {
+                extraction.refused = true;
+                return -1;
+            }
+        }
+        path += '\\';
+    }
+    // CreateFileA could not make a longer name either.
+    if (path.size() >= MAX_PATH) {
+        extraction.refused = true;
+        return -1;
+    }
+    ::DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+    if (IsLinkOrJunction(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        extraction.refused = true;
+        return -1;
+    }
+    // Only a copy of the entry itself, left by an earlier run, may stand in
+    // its place: anything else is the user's and is not overwritten.
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    LARGE_INTEGER present{};
+    if (file == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file, &present) ||
+        static_cast<unsigned long long>(present.QuadPart) != size) {
+        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+        extraction.refused = true;
+        return -1;
+    }
+    extraction.output = file;
+    extraction.comparing = true;
+    extraction.differs = false;
+    extraction.expectedSize = size;
+    extraction.written = 0;
+    extraction.targetName = path;
+    return reinterpret_cast<INT_PTR>(file);
+}
+
+// fdintCLOSE_FILE_INFO of the first pass: the file in the entry's place
+// has been read through.
+bool FinishCompare(Extraction& extraction, const FDINOTIFICATION& info) {
+    ::CloseHandle(reinterpret_cast<HANDLE>(info.hf));
+    extraction.output = INVALID_HANDLE_VALUE;
+    extraction.comparing = false;
+    if (extraction.differs || extraction.written != extraction.expectedSize) {
+        extraction.refused = true;
+        return false;
+    }
+    extraction.alreadyThere.insert(extraction.targetName);
+    return true;
 }
 
 FNFDINOTIFY(Notify) {
@@ -168,18 +271,27 @@ FNFDINOTIFY(Notify) {
     switch (fdint) {
     case fdintCOPY_FILE: {
         std::string name;
-        std::vector<std::string> components;
-        if (!AnsiEntryName(pfdin->psz1, pfdin->attribs, &name) ||
-            CheckArchiveEntryPath(name, &components) != EntryPathProblem::kNone || components.empty()) {
+        if (!AnsiEntryName(pfdin->psz1, pfdin->attribs, &name)) {
             extraction.refused = true;
-            return extraction.writing ? -1 : 0;
+            return -1;
         }
-        if (!extraction.writing) return 0;  // returning 0 skips the file's data
-        INT_PTR handle = BeginFile(extraction, components, static_cast<unsigned long>(pfdin->cb));
+        const unsigned long long size = static_cast<unsigned long>(pfdin->cb);
+        if (!extraction.writing) return CheckEntry(extraction, name, size);
+        std::vector<std::string> components;
+        if (CheckArchiveEntryPath(name, &components) != EntryPathProblem::kNone) {
+            extraction.refused = true;
+            return -1;
+        }
+        std::string relative;
+        for (const std::string& component : components) relative += (relative.empty() ? "" : "\\") + component;
+        extraction.unpacked.push_back(relative);
+        if (extraction.alreadyThere.count(extraction.outputFolder + relative) != 0) return 0;
+        INT_PTR handle = BeginFile(extraction, components, size);
         if (handle == -1) extraction.writeFailed = true;
         return handle;
     }
     case fdintCLOSE_FILE_INFO:
+        if (!extraction.writing) return FinishCompare(extraction, *pfdin) ? TRUE : FALSE;
         if (FinishFile(extraction, *pfdin)) return TRUE;
         extraction.writeFailed = true;
         return FALSE;
@@ -225,6 +337,8 @@ bool EndsWithSeparator(const std::string& path) {
 // Runs one FDICopy pass and releases whatever the pass left open.
 bool RunPass(FdiCopyFunction fdiCopy, HFDI fdi, const std::string& folder, const std::string& name,
              Extraction& extraction) {
+    extraction.output = INVALID_HANDLE_VALUE;
+    extraction.comparing = false;
     std::string cabinetName = name;
     std::string cabinetFolder = folder;
     t_extraction = &extraction;
@@ -264,7 +378,9 @@ bool Win32Archive::HasEntryPoints(HMODULE module) {
            Export<FdiDestroyFunction>(module, "FDIDestroy") != nullptr;
 }
 
-int Win32Archive::Extract(HMODULE module, const char* archivePath, const char* outputFolder) {
+int Win32Archive::Extract(HMODULE module, const char* archivePath, const char* outputFolder,
+                          std::vector<std::string>* unpacked) {
+    if (unpacked != nullptr) unpacked->clear();
     if (!HasEntryPoints(module)) return kExtractNoEntryPoints;
     if (archivePath == nullptr || outputFolder == nullptr || *outputFolder == '\0') return kExtractNoArchive;
     ::DWORD attributes = ::GetFileAttributesA(archivePath);
@@ -285,17 +401,18 @@ int Win32Archive::Extract(HMODULE module, const char* archivePath, const char* o
     if (fdi == nullptr) return kExtractFailed;
 
     int result = kExtractOk;
-    Extraction check;
-    check.outputFolder = output;
-    if (!RunPass(fdiCopy, fdi, folder, name, check)) {
-        result = check.refused ? kExtractRefusedEntry : kExtractFailed;
+    Extraction extraction;
+    extraction.outputFolder = output;
+    if (!RunPass(fdiCopy, fdi, folder, name, extraction)) {
+        result = extraction.refused ? kExtractRefusedEntry : kExtractFailed;
     } else {
-        Extraction write;
-        write.writing = true;
-        write.outputFolder = output;
-        if (!RunPass(fdiCopy, fdi, folder, name, write)) result = write.refused ? kExtractRefusedEntry : kExtractFailed;
+        extraction.writing = true;
+        if (!RunPass(fdiCopy, fdi, folder, name, extraction)) {
+            result = extraction.refused ? kExtractRefusedEntry : kExtractFailed;
+        }
     }
     fdiDestroy(fdi);
+    if (result == kExtractOk && unpacked != nullptr) *unpacked = std::move(extraction.unpacked);
     return result;
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/win32/win32_machine.h"
 
 // After the seam headers.
@@ -83,5 +85,89 @@ void Win32FilesTraits::SetReadOnly(const std::string& path, bool on) {
 win::DWORD Win32FilesTraits::LastError() { return m_machine->GetLastError(); }
 
 void Win32FilesTraits::SetLastError(win::DWORD code) { m_machine->SetLastError(code); }
+
+namespace {
+
+std::string ScratchFolder(const char* suite) {
+    static int s_counter = 0;
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    std::string base = temp;
+    if (!base.empty() && base.back() == '\\') base.pop_back();
+    return base + "\\" + suite + "-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++s_counter);
+}
+
+}  // namespace
+
+Win32ArchiveTraits::Win32ArchiveTraits() : m_machine(MakeWin32Machine()), m_root(ScratchFolder("contract-archive")) {
+    RemoveTree(m_root);
+    EXPECT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr)) << m_root << " " << ::GetLastError();
+}
+
+Win32ArchiveTraits::~Win32ArchiveTraits() {
+    if (m_ownLink) {
+        // The link goes first, as a link, so that the removal never enters it.
+        ::RemoveDirectoryA((m_linkedOutput + "\\Ticket").c_str());
+        RemoveTree(m_linkedOutput);
+        RemoveTree(m_root + "-target");
+    } else if (!m_linkedOutput.empty()) {
+        ::DeleteFileA((m_linkedOutput + "\\DriverName.cfg").c_str());
+    }
+    RemoveTree(m_root);
+}
+
+bool Win32ArchiveTraits::Write(const std::string& path, const std::string& bytes) {
+    return PlaceWin32File(*m_machine, path, bytes);
+}
+
+std::string Win32ArchiveTraits::Read(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string data;
+    char buffer[4096];
+    DWORD done = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &done, nullptr) && done > 0) data.append(buffer, done);
+    ::CloseHandle(file);
+    return data;
+}
+
+bool Win32ArchiveTraits::LinkedOutput(std::string* output) {
+    if (RunningUnderWine()) {
+        const char* prepared = std::getenv("INSTALLER_CONTRACT_LINK");
+        if (prepared == nullptr) return false;
+        m_linkedOutput = prepared;
+    } else {
+        using CreateLinkFunction = BOOLEAN(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+        auto createLink = reinterpret_cast<CreateLinkFunction>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+        const std::string output = m_root + "-linked";
+        const std::string target = m_root + "-target";
+        if (createLink == nullptr || !::CreateDirectoryA(output.c_str(), nullptr) ||
+            !::CreateDirectoryA(target.c_str(), nullptr)) {
+            return false;
+        }
+        m_linkedOutput = output;
+        m_ownLink = true;
+        // SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+        if (!createLink((output + "\\Ticket").c_str(), target.c_str(), 0x1 | 0x2)) return false;
+    }
+    const DWORD attributes = ::GetFileAttributesA((m_linkedOutput + "\\Ticket").c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    *output = m_linkedOutput;
+    return true;
+}
+
+bool Win32ArchiveTraits::LinkTargetIsEmpty() {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = ::FindFirstFileA((m_linkedOutput + "\\Ticket\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return true;
+    bool empty = true;
+    do {
+        const std::string name = entry.cFileName;
+        if (name != "." && name != "..") empty = false;
+    } while (::FindNextFileA(search, &entry));
+    ::FindClose(search);
+    return empty;
+}
 
 }  // namespace e2e

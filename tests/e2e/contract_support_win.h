@@ -50,4 +50,33 @@ private:
     std::string m_root;
 };
 
+// Traits of the typed unpacker suite: the machine, a fresh scratch folder
+// (a Windows path without a trailing '\'), and an output folder whose
+// "Ticket" is a link to an empty folder elsewhere. Windows makes a
+// directory symbolic link (skipped without the right to); under Wine, which
+// cannot make one, scripts/e2e-wine.sh leaves a host symbolic link at
+// INSTALLER_CONTRACT_LINK\Ticket.
+class Win32ArchiveTraits {
+public:
+    Win32ArchiveTraits();
+    ~Win32ArchiveTraits();
+    Win32ArchiveTraits(const Win32ArchiveTraits&) = delete;
+    Win32ArchiveTraits& operator=(const Win32ArchiveTraits&) = delete;
+
+    platform::Machine& machine() { return *m_machine; }
+    std::string Root() { return m_root; }
+    bool Write(const std::string& path, const std::string& bytes);
+    std::string Read(const std::string& path);  // "<missing>" when it cannot be read
+    // False when no link can be made here.
+    bool LinkedOutput(std::string* output);
+    // Whether the link's target holds nothing, looked at through the link.
+    bool LinkTargetIsEmpty();
+
+private:
+    std::unique_ptr<platform::Machine> m_machine;
+    std::string m_root;
+    std::string m_linkedOutput;
+    bool m_ownLink = false;
+};
+
 }  // namespace e2e

@@ -92,7 +92,7 @@ protected:
     int UnpackBytes(const std::string& bytes) {
         std::string cab = m_root + "\\DriverData.Drv";
         Spill(cab, bytes);
-        return m_archive.Extract(m_module, cab.c_str(), (m_out + "\\").c_str());
+        return m_archive.Extract(m_module, cab.c_str(), (m_out + "\\").c_str(), &m_unpacked);
     }
     std::vector<std::string> Output() {
         std::vector<std::string> entries;
@@ -102,6 +102,7 @@ protected:
 
     Win32Archive m_archive;
     win::HMODULE m_module = nullptr;
+    std::vector<std::string> m_unpacked;  // what the last extraction reported
     std::string m_root;
     std::string m_out;
 };
@@ -120,7 +121,7 @@ TEST_F(Win32ArchiveTest, ModuleWithoutTheFdiExportsIsRefusedBeforeAnyCall) {
     EXPECT_FALSE(m_archive.HasEntryPoints(kernel32));
     EXPECT_FALSE(m_archive.HasEntryPoints(nullptr));
     EXPECT_EQ(platform::win32::kExtractNoEntryPoints,
-              m_archive.Extract(kernel32, (m_root + "\\none.cab").c_str(), m_out.c_str()));
+              m_archive.Extract(kernel32, (m_root + "\\none.cab").c_str(), m_out.c_str(), nullptr));
 }
 
 TEST_F(Win32ArchiveTest, UnpacksFilesWithTheirFolders) {
@@ -139,15 +140,26 @@ TEST_F(Win32ArchiveTest, UnpacksFilesWithTheirFolders) {
 
 TEST_F(Win32ArchiveTest, OutputFolderWithoutTrailingSeparatorWorksAlike) {
     std::string cab = m_root + "\\DriverData.Drv";
-    Spill(cab, e2e::MakeCabinet({{"a\\b.txt", "b"}}));
-    ASSERT_EQ(0, m_archive.Extract(m_module, cab.c_str(), m_out.c_str()));
-    EXPECT_EQ(Slurp(m_out + "\\a\\b.txt"), "b");
+    Spill(cab, e2e::MakeCabinet({{"Ticket\\b.txt", "b"}}));
+    ASSERT_EQ(0, m_archive.Extract(m_module, cab.c_str(), m_out.c_str(), nullptr));
+    EXPECT_EQ(Slurp(m_out + "\\Ticket\\b.txt"), "b");
 }
 
-TEST_F(Win32ArchiveTest, OverwritesFilesLeftFromAnEarlierRun) {
-    Spill(m_out + "\\DriverName.cfg", "old contents that are longer");
-    ASSERT_EQ(0, Unpack({{"DriverName.cfg", "new"}}));
-    EXPECT_EQ(Slurp(m_out + "\\DriverName.cfg"), "new");
+// A copy an earlier run left is taken as the package's own; any other file
+// in an entry's place is the user's: the package is refused before anything
+// is written and the file kept.
+TEST_F(Win32ArchiveTest, OnlyCopiesLeftFromAnEarlierRunMayStandInTheWay) {
+    ASSERT_EQ(0, Unpack({{"DriverName.cfg", "same"}, {"Ticket\\a.dll", "alpha"}}));
+    ASSERT_EQ(0, Unpack({{"DriverName.cfg", "same"}, {"Ticket\\a.dll", "alpha"}}));
+    EXPECT_EQ(m_unpacked, (std::vector<std::string>{"DriverName.cfg", "Ticket\\a.dll"}));
+    for (const char* present : {"sane", "sam", "samey"}) {
+        Spill(m_out + "\\DriverName.cfg", present);
+        EXPECT_EQ(platform::win32::kExtractRefusedEntry, Unpack({{"Ticket\\b.dll", "beta"}, {"DriverName.cfg", "same"}}))
+            << present;
+        EXPECT_EQ(Slurp(m_out + "\\DriverName.cfg"), present);
+        EXPECT_EQ(Slurp(m_out + "\\Ticket\\b.dll"), "<missing>");
+        EXPECT_TRUE(m_unpacked.empty());
+    }
 }
 
 TEST_F(Win32ArchiveTest, ReadOnlyFlagOfAnEntryIsNotCarriedOver) {
@@ -165,29 +177,32 @@ TEST_F(Win32ArchiveTest, ReadOnlyFlagOfAnEntryIsNotCarriedOver) {
 TEST_F(Win32ArchiveTest, UnsafeEntryNamesRefuseTheWholeCabinet) {
     const char* unsafe[] = {"..\\escape.txt", "Ticket\\..\\..\\escape.txt", "../escape.txt", "\\rooted.txt",
                             "C:\\drive.txt", "c:relative.txt", "\\\\server\\share\\x.txt", "Ticket\\CON",
-                            "nul.txt", "Ticket\\stream.txt:hidden", "trailing.", "Ticket\\x86 \\a.dll", ""};
+                            "nul.txt", "Ticket\\stream.txt:hidden", "trailing.", "Ticket\\x86 \\a.dll", "",
+                            "Windows\\System32\\x.dll", "escape.txt", "DRIVERNAME.CFG", "Ticket\\A.DLL"};
     for (const char* name : unsafe) {
         SCOPED_TRACE(std::string("entry name \"") + name + "\"");
-        EXPECT_EQ(platform::win32::kExtractRefusedEntry, Unpack({{"DriverName.cfg", "safe"}, {name, "evil"}}));
+        EXPECT_EQ(platform::win32::kExtractRefusedEntry,
+                  Unpack({{"DriverName.cfg", "safe"}, {"Ticket\\a.dll", "safe"}, {name, "evil"}}));
         EXPECT_TRUE(Output().empty()) << Output().front();
         EXPECT_EQ(::GetFileAttributesA((m_root + "\\escape.txt").c_str()), INVALID_FILE_ATTRIBUTES);
     }
 }
 
 TEST_F(Win32ArchiveTest, TruncatedDataLeavesNoPartialFile) {
-    std::string cab = e2e::MakeCabinet({{"first.txt", "complete"}, {"second.bin", std::string(60000, 's')}});
+    std::string cab =
+        e2e::MakeCabinet({{"Ticket\\first.txt", "complete"}, {"Ticket\\second.bin", std::string(60000, 's')}});
     ASSERT_NE(0, UnpackBytes(cab.substr(0, cab.size() - 20000)));
     // A failed extraction keeps what it finished, never a piece of a file
     // and never a temporary file.
     for (const std::string& entry : Output()) {
-        EXPECT_EQ(entry, "first.txt");
+        EXPECT_TRUE(entry == "Ticket\\" || entry == "Ticket\\first.txt") << entry;
     }
 }
 
 TEST_F(Win32ArchiveTest, NotACabinetOrMissingFails) {
     EXPECT_EQ(platform::win32::kExtractFailed, UnpackBytes("this is not a cabinet at all"));
     EXPECT_EQ(platform::win32::kExtractNoArchive,
-              m_archive.Extract(m_module, (m_root + "\\missing.Drv").c_str(), m_out.c_str()));
+              m_archive.Extract(m_module, (m_root + "\\missing.Drv").c_str(), m_out.c_str(), nullptr));
     EXPECT_TRUE(Output().empty());
 }
 
@@ -198,7 +213,7 @@ TEST_F(Win32ArchiveTest, ArchivePathWithDoubleByteFolderName) {
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr)) << "the ANSI code page must be 936";
     std::string cab = folder + "\\DriverData.Drv";
     Spill(cab, e2e::MakeCabinet({{"DriverName.cfg", "x"}}));
-    EXPECT_EQ(0, m_archive.Extract(m_module, cab.c_str(), m_out.c_str()));
+    EXPECT_EQ(0, m_archive.Extract(m_module, cab.c_str(), m_out.c_str(), nullptr));
     EXPECT_EQ(Slurp(m_out + "\\DriverName.cfg"), "x");
 }
 

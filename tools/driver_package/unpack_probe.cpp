@@ -15,7 +15,7 @@ bool InstallerUnpacks(const std::string& bytes, std::string* why) {
     }
     platform::sim::SimArchive unpacker(sandbox.Env(), sandbox.Files());
     const win::HMODULE module = unpacker.LoadUnpacker();
-    const int result = unpacker.Extract(module, package, "C:\\");
+    const int result = unpacker.Extract(module, package, "C:\\", nullptr);
     unpacker.FreeLibrary(module);
     if (result != 0) *why = unpacker.LastFailure();
     return result == 0;
