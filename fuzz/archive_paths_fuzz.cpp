@@ -1,4 +1,6 @@
-// Archive entry names: whatever a package's headers hold.
+// Archive entry names: whatever a package's headers hold, one a line, each
+// checked alone and then all of them as one package.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -26,16 +28,13 @@ bool SafePart(const std::string& part) {
     return true;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-    const std::string_view name(reinterpret_cast<const char*>(data), size);
+void CheckName(std::string_view name) {
     std::vector<std::string> parts;
     const EntryPathProblem problem = platform::CheckArchiveEntryPath(name, &parts);
     std::string joined;
     if (platform::MakeSafeEntryPath(name, &joined) != problem) std::abort();
     if (platform::DescribeEntryPathProblem(problem) == nullptr) std::abort();
-    if (problem != EntryPathProblem::kNone) return 0;
+    if (problem != EntryPathProblem::kNone) return;
 
     if (parts.empty()) std::abort();
     std::string expected;
@@ -48,6 +47,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     // The joined path is what gets written: it must read back the same.
     std::vector<std::string> again;
     if (platform::CheckArchiveEntryPath(joined, &again) != EntryPathProblem::kNone || again != parts) std::abort();
-    platform::IsInPackageRoots(parts);
+}
+
+bool IsFolderEntry(std::string_view name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::vector<std::string_view> names;
+    for (size_t start = 0; start <= size;) {
+        const size_t end = std::min(text.find('\n', start), size);
+        names.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    platform::PackageEntryCheck package;
+    for (std::string_view name : names) {
+        CheckName(name);
+        const platform::PackageProblem before = package.Problem();
+        std::vector<std::string> parts;
+        const platform::PackageProblem problem = package.Add(name, 0, IsFolderEntry(name), &parts);
+        if (before != platform::PackageProblem::kNone && problem != before) std::abort();  // the first one sticks
+        if (problem != platform::PackageProblem::kNone) continue;
+        // What the package accepts is a safe name in its places, and only once.
+        if (!platform::IsInPackageRoots(parts)) std::abort();
+        if (platform::CheckArchiveEntryPath(name, nullptr) != EntryPathProblem::kNone) std::abort();
+        if (!IsFolderEntry(name)) {
+            platform::PackageEntryCheck twice = package;
+            if (twice.Add(name, 0, false) != platform::PackageProblem::kCollision) std::abort();
+        }
+    }
     return 0;
 }

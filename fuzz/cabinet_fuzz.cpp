@@ -1,14 +1,17 @@
 // The simulated machine's unpacker on any bytes as DriverData.Drv: it may
 // refuse them, but whatever it writes stays in the output folder, as
-// regular files and folders, and no temporary file is left behind.
+// regular files and folders, no temporary file is left behind, and what it
+// reports unpacked is there.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fuzz/fuzz_sandbox.h"
+#include "platform/archive_paths.h"
 #include "platform/sim/sim_archive.h"
 
 namespace fs = std::filesystem;
@@ -45,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     fs::create_directories(output);
 
     win::HMODULE module = sandbox.archive->LoadUnpacker();
-    const int result = sandbox.archive->Extract(module, "C:\\DriverData.Drv", "C:\\out");
+    std::vector<std::string> unpacked;
+    const int result = sandbox.archive->Extract(module, "C:\\DriverData.Drv", "C:\\out", &unpacked);
     sandbox.archive->FreeLibrary(module);
     if (result < 0 || result > platform::sim::SIMARCHIVE_FAULT) std::abort();
 
@@ -58,6 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         // The unpacker's temporary names, unless the archive named one so.
         const std::string name = entry.path().filename().string();
         if (name.rfind(".~extract-", 0) == 0 && !named(name)) std::abort();
+    }
+    // What it reports unpacked is there, in the package's places.
+    for (const std::string& file : result == 0 ? unpacked : std::vector<std::string>{}) {
+        std::vector<std::string> parts;
+        if (platform::CheckArchiveEntryPath(file, &parts) != platform::EntryPathProblem::kNone ||
+            !platform::IsInPackageRoots(parts) || !sandbox.files->Exists("C:\\out\\" + file)) {
+            std::abort();
+        }
     }
     fs::remove_all(output);
     return 0;
