@@ -10,10 +10,12 @@ native=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
         libbenchmark-dev libarchive-dev libarchive-tools gcab libgcab-dev libncurses-dev tmux)
 cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
        binutils-mingw-w64-x86-64)
+# The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
+fuzz=(clang libclang-rt-14-dev)
 wine=(wine wine32:i386 wine64 xvfb imagemagick socat fonts-wqy-microhei gcc-multilib locales)
 
 
-want=("${native[@]}" "${cross[@]}")
+want=("${native[@]}" "${cross[@]}" "${fuzz[@]}")
 [ "${SKIP_WINE:-0}" = 1 ] || want+=("${wine[@]}")
 
 missing=()

@@ -3,6 +3,7 @@
 #   1. installs what the builds and tests need (Debian 12, root or sudo);
 #   2. the native suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (unit, scenario and contract tests on the simulated machine);
+#  2b. every fuzz target for 20 s from its seeds (scripts/fuzz.sh);
 #   3. the same suite under ThreadSanitizer, where threads meet;
 #   4. the Windows program's cross build, its format check, the backend
 #      tests' 64-bit build, and the Wine layer (Win32 backend contract tests
@@ -23,6 +24,9 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+step "fuzzing: every libFuzzer target for 20 s from its seeds (clang, AddressSanitizer, UndefinedBehaviorSanitizer)"
+bash scripts/fuzz.sh
 
 step "the same suite under ThreadSanitizer (the preparation thread, the serial worker, cross-thread sends)"
 cmake --preset tsan >/dev/null

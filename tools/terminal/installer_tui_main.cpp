@@ -20,6 +20,7 @@
 
 #include "tools/terminal/front_end.h"
 #include "tools/terminal/front_end_machine.h"
+#include "tools/terminal/front_end_options.h"
 #include "tools/terminal/machine_report.h"
 #include "tools/terminal/text_display.h"
 #include "ui/portable/portable_toolkit.h"
@@ -67,28 +68,6 @@ const char kUsage[] =
     "Space, Esc as in a Windows dialog; mouse clicks where the terminal has them.\n"
     "Ctrl+C (or F10) answers the open boxes, closes the dialogs and exits.\n";
 
-bool ParsePortWizard(const std::string& text, terminal::MachineOptions* options) {
-    const std::size_t eq = text.find('=');
-    const std::string mode = text.substr(0, eq);
-    const std::string argument = eq == std::string::npos ? std::string() : text.substr(eq + 1);
-    if (mode == "create") {
-        options->wizard = platform::sim::SimSpooler::kCreate;
-        if (!argument.empty()) options->wizardPortName = argument;
-        return eq == std::string::npos || !argument.empty();
-    }
-    if (mode == "cancel" && argument.empty()) {
-        options->wizard = platform::sim::SimSpooler::kCancel;
-        return true;
-    }
-    if (mode == "fail" && !argument.empty()) {
-        char* end = nullptr;
-        options->wizard = platform::sim::SimSpooler::kFail;
-        options->wizardError = std::strtoul(argument.c_str(), &end, 10);
-        return *end == '\0';
-    }
-    return false;
-}
-
 // ncursesw draws the CP936 texts after converting them to UTF-8, so the
 // terminal's locale must be a UTF-8 one.
 void UseUtf8Locale() {
@@ -98,12 +77,6 @@ void UseUtf8Locale() {
 }
 
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-// The Windows program's options: '/' or a single '-' (the front end's own
-// options take two).
-bool IsInstallerOption(const std::string& arg) {
-    return arg.size() >= 2 && (arg[0] == '/' || (arg[0] == '-' && arg[1] != '-'));
-}
 
 // The installer on the simulated machine, for the shared program start.
 class TerminalHost : public unattended::ProgramHost {
@@ -132,40 +105,22 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    terminal::MachineOptions options;
-    options.package = INSTALLER_SAMPLE_PACKAGE;
-    bool stateOnly = false;
-    std::vector<std::string> installerArgs;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto value = [&](std::string* out) {
-            if (i + 1 >= argc) return false;
-            *out = argv[++i];
-            return true;
-        };
-        std::string text;
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        } else if (arg == "--machine" && value(&options.folder)) {
-        } else if (arg == "--package" && value(&options.package)) {
-        } else if (arg == "--reset") {
-            options.reset = true;
-        } else if (arg == "--state") {
-            stateOnly = true;
-        } else if (arg == "--port-wizard" && value(&text) && ParsePortWizard(text, &options)) {
-        } else if (arg == "--time-scale" && value(&text)) {
-            options.timeScale = std::atof(text.c_str());
-        } else if (IsInstallerOption(arg)) {
-            installerArgs.push_back(terminal::Utf8ToCp936(arg));
-        } else {
-            std::cerr << "installer_tui: bad argument " << arg << "\n\n" << kUsage;
-            return 2;
-        }
+    terminal::FrontEndOptions parsedOptions;
+    parsedOptions.machine.package = INSTALLER_SAMPLE_PACKAGE;
+    std::string error;
+    if (!terminal::ParseFrontEndOptions(std::vector<std::string>(argv + 1, argv + argc), &parsedOptions, &error)) {
+        std::cerr << "installer_tui: " << error << "\n\n" << kUsage;
+        return 2;
     }
+    if (parsedOptions.help) {
+        std::cout << kUsage;
+        return 0;
+    }
+    const terminal::MachineOptions& options = parsedOptions.machine;
+    const bool stateOnly = parsedOptions.stateOnly;
+    const std::vector<std::string>& installerArgs = parsedOptions.installerArgs;
     UseUtf8Locale();
 
-    std::string error;
     if (stateOnly) {
         if (!options.reset && !std::filesystem::exists(terminal::StateFileIn(options.folder))) {
             std::cout << "No saved machine in " << options.folder << " yet: run installer_tui first.\n";
