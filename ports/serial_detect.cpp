@@ -199,7 +199,7 @@ void InstallerDialog::EndSerialSearchUnrecognised() {
 void InstallerDialog::EndSerialSearchAnswered(const std::string& printerName) {
     KillTimer(SERIAL_PROBE_TIMER);
     const std::string port = m_serialPorts[static_cast<size_t>(m_serialPortIndex)];
-    PublishStatus("成功配置打印机端口为 " + port);
+    PublishStatus(TEXT_SERIAL_PORT_FOUND + port);
     if (m_serialChannel.IsOpen()) m_serialChannel.Close();
     SetPrinterPort(printerName, port);
     WriteComSettings(port);

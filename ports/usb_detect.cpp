@@ -176,7 +176,7 @@ void InstallerDialog::AutoSelectUsbPort() {
         const int answer = MessageBox(
             "自动选择USB端口失败,请检查打印机USB端口是否连接.\r\n\r\n点击重试：重新检测并选择可用USB端口\r\n点击取消："
             "忽略,安装完成后手动配置打印机端口",
-            "自动选择USB端口失败", win::MB_RETRYCANCEL);
+            TEXT_USB_SEARCH_FAILED, win::MB_RETRYCANCEL);
         if (answer != win::IDRETRY) break;
     }
     SetProgress(80);
