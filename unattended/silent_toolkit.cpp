@@ -226,13 +226,17 @@ std::string SilentToolkit::MissingPort() {
     const std::vector<std::string>& listed = parallel ? classes.lpt : classes.tcp;
     const char* kind = parallel ? "parallel port" : "standard TCP/IP port";
     if (listed.empty()) return std::string("there is no ") + kind + " on this machine";
-    if (m_options.portName.empty()) return std::string();
-    for (const std::string& name : listed) {
-        if (EqualsIgnoringCase(WithoutTrailingColon(name), WithoutTrailingColon(m_options.portName))) {
-            return std::string();
-        }
-    }
+    if (NamedPortRow(listed) >= 0) return std::string();
     return "the " + std::string(kind) + " \"" + m_options.portName + "\" does not exist (ports: " + Join(listed) + ")";
+}
+
+int SilentToolkit::NamedPortRow(const std::vector<std::string>& names) const {
+    if (m_options.portName.empty()) return names.empty() ? -1 : 0;
+    const std::string wanted = WithoutTrailingColon(m_options.portName);
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (EqualsIgnoringCase(WithoutTrailingColon(names[i]), wanted)) return static_cast<int>(i);
+    }
+    return -1;
 }
 
 void SilentToolkit::ChoosePortRow(ui::HWND dialog) {
@@ -243,16 +247,7 @@ void SilentToolkit::ChoosePortRow(ui::HWND dialog) {
     if (list != nullptr) {
         for (const auto& row : list->rows) names.push_back(row.empty() ? std::string() : row.front());
     }
-    int row = -1;
-    if (m_options.portName.empty()) {
-        if (!names.empty()) row = 0;
-    } else {
-        for (size_t i = 0; i < names.size() && row < 0; ++i) {
-            if (EqualsIgnoringCase(WithoutTrailingColon(names[i]), WithoutTrailingColon(m_options.portName))) {
-                row = static_cast<int>(i);
-            }
-        }
-    }
+    const int row = NamedPortRow(names);
     if (row < 0) {
         RejectCommandLine((m_options.portName.empty() ? std::string("no port of that type")
                                                       : "the port \"" + m_options.portName + "\" does not exist") +

@@ -61,6 +61,9 @@ private:
     // Why the parallel or network port the command line asks for cannot be
     // had; empty when it can.
     std::string MissingPort();
+    // The row of `names` that /PORT names: the first when it names none;
+    // -1 when there is no such row.
+    int NamedPortRow(const std::vector<std::string>& names) const;
 
     ui::portable::PortableToolkit& m_screenless;
     platform::Machine& m_machine;
