@@ -131,6 +131,11 @@ private:
     // The processor's name when the package has no drivers for it (it has
     // x86 and x64 ones only), else empty.
     std::string UnsupportedProcessor() const;
+    // Whether the x64 drivers are the ones to install: this 32-bit program
+    // runs under WOW64, or (built as a 64-bit program for testing where
+    // only 64-bit programs run) IsWow64Process2 names an x64 processor.
+    // Only under WOW64 does System32 need Sysnative to reach the real one.
+    bool OnX64Windows() const;
     // The sum of the four receipt group sizes: the first label row.
     int ReceiptRowCount() const;
     // First step of both sequences: settles m_portName for the parallel and

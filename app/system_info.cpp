@@ -66,7 +66,6 @@ void InstallerDialog::ShowSystemInfo() {
         system.IsWow64Process(m_machine.services().GetCurrentProcess(), &wow64);
         m_isWow64 = wow64;
     }
-    if (m_isWow64) bitness = "64位";
     // An x86 program runs emulated on ARM64 Windows, where IsWow64Process
     // answers as on x64: only IsWow64Process2 (Windows 10 version 1511 and
     // later) names the processor.
@@ -78,12 +77,18 @@ void InstallerDialog::ShowSystemInfo() {
         }
     }
 
+    if (OnX64Windows()) bitness = "64位";
+
     const int code = GetWindowsVersionCode();
     const char* name = (code >= 1 && code <= 11) ? kSystemNames[code] : "";
 
     char text[128];
     std::snprintf(text, sizeof(text), "%s%s %s", "当前系统为", name, bitness);
     PublishStatus(text);
+}
+
+bool InstallerDialog::OnX64Windows() const {
+    return m_isWow64 != 0 || m_nativeMachine == win::IMAGE_FILE_MACHINE_AMD64;
 }
 
 std::string InstallerDialog::UnsupportedProcessor() const {

@@ -10,3 +10,24 @@ BOOL WINAPI PlaceholderEntry(HINSTANCE instance, DWORD reason, LPVOID reserved) 
     (void)reserved;
     return TRUE;
 }
+
+/* A spooler client asks the configuration DLL of a printer's driver for the
+   default document settings when the printer is created (Wine's AddPrinter
+   calls this export without checking that it exists). The stand-in has no
+   settings to give: it fails as a configuration DLL may, and the client
+   goes on with its own defaults. */
+__declspec(dllexport) LONG WINAPI DrvDocumentPropertySheets(void* sheetInfo, LPARAM header) {
+    (void)sheetInfo;
+    (void)header;
+    return -1;
+}
+
+__declspec(dllexport) DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, LPWSTR device, WORD capability,
+                                                         LPVOID output, DEVMODEW* devmode) {
+    (void)printer;
+    (void)device;
+    (void)capability;
+    (void)output;
+    (void)devmode;
+    return GDI_ERROR;
+}

@@ -96,14 +96,14 @@ bool LabelRow(int seriesIndex, int receiptRowCount, LabelSeries* out) {
     return true;
 }
 
-const char* const* LabelDlls(int isWow64) { return isWow64 ? LabelDllsX64 : LabelDllsX86; }
+const char* const* LabelDlls(int isX64) { return isX64 ? LabelDllsX64 : LabelDllsX86; }
 
-const char* SpoolerEnvironment(int isWow64) { return isWow64 ? CATALOGUE_ENVIRONMENT_X64 : CATALOGUE_ENVIRONMENT_X86; }
+const char* SpoolerEnvironment(int isX64) { return isX64 ? CATALOGUE_ENVIRONMENT_X64 : CATALOGUE_ENVIRONMENT_X86; }
 
-const char* ReceiptSourceFolder(int isWow64) {
-    return isWow64 ? CATALOGUE_RECEIPT_SOURCE_X64 : CATALOGUE_RECEIPT_SOURCE_X86;
+const char* ReceiptSourceFolder(int isX64) {
+    return isX64 ? CATALOGUE_RECEIPT_SOURCE_X64 : CATALOGUE_RECEIPT_SOURCE_X86;
 }
 
-const char* LabelSourceFolder(int isWow64) { return isWow64 ? CATALOGUE_LABEL_SOURCE_X64 : CATALOGUE_LABEL_SOURCE_X86; }
+const char* LabelSourceFolder(int isX64) { return isX64 ? CATALOGUE_LABEL_SOURCE_X64 : CATALOGUE_LABEL_SOURCE_X86; }
 
 }  // namespace install

@@ -77,12 +77,12 @@ bool ReceiptRow(int seriesIndex, const std::string& comboText, const int (&group
 // fills nothing) for an index outside the label rows.
 bool LabelRow(int seriesIndex, int receiptRowCount, LabelSeries* out);
 
-// The 30-row label DLL table for the architecture (m_isWow64).
-const char* const* LabelDlls(int isWow64);
+// The 30-row label DLL table for the architecture (x64 when isX64).
+const char* const* LabelDlls(int isX64);
 
-// Per-architecture values, chosen by m_isWow64.
-const char* SpoolerEnvironment(int isWow64);
-const char* ReceiptSourceFolder(int isWow64);
-const char* LabelSourceFolder(int isWow64);
+// Per-architecture values (x64 when isX64).
+const char* SpoolerEnvironment(int isX64);
+const char* ReceiptSourceFolder(int isX64);
+const char* LabelSourceFolder(int isX64);
 
 }  // namespace install

@@ -23,8 +23,8 @@ void InstallerDialog::InstallLabelDriver() {
     std::string directory;
     std::string environment;
     if (!DriverDirectory(&directory, &environment)) return;
-    const std::string source = m_isWow64 ? install::CATALOGUE_LABEL_SOURCE_X64 : install::CATALOGUE_LABEL_SOURCE_X86;
-    const char* const* dlls = install::LabelDlls(m_isWow64);
+    const std::string source = OnX64Windows() ? install::CATALOGUE_LABEL_SOURCE_X64 : install::CATALOGUE_LABEL_SOURCE_X86;
+    const char* const* dlls = install::LabelDlls(OnX64Windows());
 
     platform::Files& files = m_machine.files();
     char folder[win::MAX_PATH] = {};

@@ -59,7 +59,7 @@ bool InstallerDialog::DriverDirectory(std::string* directory, std::string* envir
                                                          reinterpret_cast<win::BYTE*>(buffer), sizeof(buffer) - 1,
                                                          &needed);
     win::DWORD error = m_machine.GetLastError();
-    if (m_isWow64) {
+    if (OnX64Windows()) {
         *environment = install::CATALOGUE_ENVIRONMENT_X64;
         found = spooler.GetPrinterDriverDirectoryA(nullptr, install::CATALOGUE_ENVIRONMENT_X64, 1,
                                                    reinterpret_cast<win::BYTE*>(buffer), sizeof(buffer) - 1, &needed);

@@ -17,14 +17,15 @@
 #
 # Where Wine cannot run 32-bit programs (its 32-bit loader is an i386 Linux
 # program, which some kernels and sandboxes refuse), the script says so and
-# runs only the 64-bit builds of the two test programs (preset mingw64),
-# under the 64-bit loader in a 64-bit prefix.
+# runs the 64-bit build of everything (preset mingw64: the program, its test
+# programs and the scenario driver) under the 64-bit loader in 64-bit
+# prefixes; what only a 32-bit program under WOW64 shows cannot run there.
 #
 # Usage: scripts/e2e-wine.sh [--update-docs] [BUILD_DIR]   (default build/mingw)
 #   --update-docs  copy the screenshots into docs/ (they always go to
 #                  BUILD_DIR/wine/shots)
 #   E2E_ONLY="name ..." in the environment runs only those steps.
-#   E2E_BUILD64=DIR      the 64-bit test build (default: BUILD_DIR followed by 64).
+#   E2E_BUILD64=DIR      the 64-bit build (default: BUILD_DIR followed by 64).
 #   E2E_REQUIRE_WIN32=1  fails the run when 32-bit programs cannot run.
 # Ends with the line "N passed, M failed" (counting what ran) and exits
 # non-zero on a failure.
@@ -107,7 +108,7 @@ if [ "${1:-}" = --scenario ]; then
   esac
 
   rc=0
-  wine "$tests/e2e_driver.exe" "$name" "$(winepath -w "$program")" "$(winepath -w "$folder")" \
+  "$wine" "$tests/e2e_driver.exe" "$name" "$("$wine" winepath -w "$program")" "$("$wine" winepath -w "$folder")" \
     "${ports[@]}" || rc=$?
   exit $rc
 fi
@@ -145,19 +146,22 @@ fi
 win32=1 not_run=""
 if ! probe=$(env -u WINEDEBUG wine --version 2>&1) || [[ $probe == *"wine32 is missing"* ]]; then
   win32=0
-  build64=${E2E_BUILD64:-${build}64}
-  tests64=$build64/tests/e2e
+  build=$(cd "${E2E_BUILD64:-${build}64}" && pwd)
+  export E2E_BUILD=$build
+  release=$build/release tests=$build/tests/e2e work=$build/wine
+  shots=$work/shots results=$work/results.txt
   E2E_WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
   export E2E_WINE WINELOADER=$E2E_WINE
   wine=$E2E_WINE
-  not_run="DriverSetup.exe, every end-to-end scenario, and the 32-bit win32_backend_tests and win32_contract_tests in either prefix, with them the WOW64 suites (Wine cannot run 32-bit programs on this machine)"
+  not_run="the 32-bit build as shipped (DriverSetup.exe, the scenario driver, win32_backend_tests and win32_contract_tests), and with it what only a 32-bit program under WOW64 shows: the wow64 scenario and the WOW64 suites (Wine cannot run 32-bit programs on this machine)"
   cat <<EOF
 ######################################################################
 e2e-wine: WINE CANNOT RUN 32-BIT PROGRAMS ON THIS MACHINE
   'wine --version' answered: $(printf '%s' "$probe" | tail -n 1)
   Not run: $not_run.
-  Run instead: the 64-bit builds of win32_backend_tests and
-  win32_contract_tests ($tests64) under $E2E_WINE in a 64-bit prefix.
+  Run instead: the 64-bit build of the same sources ($build): the
+  two test programs and every other scenario, under $E2E_WINE in
+  64-bit prefixes. A 64-bit installer takes the x64 driver.
 ######################################################################
 EOF
 fi
@@ -165,7 +169,6 @@ fi
 # --- Outside: preparation ----------------------------------------------------
 required=("$release/DriverSetup.exe" "$release/DriverData.Drv" "$tests/win32_backend_tests.exe"
           "$tests/win32_contract_tests.exe" "$tests/e2e_driver.exe" "$tests/network_dialog_view.exe")
-[ $win32 = 1 ] || required=("$tests64/win32_backend_tests.exe" "$tests64/win32_contract_tests.exe")
 for f in "${required[@]}"; do
   [ -f "$f" ] || { echo "e2e-wine: missing $f (build the Windows program first; without 32-bit support, the preset mingw64)" >&2; exit 1; }
 done
@@ -269,29 +272,24 @@ finish() {
   exit 0
 }
 
-# Without 32-bit support the 64-bit test programs are all that can run.
-if [ $win32 = 0 ]; then
-  for exe in win32_backend_tests win32_contract_tests; do
-    prefix=$work/prefix-$exe-x64
-    fresh_prefix "$work/template-win64" "$prefix"
-    run_in_display "$exe" --binary "$tests64/$exe.exe" "$prefix" win64
-  done
-  finish
-fi
-
+# The prefixes of the program's own width: 32-bit, or 64-bit where only
+# 64-bit programs run.
+arch=win32; [ $win32 = 1 ] || arch=win64
 for exe in win32_backend_tests win32_contract_tests; do
   prefix=$work/prefix-$exe
-  fresh_prefix "$work/template-win32" "$prefix"
-  run_in_display "$exe" --binary "$tests/$exe.exe" "$prefix"
+  fresh_prefix "$work/template-$arch" "$prefix"
+  run_in_display "$exe" --binary "$tests/$exe.exe" "$prefix" $arch
 done
 # The same binaries in the 64-bit prefix, for what only WOW64 shows: the
 # file-system and registry redirection suites, and IsWow64Process2.
-for step in "wow64-contracts win32_contract_tests *Wow64*" "wow64-backend win32_backend_tests Win32SystemInfoTest.*"; do
-  read -r name exe filter <<<"$step"
-  prefix=$work/prefix-$name
-  fresh_prefix "$work/template-win64" "$prefix"
-  run_in_display "$name" --binary "$tests/$exe.exe" "$prefix" win64 "$filter"
-done
+if [ $win32 = 1 ]; then
+  for step in "wow64-contracts win32_contract_tests *Wow64*" "wow64-backend win32_backend_tests Win32SystemInfoTest.*"; do
+    read -r name exe filter <<<"$step"
+    prefix=$work/prefix-$name
+    fresh_prefix "$work/template-win64" "$prefix"
+    run_in_display "$name" --binary "$tests/$exe.exe" "$prefix" win64 "$filter"
+  done
+fi
 
 scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label
            reinstall default-off usb-cancel usb-retry-cancel network-no-port network-dialog serial-receipt serial-declined
@@ -299,14 +297,16 @@ scenarios=(start-close close-during-preparation missing-package corrupt-package 
            silent-bad-command-line silent-remove silent-tcp-address)
 for s in "${scenarios[@]}"; do
   prefix=$work/prefix-$s
-  fresh_prefix "$work/template-win32" "$prefix"
-  run_in_display "$s" --scenario "$s" win32 "$prefix"
+  fresh_prefix "$work/template-$arch" "$prefix"
+  run_in_display "$s" --scenario "$s" $arch "$prefix"
   rm -rf "$prefix"
 done
-prefix=$work/prefix-wow64
-fresh_prefix "$work/template-win64" "$prefix"
-run_in_display wow64 --scenario wow64 win64 "$prefix"
-rm -rf "$prefix"
+if [ $win32 = 1 ]; then
+  prefix=$work/prefix-wow64
+  fresh_prefix "$work/template-win64" "$prefix"
+  run_in_display wow64 --scenario wow64 win64 "$prefix"
+  rm -rf "$prefix"
+fi
 
 if [ $update_docs = 1 ]; then
   for f in "$shots"/screen-*.png; do [ -f "$f" ] && cp "$f" "$root/docs/"; done

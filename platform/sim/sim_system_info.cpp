@@ -126,6 +126,9 @@ void SimSystemInfo::SetVersionFailure(VersionFailure failure) {
 void SimSystemInfo::SetHasIsWow64Process(bool present) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hasIsWow64Process = present;
+    // IsWow64Process2 came with Windows 10 version 1511, long after
+    // IsWow64Process: no system has the one without the other.
+    if (!present) m_hasIsWow64Process2 = false;
 }
 
 void SimSystemInfo::SetWow64(bool wow64) {

@@ -8,6 +8,14 @@
 
 namespace e2e {
 
+// The installer under test has this driver's width: 32-bit as shipped, or
+// 64-bit where Wine runs only 64-bit programs. A 64-bit installer takes the
+// x64 driver and monitor, from its own (the real) System32.
+inline constexpr bool kProgram64 = sizeof(void*) == 8;
+inline constexpr const char* kDriverEnvironment = kProgram64 ? "Windows x64" : "Windows NT x86";
+inline constexpr const char* kMonitorDll = kProgram64 ? "qmtNLM64.dll" : "qmtNLMNT.dll";
+inline constexpr const wchar_t* kBitness = kProgram64 ? L"64位" : L"32位";
+
 class InstallerRun {
 public:
     InstallerRun() = default;

@@ -28,7 +28,6 @@ const wchar_t kOtherReceiptModel[] = L"Sample R58-02";
 const wchar_t kLabelModel[] = L"Sample LB-40";
 const char kDeviceKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 const char kPortsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
-const char kX86[] = "Windows NT x86";
 const char kX64[] = "Windows x64";
 const char kMonitor[] = "Advanced Language Monitor";
 const wchar_t kUserFolder[] = L"C:\\e2e-user-folder";
@@ -135,7 +134,8 @@ void StartAndClose(const ScenarioArgs& args) {
     InstallerRun run;
     if (!StartPrepared(run, args)) return;
     Check(run.InstallCaption() == kInstall, "Install caption \"" + Utf8(run.InstallCaption()) + "\"");
-    Check(run.Status().rfind(L"当前系统为Microsoft Windows 7  32位", 0) == 0, "status \"" + Utf8(run.Status()) + "\"");
+    Check(run.Status().rfind(std::wstring(L"当前系统为Microsoft Windows 7  ") + kBitness, 0) == 0,
+          "status \"" + Utf8(run.Status()) + "\"");
     const std::vector<std::wstring> models = ComboItems(::GetDlgItem(run.main(), 1000));
     Check(models.size() == 45 && models[0] == kReceiptModel,
           "model list holds " + std::to_string(models.size()) + " names, first \"" +
@@ -188,7 +188,7 @@ void ParallelReceipt(const ScenarioArgs& args) {
     if (!WaitDone(run)) return;
     CheckStatus(run, kFinished);
     Screenshot(run.main(), "screen-main-done");
-    CheckInstalled(kReceiptModel, "LPT2:", kX86);
+    CheckInstalled(kReceiptModel, "LPT2:", kDriverEnvironment);
     const std::string device = RegistryString(HKEY_CURRENT_USER, kDeviceKey, "Device");
     Check(device == "Sample R58-01,winspool,LPT2:", "default printer \"" + device + "\"");
     Check(::IsWindowEnabled(::GetDlgItem(run.main(), kCancelButton)) == FALSE, "Cancel disabled after the run");
@@ -202,11 +202,11 @@ void ParallelLabel(const ScenarioArgs& args) {
     if (!InstallOnParallel(run, kLabelModel, 0)) return;
     if (!WaitDone(run)) return;
     CheckStatus(run, kFinished);
-    CheckInstalled(kLabelModel, "LPT1:", kX86, kMonitor);
+    CheckInstalled(kLabelModel, "LPT1:", kDriverEnvironment, kMonitor);
     bool monitor = false;
     for (const std::string& name : MonitorNames()) monitor = monitor || name == kMonitor;
     Check(monitor, "monitor \"Advanced Language Monitor\" registered");
-    const std::string dll = SystemDirectory() + "\\qmtNLMNT.dll";
+    const std::string dll = SystemDirectory() + "\\" + kMonitorDll;
     Check(Exists(dll.c_str()), "monitor DLL " + dll + " stays");
     CloseByDone(run);
     CheckCleanedUp();
@@ -220,7 +220,7 @@ void Reinstall(const ScenarioArgs& args) {
         CheckStatus(run, kFinished);
         CloseByDone(run);
     }
-    CheckInstalled(kReceiptModel, "LPT3:", kX86);
+    CheckInstalled(kReceiptModel, "LPT3:", kDriverEnvironment);
 }
 
 void DefaultOff(const ScenarioArgs& args) {
@@ -229,7 +229,7 @@ void DefaultOff(const ScenarioArgs& args) {
     if (!StartPrepared(run, args)) return;
     run.SetDefault(false);
     if (!InstallOnParallel(run, kOtherReceiptModel, 0) || !WaitDone(run)) return;
-    CheckInstalled(kOtherReceiptModel, "LPT1:", kX86);
+    CheckInstalled(kOtherReceiptModel, "LPT1:", kDriverEnvironment);
     const std::string after = RegistryString(HKEY_CURRENT_USER, kDeviceKey, "Device");
     Check(after == before, "default printer untouched (\"" + after + "\")");
     CloseByDone(run);
@@ -255,7 +255,7 @@ void Usb(const ScenarioArgs& args, int retries) {
     if (!WaitDone(run)) return;
     Check(FindMessageBox(run.processId()) == nullptr, "no further box");
     CheckStatus(run, kFinished);
-    CheckInstalled(kReceiptModel, "LPT1:", kX86);
+    CheckInstalled(kReceiptModel, "LPT1:", kDriverEnvironment);
     CloseByDone(run);
     CheckCleanedUp();
 }
@@ -269,7 +269,7 @@ void Network(const ScenarioArgs& args) {
     run.PickModel(kReceiptModel);
     run.PickPortType(kRowNetwork);
     const std::wstring status = run.Status();
-    const size_t drivers = Drivers(kX86).size();
+    const size_t drivers = Drivers(kDriverEnvironment).size();
     run.ClickInstall();
     // Wine's spooler has no TCP/IP port monitor: AddPortA fails with 50 and
     // the choice counts as cancelled.
@@ -278,7 +278,7 @@ void Network(const ScenarioArgs& args) {
     Check(FindMessageBox(run.processId()) == nullptr, "no message box");
     Check(run.Status() == status, "status unchanged \"" + Utf8(run.Status()) + "\"");
     Check(CountPrinters(Narrow(kReceiptModel)) == 0, "no printer installed");
-    Check(Drivers(kX86).size() == drivers, "no driver registered");
+    Check(Drivers(kDriverEnvironment).size() == drivers, "no driver registered");
     Check(::IsWindowEnabled(::GetDlgItem(run.main(), kCancelButton)) == FALSE, "Cancel disabled after the run");
     CloseByCloseBox(run);
     CheckCleanedUp();
@@ -349,7 +349,7 @@ void SerialSearch(const ScenarioArgs& args, const std::wstring& model, bool shot
     if (!AnswerSerialPrompt(run, true, shot)) return;
     if (!WaitDone(run)) return;
     CheckStatus(run, L"成功配置打印机端口为 " + Wide(answering));
-    CheckInstalled(model, answering, kX86, model == kLabelModel ? kMonitor : "");
+    CheckInstalled(model, answering, kDriverEnvironment, model == kLabelModel ? kMonitor : "");
     const std::string settings = RegistryString(HKEY_LOCAL_MACHINE, kPortsKey, answering.c_str());
     Check(settings == "9600,n,8,1", "Ports value " + answering + " = \"" + settings + "\"");
     CloseByDone(run);
@@ -375,7 +375,7 @@ void SerialDeclined(const ScenarioArgs& args) {
     if (!AnswerSerialPrompt(run, false, false)) return;
     if (!WaitDone(run)) return;
     CheckStatus(run, L"程序已为您选择" + Wide(first) + L",若需修改完成后手动配置");
-    CheckInstalled(kReceiptModel, first, kX86);
+    CheckInstalled(kReceiptModel, first, kDriverEnvironment);
     const std::string after = RegistryString(HKEY_LOCAL_MACHINE, kPortsKey, first.c_str());
     Check(after == before, "Ports value " + first + " untouched (\"" + after + "\")");
     CloseByDone(run);

@@ -22,7 +22,6 @@ const char kLabelModel[] = "Sample LB-40";
 const char kLog[] = "C:\\silent.log";
 const char kDeviceKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 const char kPortsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
-const char kX86[] = "Windows NT x86";
 const char kMonitor[] = "Advanced Language Monitor";
 
 struct SilentRun {
@@ -114,7 +113,7 @@ void CheckPrinter(const std::string& name, const std::string& port, const char* 
         driver = printer.driver;
     }
     Check(found == 1, "one printer \"" + name + "\"");
-    for (const DriverRecord& record : Drivers(kX86)) {
+    for (const DriverRecord& record : Drivers(kDriverEnvironment)) {
         if (record.name == driver) Check(record.monitor == monitor, "driver's monitor \"" + record.monitor + "\"");
     }
 }
@@ -201,9 +200,9 @@ void SilentRemove(const ScenarioArgs& args) {
     CheckSilent(RunWithOptions(args, std::string("/S /REMOVE /MODEL=\"Sample R58-01\" /LOG=") + kLog), 0);
     Check(Printers().empty(), "the printer is gone");
     bool driver = false;
-    for (const DriverRecord& record : Drivers(kX86)) driver = driver || record.name == kReceiptModel;
+    for (const DriverRecord& record : Drivers(kDriverEnvironment)) driver = driver || record.name == kReceiptModel;
     Check(!driver, "the driver is gone");
-    Check(Contains(ReadLog(), "remove: driver \"Sample R58-01\" (Windows NT x86) deleted"), "the log says so");
+    Check(Contains(ReadLog(), std::string("remove: driver \"Sample R58-01\" (") + kDriverEnvironment + ") deleted"), "the log says so");
     ::DeleteFileA(kLog);
     CheckSilent(RunWithOptions(args, std::string("/REMOVE /MODEL=\"Sample R58-01\" /LOG=") + kLog), 0);
     Check(Contains(ReadLog(), "nothing to remove"), "the second removal finds nothing");
