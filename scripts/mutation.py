@@ -97,7 +97,8 @@ MUTANTS = [
      ' || std::strcmp(description, "标准 TCP/IP 端口") == 0', ""),
     ("single-lpt-asks", "ports/port_choice.cpp", "if (m_lptPorts.size() == 1) return PORTCHOICE_BASE;", ""),
     ("wizard-cancel-counts", "ports/port_choice.cpp",
-     "return added == 1 ? PORTCHOICE_ADDED : PORTCHOICE_NONE;", "return PORTCHOICE_ADDED;"),
+     "return added == 1 ? PORTCHOICE_ADDED : PORTCHOICE_NONE;",
+     "return added == 1 || true ? PORTCHOICE_ADDED : PORTCHOICE_NONE;"),
     # --- package and dialogs
     ("tree-follows-links", "package/delete_tree.cpp",
      "if (IsFolder(attributes) && !IsLink(attributes)) Collect(files, path, out);",
