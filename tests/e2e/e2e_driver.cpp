@@ -5,6 +5,7 @@
 // Usage: e2e_driver SCENARIO INSTALLER.exe WORKING_FOLDER [PORT...]
 //   Scenarios: see kScenarios below. Prints one line per check ("ok ..." /
 //   "FAIL ...") as UTF-8 and exits with 0 when every check passed.
+//   bench-prepare and bench-run time a run instead (e2e_bench_win.cpp).
 #include <windows.h>
 
 #include <cstdio>
