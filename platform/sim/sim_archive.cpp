@@ -3,6 +3,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,50 +70,93 @@ std::uint32_t CabChecksum(const std::string& b, size_t at, size_t size, std::uin
     return sum ^ tail;
 }
 
+// Reads pieces of a file at given offsets, so that a check of the whole
+// package holds one data block at a time, never the package.
+class PieceReader {
+public:
+    // Only a regular file opens: a pipe or a device in the package's place
+    // would block or never end.
+    explicit PieceReader(const std::string& hostPath)
+        : m_fd(::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK)) {
+        struct stat st;
+        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~PieceReader() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    PieceReader(const PieceReader&) = delete;
+    PieceReader& operator=(const PieceReader&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+
+    // The `size` bytes at `at` into *out (which keeps its capacity); false
+    // when the file ends before them.
+    bool Read(std::uint64_t at, size_t size, std::string* out) const {
+        out->resize(size);
+        size_t done = 0;
+        while (done < size) {
+            ssize_t n = ::pread(m_fd, out->data() + done, size - done, static_cast<off_t>(at + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                out->resize(done);
+                return false;
+            }
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+};
+
 // libarchive does not check the checksum of a folder's last data block, and
 // a damaged deflate stream can still inflate to the wrong bytes: check every
 // block of a cabinet as the Windows cabinet library does. False when a
 // block is damaged or cut off.
-bool CabinetChecksumsHold(const std::string& b, std::string* why) {
-    if (b.size() < 36 || b.compare(0, 4, "MSCF") != 0) return true;  // not a cabinet: libarchive decides
+bool CabinetChecksumsHold(const PieceReader& file, std::string* why) {
+    std::string b;
+    if (!file.Read(0, 36, &b) || b.compare(0, 4, "MSCF") != 0) return true;  // not a cabinet: libarchive decides
     unsigned folders = Le(b, 26, 2);
     unsigned flags = Le(b, 30, 2);
     if (flags & 0x3) return true;  // cabinet sets are refused by libarchive anyway
-    size_t at = 36;
+    std::uint64_t at = 36;
     unsigned folderReserve = 0, dataReserve = 0;
     if (flags & 0x4) {
-        if (b.size() < 40) return false;
-        unsigned headerReserve = Le(b, 36, 2);
-        folderReserve = Le(b, 38, 1);
-        dataReserve = Le(b, 39, 1);
+        if (!file.Read(36, 4, &b)) return false;
+        unsigned headerReserve = Le(b, 0, 2);
+        folderReserve = Le(b, 2, 1);
+        dataReserve = Le(b, 3, 1);
         at = 40 + headerReserve;
     }
+    std::string header;
+    std::string data;
     for (unsigned f = 0; f < folders; ++f) {
-        size_t record = at + f * (8 + folderReserve);
-        if (record + 8 > b.size()) {
+        if (!file.Read(at + f * (8ull + folderReserve), 8, &b)) {
             *why = "folder table cut off";
             return false;
         }
-        size_t block = Le(b, record, 4);
-        unsigned blocks = Le(b, record + 4, 2);
+        std::uint64_t block = Le(b, 0, 4);
+        unsigned blocks = Le(b, 4, 2);
         for (unsigned k = 0; k < blocks; ++k) {
-            if (block + 8 + dataReserve > b.size()) {
+            if (!file.Read(block, 8 + dataReserve, &header)) {
                 *why = "data block cut off";
                 return false;
             }
-            std::uint32_t stored = Le(b, block, 4);
-            size_t size = Le(b, block + 4, 2);
-            size_t data = block + 8 + dataReserve;
-            if (data + size > b.size()) {
+            std::uint32_t stored = Le(header, 0, 4);
+            size_t size = Le(header, 4, 2);
+            if (!file.Read(block + 8 + dataReserve, size, &data)) {
                 *why = "data block cut off";
                 return false;
             }
-            if (stored != 0 &&
-                CabChecksum(b, block + 4, 4 + dataReserve, CabChecksum(b, data, size, 0)) != stored) {
+            if (stored != 0 && CabChecksum(header, 4, 4 + dataReserve, CabChecksum(data, 0, size, 0)) != stored) {
                 *why = "checksum error in data block " + std::to_string(k) + " of folder " + std::to_string(f);
                 return false;
             }
-            block = data + size;
+            block += 8 + dataReserve + size;
         }
     }
     return true;
@@ -213,10 +257,10 @@ int SimArchive::Extract(win::HMODULE module, const char* archivePath, const char
     std::string outputRoot = output.isRoot ? std::string("C:") : output.winPath;
 
     {
-        std::optional<std::string> bytes = m_files.ReadFile(source.winPath);
+        PieceReader file(source.hostPath);
         std::string why;
-        if (!bytes) return Fail(SIMARCHIVE_NO_ARCHIVE, "cannot read the archive");
-        if (!CabinetChecksumsHold(*bytes, &why)) return Fail(SIMARCHIVE_CORRUPT, why);
+        if (!file.IsOpen()) return Fail(SIMARCHIVE_NO_ARCHIVE, "cannot read the archive");
+        if (!CabinetChecksumsHold(file, &why)) return Fail(SIMARCHIVE_CORRUPT, why);
     }
 
     // Pass 1: read every header and refuse the whole archive for one bad

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -48,6 +49,8 @@ struct Extraction {
     PackageEntryCheck check;
     std::set<std::string> checkedFolders;  // folders on the way already known to be real ones
     std::set<std::string> alreadyThere;  // targets that hold the entry's bytes already
+    std::set<std::string> madeFolders;  // folders the second pass has made or found
+    unsigned nextTemporary = 0;  // the number of the next temporary name to try
     std::vector<std::string> unpacked;  // the package's files, relative to the output folder
 };
 
@@ -138,22 +141,40 @@ bool CreateFolder(const std::string& path) {
     return ::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+// A new file beside the target, under a name of GetTempFileNameA's shape
+// but made with one call: CREATE_NEW never takes a file that is there, so a
+// taken name only moves on to the next number.
+HANDLE CreateTemporaryFile(Extraction& extraction, const std::string& folder, std::string* name) {
+    constexpr int kTries = 100;
+    for (int i = 0; i < kTries; ++i) {
+        char leaf[16];
+        std::snprintf(leaf, sizeof leaf, "cab%04X.tmp", static_cast<unsigned>(extraction.nextTemporary++ & 0xFFFF));
+        *name = folder + leaf;
+        HANDLE file = ::CreateFileA(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        const ::DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) break;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
 // fdintCOPY_FILE of the second pass: make the folders and open a temporary
 // file beside the target. Returns the handle for FDI, or -1 to abort.
 INT_PTR BeginFile(Extraction& extraction, const std::vector<std::string>& components, unsigned long long size) {
     std::string folder = extraction.outputFolder;
     for (size_t i = 0; i + 1 < components.size(); ++i) {
         folder += components[i];
-        if (!CreateFolder(folder)) return -1;
+        // Each folder is made once: a package has hundreds of files in a few.
+        if (extraction.madeFolders.count(folder) == 0) {
+            if (!CreateFolder(folder)) return -1;
+            extraction.madeFolders.insert(folder);
+        }
         folder += '\\';
     }
-    char temporary[MAX_PATH];
-    if (::GetTempFileNameA(folder.c_str(), "cab", 0, temporary) == 0) return -1;
-    HANDLE file = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        ::DeleteFileA(temporary);
-        return -1;
-    }
+    std::string temporary;
+    HANDLE file = CreateTemporaryFile(extraction, folder, &temporary);
+    if (file == INVALID_HANDLE_VALUE) return -1;
     extraction.output = file;
     extraction.expectedSize = size;
     extraction.written = 0;

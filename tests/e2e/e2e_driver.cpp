@@ -5,6 +5,7 @@
 // Usage: e2e_driver SCENARIO INSTALLER.exe WORKING_FOLDER [PORT...]
 //   Scenarios: see kScenarios below. Prints one line per check ("ok ..." /
 //   "FAIL ...") as UTF-8 and exits with 0 when every check passed.
+//   bench-prepare and bench-run time a run instead (e2e_bench_win.cpp).
 #include <windows.h>
 
 #include <cstdio>
@@ -15,11 +16,16 @@
 #include "tests/e2e/e2e_scenarios_win.h"
 #include "tests/e2e/e2e_ui_win.h"
 
+namespace e2e {
+int RunBench(int argc, char** argv);  // e2e_bench_win.cpp: -1 when argv names no benchmark
+}
+
 int main(int argc, char** argv) {
     if (argc < 4) {
         std::fprintf(stderr, "usage: e2e_driver SCENARIO INSTALLER.exe WORKING_FOLDER [PORT...]\n");
         return 2;
     }
+    if (const int benchmark = e2e::RunBench(argc, argv); benchmark != -1) return benchmark;
     e2e::ScenarioArgs args;
     args.installer = argv[2];
     args.workingFolder = argv[3];

@@ -162,6 +162,21 @@ TEST_F(Win32ArchiveTest, OnlyCopiesLeftFromAnEarlierRunMayStandInTheWay) {
     }
 }
 
+// Files the package does not name, among them temporary files a killed run
+// left (named as the unpacker names its own), stay as they are and do not
+// stop the unpacking.
+TEST_F(Win32ArchiveTest, FilesThePackageDoesNotNameAreLeftAlone) {
+    ASSERT_TRUE(::CreateDirectoryA((m_out + "\\Ticket").c_str(), nullptr));
+    const std::vector<std::string> others = {"cab0000.tmp", "cab0001.tmp", "cab0002.tmp", "CAB0003.TMP", "a.dll.bak"};
+    for (const std::string& name : others) Spill(m_out + "\\Ticket\\" + name, "user's " + name);
+    ASSERT_EQ(0, Unpack({{"Ticket\\a.dll", "alpha"}, {"Ticket\\b.dll", "beta"}, {"Ticket\\x86\\c.gpd", "gamma"}}));
+    EXPECT_EQ(Slurp(m_out + "\\Ticket\\a.dll"), "alpha");
+    EXPECT_EQ(Slurp(m_out + "\\Ticket\\b.dll"), "beta");
+    EXPECT_EQ(Slurp(m_out + "\\Ticket\\x86\\c.gpd"), "gamma");
+    for (const std::string& name : others) EXPECT_EQ(Slurp(m_out + "\\Ticket\\" + name), "user's " + name);
+    EXPECT_EQ(Output().size(), 1 + others.size() + 4);  // Ticket\, the others, Ticket\x86\ and the three files
+}
+
 TEST_F(Win32ArchiveTest, ReadOnlyFlagOfAnEntryIsNotCarriedOver) {
     // The clean-up must be able to delete what was unpacked.
     ASSERT_EQ(0, Unpack({{"Ticket\\locked.gpd", "x", 0x21}}));
