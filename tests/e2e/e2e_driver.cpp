@@ -5,7 +5,7 @@
 // Usage: e2e_driver SCENARIO INSTALLER.exe WORKING_FOLDER [PORT...]
 //   Scenarios: see kScenarios below. Prints one line per check ("ok ..." /
 //   "FAIL ...") as UTF-8 and exits with 0 when every check passed.
-//   bench-prepare and bench-run time a run instead (e2e_bench_win.cpp).
+//   bench-prepare and bench-run time a run instead (bench/e2e_bench_win.cpp).
 #include <windows.h>
 
 #include <cstdio>
@@ -17,7 +17,7 @@
 #include "tests/e2e/e2e_ui_win.h"
 
 namespace e2e {
-int RunBench(int argc, char** argv);  // e2e_bench_win.cpp: -1 when argv names no benchmark
+int RunBench(int argc, char** argv);  // bench/e2e_bench_win.cpp: -1 when argv names no benchmark
 }
 
 int main(int argc, char** argv) {
