@@ -104,7 +104,7 @@ MUTANTS = [
      "if (IsFolder(attributes) && !IsLink(attributes)) Collect(files, path, out);",
      "if (IsFolder(attributes)) Collect(files, path, out);"),
     ("new-port-not-selected", "dialogs/network_port_dialog.cpp",
-     "if (last >= 0) ports::SelectRow(m_portList, last);", ""),
+     "if (last >= 0) ports::SelectRow(m_portList, last);", "(void)last;"),
     # --- unattended: the command line, the answers, removal
     ("address-leading-zero", "unattended/command_line.cpp",
      "if (digits == 0 || digits > 3 || (digits > 1 && text[at] == '0')) return false;",
