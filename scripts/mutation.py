@@ -100,9 +100,9 @@ MUTANTS = [
      "return added == 1 ? PORTCHOICE_ADDED : PORTCHOICE_NONE;",
      "return added == 1 || true ? PORTCHOICE_ADDED : PORTCHOICE_NONE;"),
     # --- package and dialogs
-    ("tree-follows-links", "package/delete_tree.cpp",
-     "if (IsFolder(attributes) && !IsLink(attributes)) Collect(files, path, out);",
-     "if (IsFolder(attributes)) Collect(files, path, out);"),
+    ("clean-up-follows-links", "package/delete_tree.cpp",
+     "if (attributes != win::INVALID_FILE_ATTRIBUTES && !IsLink(attributes)) {",
+     "if (attributes != win::INVALID_FILE_ATTRIBUTES) {"),
     ("new-port-not-selected", "dialogs/network_port_dialog.cpp",
      "if (last >= 0) ports::SelectRow(m_portList, last);", "(void)last;"),
     # --- unattended: the command line, the answers, removal
