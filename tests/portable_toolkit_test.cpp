@@ -115,12 +115,11 @@ private:
 // Runs one DialogBox on a thread of its own, as the installer's UI thread.
 class ModalRun {
 public:
-    ModalRun(PortableToolkit& toolkit, const ui::DialogTemplate& dialogTemplate, ui::DialogProcedure& procedure,
-             HWND parent = nullptr)
-        : m_toolkit(toolkit), m_future(m_promise.get_future()) {
-        m_thread = std::thread([this, &dialogTemplate, &procedure, parent] {
+    ModalRun(PortableToolkit& toolkit, ui::DialogTemplate dialogTemplate, ui::DialogProcedure& procedure)
+        : m_toolkit(toolkit), m_template(std::move(dialogTemplate)), m_future(m_promise.get_future()) {
+        m_thread = std::thread([this, &procedure] {
             m_threadId = std::this_thread::get_id();
-            m_promise.set_value(m_toolkit.DialogBox(dialogTemplate, parent, procedure));
+            m_promise.set_value(m_toolkit.DialogBox(m_template, nullptr, procedure));
         });
     }
     ~ModalRun() {
@@ -144,6 +143,7 @@ public:
 
 private:
     PortableToolkit& m_toolkit;
+    const ui::DialogTemplate m_template;
     std::promise<win::INT_PTR> m_promise;
     std::future<win::INT_PTR> m_future;
     std::thread::id m_threadId;
@@ -184,7 +184,7 @@ bool WindowEnabled(PortableToolkit& toolkit, HWND hwnd) {
 class QueuedSender {
 public:
     QueuedSender(PortableToolkit& toolkit, HWND target, UINT message)
-        : m_toolkit(toolkit), m_procedure(toolkit), m_template(Template(900, "helper")) {
+        : m_toolkit(toolkit), m_procedure(toolkit) {
         m_procedure.On(kGo, [this, target, message](HWND, WPARAM, LPARAM, LRESULT* result) {
             m_started.Open();
             m_result = m_toolkit.SendMessage(target, message, 0, 0);
@@ -196,7 +196,7 @@ public:
             *result = 1;
             return true;
         });
-        m_run = std::make_unique<ModalRun>(toolkit, m_template, m_procedure);
+        m_run = std::make_unique<ModalRun>(toolkit, Template(900, "helper"), m_procedure);
         HWND helper = WaitForDialog(toolkit, "helper");
         m_toolkit.PostMessage(helper, kGo, 0, 0);
         EXPECT_TRUE(m_started.Wait());
@@ -214,7 +214,6 @@ public:
 private:
     PortableToolkit& m_toolkit;
     TestProcedure m_procedure;
-    ui::DialogTemplate m_template;
     std::unique_ptr<ModalRun> m_run;
     Latch m_started;
     HWND m_helper = nullptr;
@@ -239,8 +238,7 @@ TEST_F(PortableToolkitTest, SendFromAnotherThreadRunsOnTheOwnerThreadAndReturnsI
         *result = 42;
         return true;
     });
-    const ui::DialogTemplate dialogTemplate = Template(100, "owner");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "owner"), procedure);
     HWND dialog = WaitForDialog(m_toolkit, "owner");
 
     EXPECT_EQ(m_toolkit.SendMessage(dialog, kPing, 7, 0), 42);
@@ -273,8 +271,7 @@ TEST_F(PortableToolkitTest, SendOnTheOwnerThreadCallsTheProcedureAtOnce) {
         m_toolkit.EndDialog(dialog, 3);
         return true;
     });
-    const ui::DialogTemplate dialogTemplate = Template(100, "direct");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "direct"), procedure);
     EXPECT_EQ(run.Result(), 3);
     EXPECT_EQ(order, (std::vector<UINT>{win::WM_INITDIALOG, kSent, 0, kPosted}));
 }
@@ -297,8 +294,7 @@ TEST_F(PortableToolkitTest, PostedMessagesArriveInOrderAndTimersOnlyWhenNoneWait
         m_toolkit.EndDialog(dialog, 0);
         return true;
     });
-    const ui::DialogTemplate dialogTemplate = Template(100, "posted");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "posted"), procedure);
     EXPECT_EQ(run.Result(), 0);
 
     std::vector<WPARAM> seen;
@@ -327,8 +323,7 @@ TEST_F(PortableToolkitTest, SentMessagesAreServedBeforePostedOnes) {
         m_toolkit.EndDialog(dialog, 0);
         return true;
     });
-    const ui::DialogTemplate dialogTemplate = Template(100, "busy");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "busy"), procedure);
     HWND dialog = WaitForDialog(m_toolkit, "busy");
     m_toolkit.PostMessage(dialog, kGo, 0, 0);
     ASSERT_TRUE(busy.Wait());
@@ -361,10 +356,8 @@ TEST_F(PortableToolkitTest, TwoUiThreadsSendingToEachOtherDoNotDeadlock) {
         *result = m_toolkit.SendMessage(first.Hwnd(), kSent, 0, 0) + 1;
         return true;
     });
-    const ui::DialogTemplate firstTemplate = Template(100, "first");
-    const ui::DialogTemplate secondTemplate = Template(101, "second");
-    ModalRun firstRun(m_toolkit, firstTemplate, first);
-    ModalRun secondRun(m_toolkit, secondTemplate, second);
+    ModalRun firstRun(m_toolkit, Template(100, "first"), first);
+    ModalRun secondRun(m_toolkit, Template(101, "second"), second);
     HWND firstHwnd = WaitForDialog(m_toolkit, "first");
     secondHwnd = WaitForDialog(m_toolkit, "second");
 
@@ -411,8 +404,7 @@ TEST_F(PortableToolkitTest, AHandlerWaitingForAWorkerServesTheWorkersSends) {
         *result = answer;
         return true;
     });
-    const ui::DialogTemplate dialogTemplate = Template(100, "waiting");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "waiting"), procedure);
     HWND dialog = WaitForDialog(m_toolkit, "waiting");
     EXPECT_EQ(m_toolkit.SendMessage(dialog, kGo, 0, 0), 8);
     EXPECT_EQ(pingThread, run.ThreadId());
@@ -451,21 +443,14 @@ TEST_F(PortableToolkitTest, EndDialogDuringInitDialogEndsWithoutALoop) {
     EXPECT_TRUE(m_toolkit.Snapshot().empty());
 }
 
-TEST_F(PortableToolkitTest, DialogBoxFailsOnAnUnknownParentOrControlClass) {
+TEST_F(PortableToolkitTest, DialogBoxWithAnUnknownControlClassAndMessageBoxOfUnknownTypeFail) {
     TestProcedure procedure(m_toolkit);
     ui::DialogTemplate dialogTemplate = Template(100, "bad");
-    HWND stale = nullptr;
-    procedure.On(win::WM_INITDIALOG, [&](HWND dialog, WPARAM, LPARAM, LRESULT*) {
-        stale = dialog;
-        m_toolkit.EndDialog(dialog, 0);
-        return true;
-    });
-    ASSERT_EQ(m_toolkit.DialogBox(dialogTemplate, nullptr, procedure), 0);
-    EXPECT_EQ(m_toolkit.DialogBox(dialogTemplate, stale, procedure), -1);
-
     dialogTemplate.controls.push_back({1005, "RichEdit20A", "", 0, 0, 10, 10, 0, 0});
     EXPECT_EQ(m_toolkit.DialogBox(dialogTemplate, nullptr, procedure), -1);
-    EXPECT_EQ(procedure.Count(win::WM_INITDIALOG), 1);
+    EXPECT_EQ(procedure.Count(win::WM_INITDIALOG), 0);
+    EXPECT_EQ(m_toolkit.MessageBox(nullptr, "x", "y", 0x0F), 0);
+    EXPECT_TRUE(m_toolkit.Snapshot().empty());
 }
 
 TEST_F(PortableToolkitTest, NestedDialogDisablesItsParentAndStillServesSentMessages) {
@@ -539,7 +524,7 @@ TEST_F(PortableToolkitTest, ADeadWindowAnswersNothing) {
         return true;
     });
     const ui::DialogTemplate dialogTemplate = Template(100, "gone");
-    m_toolkit.DialogBox(dialogTemplate, nullptr, procedure);
+    ASSERT_EQ(m_toolkit.DialogBox(dialogTemplate, nullptr, procedure), 0);
     ASSERT_NE(button, nullptr);
 
     // From another thread too: nothing may block on a window that is gone.
@@ -556,6 +541,10 @@ TEST_F(PortableToolkitTest, ADeadWindowAnswersNothing) {
     char text[8] = "x";
     EXPECT_EQ(m_toolkit.GetWindowText(button, text, sizeof(text)), 0);
     EXPECT_STREQ(text, "");
+    // Nor can it own a dialog or a message box.
+    EXPECT_EQ(m_toolkit.DialogBox(dialogTemplate, dialog, procedure), -1);
+    EXPECT_EQ(m_toolkit.MessageBox(dialog, "x", "y", win::MB_OK), 0);
+    EXPECT_EQ(procedure.Count(win::WM_INITDIALOG), 1);
     EXPECT_TRUE(m_toolkit.Snapshot().empty());
 }
 
@@ -569,8 +558,7 @@ TEST_F(PortableToolkitTest, ASenderWaitingOnAWindowThatDiesGetsZero) {
         m_toolkit.EndDialog(dialog, 5);
         return true;
     });
-    const ui::DialogTemplate dialogTemplate = Template(100, "dying");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "dying"), procedure);
     HWND dialog = WaitForDialog(m_toolkit, "dying");
     m_toolkit.PostMessage(dialog, kGo, 0, 0);
     ASSERT_TRUE(busy.Wait());
@@ -605,8 +593,7 @@ TEST_F(PortableToolkitTest, ATimerRepeatsOnTheWindowThreadUntilKilled) {
         }
         return true;
     });
-    const ui::DialogTemplate dialogTemplate = Template(100, "ticking");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "ticking"), procedure);
     EXPECT_EQ(run.Result(), win::IDOK);
     EXPECT_EQ(ticks, 3);
     for (const Call& call : procedure.Calls()) EXPECT_EQ(call.thread, run.ThreadId());
@@ -627,8 +614,7 @@ TEST_F(PortableToolkitTest, SetTimerWithTheSameIdReplacesTheTimer) {
         m_toolkit.EndDialog(dialog, static_cast<win::INT_PTR>(wParam));
         return true;
     });
-    const ui::DialogTemplate dialogTemplate = Template(100, "replaced");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "replaced"), procedure);
     EXPECT_EQ(run.Result(), 1);
     EXPECT_EQ(procedure.Count(win::WM_TIMER), 1);
 }
@@ -685,8 +671,7 @@ TEST_F(PortableToolkitTest, AMessageBoxIsAnOwnedWindowAnsweredFromAnotherThread)
         *result = 3;
         return true;
     });
-    const ui::DialogTemplate dialogTemplate = Template(100, "owner");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "owner"), procedure);
     HWND dialog = WaitForDialog(m_toolkit, "owner");
     m_toolkit.PostMessage(dialog, kGo, 0, 0);
     HWND box = m_toolkit.WaitForMessageBox(kWait);
@@ -714,33 +699,41 @@ TEST_F(PortableToolkitTest, AMessageBoxIsAnOwnedWindowAnsweredFromAnotherThread)
     EXPECT_TRUE(m_toolkit.Snapshot().empty());
 }
 
-TEST_F(PortableToolkitTest, MessageBoxKeysAndCloseBoxFollowItsButtons) {
+TEST_F(PortableToolkitTest, MessageBoxKeysCloseBoxAndAnswersFollowItsButtons) {
+    constexpr unsigned kCloseBox = 0;
+    constexpr unsigned kAnswer = 0x10000;  // plus the button a test driver answers with
     struct Case {
         UINT type;
-        unsigned key;  // 0: the close box
+        std::vector<unsigned> actions;
         int expected;
     };
     const Case cases[] = {
-        {win::MB_OK, win::VK_ESCAPE, win::IDOK},
-        {win::MB_OK, 0, win::IDOK},
-        {win::MB_OKCANCEL, win::VK_ESCAPE, win::IDCANCEL},
-        {win::MB_RETRYCANCEL, 0, win::IDCANCEL},
-        {win::MB_RETRYCANCEL, win::VK_RETURN, win::IDRETRY},
-        {win::MB_YESNO | 0x100 /*MB_DEFBUTTON2*/, win::VK_RETURN, win::IDNO},
-        {win::MB_YESNOCANCEL, win::VK_TAB, win::IDNO},  // Tab, then Space
+        {win::MB_OK, {win::VK_ESCAPE}, win::IDOK},
+        {win::MB_OK, {kCloseBox}, win::IDOK},
+        {win::MB_OK, {kAnswer + win::IDCANCEL}, win::IDOK},
+        {win::MB_OKCANCEL, {win::VK_ESCAPE}, win::IDCANCEL},
+        {win::MB_RETRYCANCEL, {kCloseBox}, win::IDCANCEL},
+        {win::MB_RETRYCANCEL, {win::VK_RETURN}, win::IDRETRY},
+        {win::MB_YESNO | 0x100 /*MB_DEFBUTTON2*/, {win::VK_RETURN}, win::IDNO},
+        {win::MB_YESNOCANCEL, {win::VK_TAB, win::VK_SPACE}, win::IDNO},
+        // Without a Cancel button, Escape, the close box and IDCANCEL do nothing.
+        {win::MB_YESNO, {win::VK_ESCAPE, kCloseBox, kAnswer + win::IDCANCEL, kAnswer + win::IDNO}, win::IDNO},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "type " << c.type << " key " << c.key);
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " first action " << c.actions[0]);
         std::promise<int> answer;
         std::thread ui([&] { answer.set_value(m_toolkit.MessageBox(nullptr, "text", nullptr, c.type)); });
         HWND box = m_toolkit.WaitForMessageBox(kWait);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(m_toolkit.Snapshot()[0].caption, "错误");
-        if (c.key == 0) {
-            m_toolkit.CloseWindow(box);
-        } else {
-            m_toolkit.PressKey(box, c.key);
-            if (c.key == win::VK_TAB) m_toolkit.PressKey(box, win::VK_SPACE);
+        for (unsigned action : c.actions) {
+            if (action == kCloseBox) {
+                m_toolkit.CloseWindow(box);
+            } else if (action >= kAnswer) {
+                m_toolkit.AnswerMessageBox(box, static_cast<int>(action - kAnswer));
+            } else {
+                m_toolkit.PressKey(box, action);
+            }
         }
         std::future<int> result = answer.get_future();
         if (result.wait_for(kWait) != std::future_status::ready) {
@@ -752,48 +745,9 @@ TEST_F(PortableToolkitTest, MessageBoxKeysAndCloseBoxFollowItsButtons) {
     }
 }
 
-TEST_F(PortableToolkitTest, YesNoBoxIgnoresEscapeAndTheCloseBox) {
-    std::promise<int> answer;
-    std::thread ui([&] { answer.set_value(m_toolkit.MessageBox(nullptr, "Sure?", "Q", win::MB_YESNO)); });
-    HWND box = m_toolkit.WaitForMessageBox(kWait);
-    ASSERT_NE(box, nullptr);
-    m_toolkit.PressKey(box, win::VK_ESCAPE);
-    m_toolkit.CloseWindow(box);
-    m_toolkit.AnswerMessageBox(box, win::IDCANCEL);  // no such button
-    m_toolkit.AnswerMessageBox(box, win::IDNO);
-    ui.join();
-    EXPECT_EQ(answer.get_future().get(), win::IDNO);
-}
-
-TEST_F(PortableToolkitTest, AnsweringIdCancelToALoneOkBoxGivesIdOk) {
-    std::promise<int> answer;
-    std::thread ui([&] { answer.set_value(m_toolkit.MessageBox(nullptr, "Done", "Info", win::MB_OK)); });
-    HWND box = m_toolkit.WaitForMessageBox(kWait);
-    ASSERT_NE(box, nullptr);
-    m_toolkit.AnswerMessageBox(box, win::IDCANCEL);
-    ui.join();
-    EXPECT_EQ(answer.get_future().get(), win::IDOK);
-}
-
-TEST_F(PortableToolkitTest, MessageBoxOfUnknownTypeOrDeadOwnerFails) {
-    EXPECT_EQ(m_toolkit.MessageBox(nullptr, "x", "y", 0x0F), 0);
-    TestProcedure procedure(m_toolkit);
-    HWND stale = nullptr;
-    procedure.On(win::WM_INITDIALOG, [&](HWND dialog, WPARAM, LPARAM, LRESULT*) {
-        stale = dialog;
-        m_toolkit.EndDialog(dialog, 0);
-        return true;
-    });
-    const ui::DialogTemplate dialogTemplate = Template(100, "gone");
-    m_toolkit.DialogBox(dialogTemplate, nullptr, procedure);
-    EXPECT_EQ(m_toolkit.MessageBox(stale, "x", "y", win::MB_OK), 0);
-    EXPECT_TRUE(m_toolkit.Snapshot().empty());
-}
-
 TEST_F(PortableToolkitTest, VersionGrowsOnVisibleChanges) {
     TestProcedure procedure(m_toolkit);
-    const ui::DialogTemplate dialogTemplate = Template(100, "watched");
-    ModalRun run(m_toolkit, dialogTemplate, procedure);
+    ModalRun run(m_toolkit, Template(100, "watched"), procedure);
     HWND dialog = WaitForDialog(m_toolkit, "watched");
     // Settled once WM_INITDIALOG has put the focus on the first tab stop.
     ASSERT_TRUE(m_toolkit.WaitFor(
