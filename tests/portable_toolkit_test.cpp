@@ -745,20 +745,4 @@ TEST_F(PortableToolkitTest, MessageBoxKeysCloseBoxAndAnswersFollowItsButtons) {
     }
 }
 
-TEST_F(PortableToolkitTest, VersionGrowsOnVisibleChanges) {
-    TestProcedure procedure(m_toolkit);
-    ModalRun run(m_toolkit, Template(100, "watched"), procedure);
-    HWND dialog = WaitForDialog(m_toolkit, "watched");
-    // Settled once WM_INITDIALOG has put the focus on the first tab stop.
-    ASSERT_TRUE(m_toolkit.WaitFor(
-        [](const std::vector<WindowState>& now) { return !now.empty() && now[0].Control(1001)->focused; }, kWait));
-    const std::uint64_t before = m_toolkit.Version();
-    EXPECT_FALSE(m_toolkit.WaitForChange(before, 0ms));
-    m_toolkit.SetWindowText(m_toolkit.GetDlgItem(dialog, 1001), "Stop");
-    EXPECT_TRUE(m_toolkit.WaitForChange(before, 0ms));
-    EXPECT_EQ(m_toolkit.Snapshot()[0].Control(1001)->text, "Stop");
-    m_toolkit.CloseWindow(dialog);
-    EXPECT_EQ(run.Result(), win::IDCANCEL);
-}
-
 }  // namespace
