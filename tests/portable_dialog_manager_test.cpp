@@ -482,17 +482,6 @@ TEST_F(ListViewTest, ColumnsAreCountedByTheHeaderAndDeletedFromTheFront) {
     EXPECT_EQ(Send(win::LVM_GETITEMCOUNT), 0);
 }
 
-TEST_F(ListViewTest, ExtendedStyleSetReturnsThePreviousStyle) {
-    EXPECT_EQ(Send(win::LVM_GETEXTENDEDLISTVIEWSTYLE), 0);
-    EXPECT_EQ(Send(win::LVM_SETEXTENDEDLISTVIEWSTYLE, 0, win::LVS_EX_TRACKSELECT | win::LVS_EX_GRIDLINES), 0);
-    // A mask limits the change to its bits.
-    EXPECT_EQ(Send(win::LVM_SETEXTENDEDLISTVIEWSTYLE, win::LVS_EX_TRACKSELECT | win::LVS_EX_FULLROWSELECT,
-                   win::LVS_EX_FULLROWSELECT),
-              static_cast<LRESULT>(win::LVS_EX_TRACKSELECT | win::LVS_EX_GRIDLINES));
-    EXPECT_EQ(Send(win::LVM_GETEXTENDEDLISTVIEWSTYLE), static_cast<LRESULT>(0x21));
-    EXPECT_EQ(Control(1004).extendedStyle, 0x21u);
-}
-
 TEST_F(ListViewTest, SingleSelectionKeepsOneSelectedRow) {
     FillFourRows();
     EXPECT_EQ(SetState(0, win::LVIS_SELECTED, win::LVIS_SELECTED | win::LVIS_FOCUSED), 1);

@@ -1,8 +1,8 @@
 // The simulated COM ports and events: what the serial channel and the
-// printer search rely on, against real pseudo-terminals.
+// printer search rely on, against real pseudo-terminals. The line settings
+// the channel writes, and a port's exclusive use, are checked by the serial
+// contract suite and the channel's own tests.
 #include <gtest/gtest.h>
-
-#include <termios.h>
 
 #include <chrono>
 #include <future>
@@ -70,72 +70,6 @@ TEST_F(SimSerialTest, OpensOnlyMappedComPorts) {
     EXPECT_TRUE(m_serial.IsPortOpen(3));
     EXPECT_EQ(1, m_serial.CloseHandle(port));
     EXPECT_FALSE(m_serial.IsPortOpen(3));
-}
-
-TEST_F(SimSerialTest, PortIsExclusiveUntilClosed) {
-    HANDLE first = OpenCom3();
-    ASSERT_NE(win::INVALID_HANDLE_VALUE, first);
-    platform::sim::SetLastError(0);
-    EXPECT_EQ(win::INVALID_HANDLE_VALUE, OpenCom3());
-    EXPECT_EQ(win::ERROR_ACCESS_DENIED, platform::sim::LastError());
-    EXPECT_EQ(1, m_serial.CloseHandle(first));
-    Forget(first);
-    EXPECT_NE(win::INVALID_HANDLE_VALUE, OpenCom3());
-}
-
-// --- Line settings ----------------------------------------------------------
-
-TEST_F(SimSerialTest, BuildCommDcbReadsTheSettingsText) {
-    win::DCB dcb = {};
-    dcb.fOutX = 1;
-    dcb.EvtChar = 'q';
-    // The form the serial channel writes.
-    ASSERT_EQ(1, m_serial.BuildCommDCBA("baud=19200 parity=E data=7 stop=2", &dcb));
-    EXPECT_EQ(19200u, dcb.BaudRate);
-    EXPECT_EQ(2, dcb.Parity);
-    EXPECT_EQ(7, dcb.ByteSize);
-    EXPECT_EQ(2, dcb.StopBits);
-    EXPECT_EQ(0u, dcb.fOutX);  // flow control off unless asked for
-    EXPECT_EQ(1u, dcb.fRtsControl);
-    EXPECT_EQ('q', dcb.EvtChar);  // members not named stay
-
-}
-
-TEST_F(SimSerialTest, BuildCommDcbRefusesGarbageAndLeavesTheBlock) {
-    for (const char* text : {"", "baud=", "baud=fast parity=N", "baud=9600 parity=X", "baud=9600 data=9",
-                             "baud=9600 stop=3", "baud=9600 colour=red", "9600,n,8,1,z", "baud=0",
-                             "baud=9600 parity=NN"}) {
-        win::DCB dcb = {};
-        dcb.BaudRate = 1234;
-        platform::sim::SetLastError(0);
-        EXPECT_EQ(0, m_serial.BuildCommDCBA(text, &dcb)) << text;
-        EXPECT_EQ(win::ERROR_INVALID_PARAMETER, platform::sim::LastError()) << text;
-        EXPECT_EQ(1234u, dcb.BaudRate) << text;
-    }
-}
-
-TEST_F(SimSerialTest, SetCommStateSetsTheLine) {
-    HANDLE port = OpenCom3();
-    ASSERT_NE(win::INVALID_HANDLE_VALUE, port);
-    win::DCB dcb{};
-    ASSERT_EQ(1, m_serial.GetCommState(port, &dcb));
-    ASSERT_EQ(1, m_serial.BuildCommDCBA("baud=19200 parity=N data=8 stop=2", &dcb));
-    ASSERT_EQ(1, m_serial.SetCommState(port, &dcb));
-    EXPECT_EQ(19200u, m_pty.LineSpeed());
-    // (A pty keeps its line at 8 data bits without parity whatever is set.)
-    EXPECT_EQ(static_cast<unsigned>(CSTOPB), m_pty.ControlFlags() & CSTOPB);
-
-    win::DCB refused = dcb;
-    refused.ByteSize = 9;
-    EXPECT_EQ(0, m_serial.SetCommState(port, &refused));
-    EXPECT_EQ(win::ERROR_INVALID_PARAMETER, platform::sim::LastError());
-    refused = dcb;
-    refused.BaudRate = 12345;
-    EXPECT_EQ(0, m_serial.SetCommState(port, &refused));
-    win::DCB now{};
-    ASSERT_EQ(1, m_serial.GetCommState(port, &now));
-    EXPECT_EQ(19200u, now.BaudRate);  // a refused block changes nothing
-    EXPECT_EQ(19200u, m_pty.LineSpeed());
 }
 
 // --- Reading and writing ----------------------------------------------------
@@ -297,16 +231,7 @@ TEST_F(SimSerialTest, ClosingThePortAbortsWhatIsPending) {
     EXPECT_EQ(win::ERROR_INVALID_HANDLE, platform::sim::LastError());
 }
 
-// --- Events -----------------------------------------------------------------
-
-TEST_F(SimSerialTest, WaitRefusesBadArguments) {
-    HANDLE event = NewEvent();
-    HANDLE bogus[2] = {event, reinterpret_cast<HANDLE>(0x7777)};
-    EXPECT_EQ(win::WAIT_FAILED, m_serial.WaitForMultipleObjects(2, bogus, 0, 0));
-    EXPECT_EQ(win::ERROR_INVALID_HANDLE, platform::sim::LastError());
-    EXPECT_EQ(win::WAIT_FAILED, m_serial.WaitForMultipleObjects(0, bogus, 0, 0));
-    EXPECT_EQ(win::ERROR_INVALID_PARAMETER, platform::sim::LastError());
-}
+// --- Texts ------------------------------------------------------------------
 
 TEST_F(SimSerialTest, UnknownSystemMessageNamesItsCode) {
     EXPECT_EQ("Unknown error 48879.", m_serial.FormatSystemMessage(0xBEEF));
