@@ -15,10 +15,11 @@ namespace {
 using namespace std::chrono_literals;
 using testing_support::InstallerHarness;
 
-TEST(Startup, StatusLineGoesThroughPreparationAndInstallComesLast) {
+TEST(Startup, PreparationFillsTheStatusLineTheModelsAndThePortTypesAndInstallComesLast) {
     InstallerHarness harness;
     harness.Machine().SetWindowsVersion(2, 10, 0);
     harness.Machine().SetWow64(true);
+    harness.Machine().sim_spooler().AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
     harness.Start();
     ASSERT_NE(harness.MainWindow(), nullptr) << harness.Describe();
     ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
@@ -35,13 +36,8 @@ TEST(Startup, StatusLineGoesThroughPreparationAndInstallComesLast) {
     ASSERT_FALSE(combo.items.empty()) << harness.Describe();
     EXPECT_EQ(combo.curSel, 0);
     EXPECT_EQ(harness.Control(1001).text, combo.items[0]);
-}
 
-TEST(Startup, PortTypeListHasItsFourRowsAndTheDefaultFollowsThePorts) {
-    InstallerHarness harness;
-    harness.Machine().sim_spooler().AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
-    harness.Start();
-    ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
+    // The port-type list has its four rows.
     const auto list = harness.Control(1004);
     ASSERT_EQ(list.rows.size(), 4u);
     EXPECT_EQ(list.columns, (std::vector<std::string>{"端口", "说明"}));
