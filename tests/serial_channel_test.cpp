@@ -408,27 +408,7 @@ TEST_F(SerialChannelTest, FailedWriteShowsTheWholeWarningAndDropsTheRequest) {
     }
 }
 
-// --- With the printer emulator: the installer's probe ---------------------------
-
-// The installer's search relies on a printer at another speed saying nothing.
-TEST_F(SerialChannelTest, PrinterAtAnotherSpeedStaysSilent) {
-    printer_sim::PrinterOptions options;
-    options.kind = printer_sim::PrinterKind::kLabel;
-    options.requiredBaud = 19200;
-    printer_sim::PrinterEmulator printer(m_pty.master(), options);
-    printer.Start();
-    SerialPortChannel channel(m_machine);
-    ASSERT_EQ(1, OpenAndStart(channel));  // 9600
-    ASSERT_TRUE(Queue(channel, {0x1B, 0x21, 0x3F}));
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (printer.RequestsSeen() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(5ms);
-    EXPECT_EQ(1, printer.RequestsSeen());
-    EXPECT_FALSE(m_owner.WaitForCount(1, 150ms));
-    EXPECT_EQ(0, printer.RequestsAnswered());
-    Close(channel);
-    printer.Stop();
-}
+// --- The printer emulator's requests (its speed is met in the serial search tests)
 
 TEST(PrinterProtocolTest, CountsRequestsSplitAcrossReadsAndIgnoresNoise) {
     printer_sim::PrinterProtocol receipt(printer_sim::PrinterKind::kReceipt);

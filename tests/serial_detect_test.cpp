@@ -188,11 +188,12 @@ TEST_F(SerialDetectTest, APrinterThatKeepsSendingStillEndsTheSearch) {
 
 TEST_F(SerialDetectTest, NoPortAnsweringEndsOnTheFirstPort) {
     AddComPorts({1, 2});
-    PrinterOptions silent;
-    silent.silent = true;
-    PrinterOn(2, silent);
+    PrinterOptions options;
+    options.requiredBaud = 9600;  // the rate chosen below is another
+    auto& printer = PrinterOn(2, options);
     InstallSerial(kReceiptModel);
-    AnswerPrompt(4);
+    AnswerPrompt(5);
+    EXPECT_EQ(printer.RequestsSeen(), 1);
     EXPECT_EQ(harness.Status(), "无法识别可用串口。程序已为您选择COM1:,若需修改完成后手动配置");
     EXPECT_EQ(PrinterPort(kReceiptModel), "COM1:");
     EXPECT_EQ(harness.Progress(), 100);
