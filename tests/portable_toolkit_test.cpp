@@ -571,11 +571,16 @@ TEST_F(PortableToolkitTest, ASenderWaitingOnAWindowThatDiesGetsZero) {
 
 // --- Timers ----------------------------------------------------------------------
 
-TEST_F(PortableToolkitTest, ATimerRepeatsOnTheWindowThreadUntilKilled) {
+TEST_F(PortableToolkitTest, ATimerRepeatsOnTheWindowThreadUntilKilledAndTheSameIdReplacesIt) {
     TestProcedure procedure(m_toolkit);
     int ticks = 0;
     procedure.On(win::WM_INITDIALOG, [&](HWND dialog, WPARAM, LPARAM, LRESULT*) {
+        m_toolkit.SetTimer(dialog, 7, 60000);  // replaced at once: no test waits a minute
         EXPECT_EQ(m_toolkit.SetTimer(dialog, 7, 1), 7u);
+        m_toolkit.SetTimer(dialog, 2, 1);
+        EXPECT_TRUE(m_toolkit.KillTimer(dialog, 2));
+        EXPECT_FALSE(m_toolkit.KillTimer(dialog, 2));
+        EXPECT_FALSE(m_toolkit.KillTimer(dialog, 99));
         return true;
     });
     procedure.On(win::WM_TIMER, [&](HWND dialog, WPARAM wParam, LPARAM, LRESULT*) {
@@ -597,26 +602,6 @@ TEST_F(PortableToolkitTest, ATimerRepeatsOnTheWindowThreadUntilKilled) {
     EXPECT_EQ(run.Result(), win::IDOK);
     EXPECT_EQ(ticks, 3);
     for (const Call& call : procedure.Calls()) EXPECT_EQ(call.thread, run.ThreadId());
-}
-
-TEST_F(PortableToolkitTest, SetTimerWithTheSameIdReplacesTheTimer) {
-    TestProcedure procedure(m_toolkit);
-    procedure.On(win::WM_INITDIALOG, [&](HWND dialog, WPARAM, LPARAM, LRESULT*) {
-        m_toolkit.SetTimer(dialog, 1, 60000);
-        m_toolkit.SetTimer(dialog, 1, 10);
-        m_toolkit.SetTimer(dialog, 2, 10);
-        EXPECT_TRUE(m_toolkit.KillTimer(dialog, 2));
-        EXPECT_FALSE(m_toolkit.KillTimer(dialog, 2));
-        EXPECT_FALSE(m_toolkit.KillTimer(dialog, 99));
-        return true;
-    });
-    procedure.On(win::WM_TIMER, [&](HWND dialog, WPARAM wParam, LPARAM, LRESULT*) {
-        m_toolkit.EndDialog(dialog, static_cast<win::INT_PTR>(wParam));
-        return true;
-    });
-    ModalRun run(m_toolkit, Template(100, "replaced"), procedure);
-    EXPECT_EQ(run.Result(), 1);
-    EXPECT_EQ(procedure.Count(win::WM_TIMER), 1);
 }
 
 TEST_F(PortableToolkitTest, TimersDieWithTheirWindowAndBelongToItsThread) {
