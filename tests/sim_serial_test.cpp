@@ -148,21 +148,6 @@ TEST_F(SimSerialTest, EventCharacterSetsRxFlag) {
     EXPECT_EQ(win::EV_RXFLAG, events);
 }
 
-TEST_F(SimSerialTest, WaitWithoutMaskIsRefusedAndNewMaskEndsAWait) {
-    HANDLE port = OpenCom3();
-    win::OVERLAPPED overlap{};
-    overlap.hEvent = NewEvent();
-    DWORD events = 0xFF;
-    EXPECT_EQ(0, m_serial.WaitCommEvent(port, &events, &overlap));
-    EXPECT_EQ(win::ERROR_INVALID_PARAMETER, platform::sim::LastError());
-    ASSERT_EQ(1, m_serial.SetCommMask(port, win::EV_RXCHAR));
-    ASSERT_EQ(0, m_serial.WaitCommEvent(port, &events, &overlap));
-    ASSERT_EQ(1, m_serial.SetCommMask(port, win::EV_RXCHAR));
-    DWORD unused = 0;
-    EXPECT_EQ(1, m_serial.GetOverlappedResult(port, &overlap, &unused, 1));
-    EXPECT_EQ(0u, events);
-}
-
 TEST_F(SimSerialTest, ClosingThePortAbortsWhatIsPending) {
     HANDLE port = OpenCom3();
     ASSERT_EQ(1, m_serial.SetCommMask(port, win::EV_RXCHAR));
