@@ -29,7 +29,6 @@ using win::WPARAM;
 
 constexpr auto kWait = 5s;
 constexpr win::INT_PTR kChoiceNone = 0xCCCC;
-constexpr win::INT_PTR kChoiceBase = 0x1200;
 
 WPARAM Command(int id, UINT code) { return static_cast<WPARAM>((id & 0xFFFF) | (code << 16)); }
 
@@ -249,17 +248,6 @@ TEST_F(PortableDialogManagerTest, DisabledButtonsStaticsAndGroupBoxesIgnoreClick
     m_toolkit.PressKey(dialog, win::VK_RETURN);
     EXPECT_EQ(Result(), 1012);
     EXPECT_EQ(m_procedure.Senders().back(), reinterpret_cast<LPARAM>(install));
-}
-
-TEST_F(PortableDialogManagerTest, EnterClicksTheFocusedPushButton) {
-    m_procedure.onInit = [this](HWND dialog) { Send(dialog, 1034, win::CB_SETCURSEL, 5); };
-    m_procedure.onCommand[Command(1030, win::BN_CLICKED)] = [this](HWND dialog) {
-        m_toolkit.EndDialog(dialog, kChoiceBase + Send(dialog, 1034, win::CB_GETCURSEL));
-    };
-    HWND dialog = Open(PromptTemplate());
-    EXPECT_EQ(FocusedId(), 1030);
-    m_toolkit.PressKey(dialog, win::VK_RETURN);
-    EXPECT_EQ(Result(), kChoiceBase + 5);
 }
 
 TEST_F(PortableDialogManagerTest, ArrowsMoveAComboBoxSelectionWithinItsEndsAndEnterGivesIdOk) {

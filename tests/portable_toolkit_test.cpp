@@ -221,28 +221,6 @@ protected:
 
 // --- Sent and posted messages ------------------------------------------------
 
-TEST_F(PortableToolkitTest, SendFromAnotherThreadRunsOnTheOwnerThreadAndReturnsItsResult) {
-    TestProcedure procedure(m_toolkit);
-    int handledValue = 0;  // plain int: the send must hand it over safely
-    std::thread::id handlerThread;
-    procedure.On(kPing, [&](HWND, WPARAM wParam, LPARAM, LRESULT* result) {
-        handlerThread = std::this_thread::get_id();
-        handledValue = static_cast<int>(wParam);
-        *result = 42;
-        return true;
-    });
-    ModalRun run(m_toolkit, Template(100, "owner"), procedure);
-    HWND dialog = WaitForDialog(m_toolkit, "owner");
-
-    EXPECT_EQ(m_toolkit.SendMessage(dialog, kPing, 7, 0), 42);
-    EXPECT_EQ(handledValue, 7);
-    EXPECT_EQ(handlerThread, run.ThreadId());
-    EXPECT_NE(handlerThread, std::this_thread::get_id());
-
-    m_toolkit.PostMessage(dialog, win::WM_COMMAND, win::IDOK, 0);
-    EXPECT_EQ(run.Result(), win::IDOK);
-}
-
 TEST_F(PortableToolkitTest, SendOnTheOwnerThreadCallsTheProcedureAtOnce) {
     TestProcedure procedure(m_toolkit);
     std::vector<UINT> order;

@@ -166,6 +166,18 @@ protected:
         return queued;
     }
 
+    // The worker's warning box, checked whole and answered.
+    void ExpectWarning(const std::string& text) {
+        ui::HWND box = m_toolkit.WaitForMessageBox(3s);
+        const auto shown = m_toolkit.WindowStateOf(box);
+        ASSERT_NE(nullptr, shown.hwnd) << m_toolkit.Describe();
+        EXPECT_EQ(text, shown.text);
+        EXPECT_EQ("Application Error", shown.caption);
+        EXPECT_EQ(win::MB_OK | win::MB_ICONSTOP, shown.boxType);
+        EXPECT_EQ(nullptr, shown.owner);
+        m_toolkit.AnswerMessageBox(box, win::IDOK);
+    }
+
     static int s_counter;
     std::filesystem::path m_sandbox;
     platform::sim::SimMachine m_machine;
@@ -327,12 +339,7 @@ TEST_F(SerialChannelTest, FailedReadShowsWarningAndReportsNoByte) {
     ASSERT_EQ(1, OpenAndStart(channel, win::EV_RXCHAR));
     m_machine.env().InjectFault("ReadFile", win::ERROR_INVALID_HANDLE);
     m_pty.Write({'z'});
-    ui::HWND box = m_toolkit.WaitForMessageBox(3s);
-    const auto shown = m_toolkit.WindowStateOf(box);
-    ASSERT_NE(nullptr, shown.hwnd);
-    EXPECT_EQ("WARNING:  ReadFile() Failed with the following error: \nThe handle is invalid.\nPort: 3\n",
-              shown.text);
-    m_toolkit.AnswerMessageBox(box, win::IDOK);
+    ExpectWarning("WARNING:  ReadFile() Failed with the following error: \nThe handle is invalid.\nPort: 3\n");
     // The byte is still queued; the next wake reads it for real.
     m_pty.Write({'w'});
     ASSERT_TRUE(m_owner.WaitForCount(2, 3s));
@@ -390,16 +397,8 @@ TEST_F(SerialChannelTest, FailedWriteShowsTheWholeWarningAndDropsTheRequest) {
         ASSERT_EQ(1, OpenAndStart(channel));
         m_machine.env().InjectFault("WriteFile", c.error);
         ASSERT_TRUE(Queue(channel, {0x10, 0x04, 0x01}));
-        ui::HWND box = m_toolkit.WaitForMessageBox(3s);
-        const auto shown = m_toolkit.WindowStateOf(box);
-        ASSERT_NE(nullptr, shown.hwnd) << m_toolkit.Describe();
-        EXPECT_EQ(std::string("WARNING:  WriteFile() Failed with the following error: \n") + c.systemText +
-                      "\nPort: 3\n",
-                  shown.text);
-        EXPECT_EQ("Application Error", shown.caption);
-        EXPECT_EQ(win::MB_OK | win::MB_ICONSTOP, shown.boxType);
-        EXPECT_EQ(nullptr, shown.owner);
-        m_toolkit.AnswerMessageBox(box, win::IDOK);
+        ExpectWarning(std::string("WARNING:  WriteFile() Failed with the following error: \n") + c.systemText +
+                      "\nPort: 3\n");
         EXPECT_TRUE(m_pty.Read(1, 100ms).empty());  // the request was dropped
         Close(channel);
     }
