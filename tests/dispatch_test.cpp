@@ -74,11 +74,11 @@ TEST(Dispatch, AChosenNameInstallsTheDriverOfItsSectionsRow) {
     };
     const std::string longName(140, 'L');
     const Case cases[] = {
-        {"an empty section still counts", [](Sections& s) { s[3].second = {""}, s[4].second = {"Fourth"}; }, "Fourth",
-         install::ReceiptSeriesNames[4], 0},
+        {"an empty section still counts", [](Sections& s) { s[3].second = {""}; s[4].second = {"Fourth"}; },
+         "Fourth", install::ReceiptSeriesNames[4], 0},
         {"the last section listing a name wins",
-         [](Sections& s) { s[2].second = {"Twice"}, s[31].second = {"Twice"}; }, "Twice", install::LabelSeriesNames[1],
-         1},
+         [](Sections& s) { s[2].second = {"Twice"}; s[31].second = {"Twice"}; }, "Twice",
+         install::LabelSeriesNames[1], 1},
         {"a long value is cut alike in the list and the match", [&](Sections& s) { s[7].second = {longName}; },
          longName.substr(0, 127), install::ReceiptSeriesNames[7], 0},
         {"a long section name keeps its row",
