@@ -2,6 +2,8 @@
 // which catalogue row and which sequence a chosen name installs.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/installer_dialog.h"
 #include "install/driver_catalogue.h"
 #include "tests/support/installer_harness.h"
@@ -24,81 +26,82 @@ Sections NumberedSections(int count) {
     return sections;
 }
 
-class DispatchTest : public ::testing::Test {
-protected:
-    // Starts the installer with this DriverName.cfg in the sample package,
-    // and a USB printer to install on.
-    void StartWith(const std::string& config) {
-        harness.UsePackage(testing_support::BuildPackage({{"DriverName.cfg", config}}));
-        harness.Machine().sim_spooler().AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
-        harness.Machine().sim_spooler().AttachUsbPrinter("USB001");
-        harness.Start();
-        ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
-    }
+// Starts the installer with this DriverName.cfg in the sample package, and
+// a USB printer to install on.
+void StartWith(InstallerHarness& harness, const std::string& config) {
+    harness.UsePackage(testing_support::BuildPackage({{"DriverName.cfg", config}}));
+    harness.Machine().sim_spooler().AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
+    harness.Machine().sim_spooler().AttachUsbPrinter("USB001");
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
+}
 
-    std::vector<std::string> Listed() { return harness.Control(1000).items; }
+// Installs `name` and returns the driver its printer was created with.
+std::string InstalledDriverOf(InstallerHarness& harness, const std::string& name) {
+    harness.ChooseModel(name);
+    harness.Toolkit().WaitForInputIdle(harness.MainWindow(), 5s);
+    EXPECT_EQ(harness.Control(1001).text, name) << "the printer-name field follows the choice";
+    harness.Install();
+    const auto printer = harness.Machine().sim_spooler().FindPrinter(name);
+    return printer ? printer->driver : std::string("(no printer)");
+}
 
-    // Installs `name` and returns the driver its printer was created with.
-    std::string InstalledDriverOf(const std::string& name) {
-        harness.ChooseModel(name);
-        harness.Toolkit().WaitForInputIdle(harness.MainWindow(), 5s);
-        EXPECT_EQ(harness.Control(1001).text, name) << "the printer-name field follows the choice";
-        harness.Install();
-        const auto printer = harness.Machine().sim_spooler().FindPrinter(name);
-        return printer ? printer->driver : std::string("(no printer)");
-    }
-
-    InstallerHarness harness;
-};
-
-TEST_F(DispatchTest, NamesAreListedInFileAndKeyOrderWithGapsAndLimits) {
+TEST(Dispatch, NamesAreListedInFileAndKeyOrderWithGapsAndLimits) {
     std::vector<std::string> sixty;
     for (int i = 1; i <= 60; ++i) sixty.push_back("Many " + std::to_string(i));
     std::string config = ConfigFile({{"First", {"A1", "A2", "A3"}}, {"Second", {"B1"}}});
     // A gap ends the section; an empty first name gives nothing.
     config += "[Gap]\r\nPrintName1=C1\r\nPrintName3=C3\r\n[Empty]\r\nPrintName1=\r\nPrintName2=D2\r\n";
     config += ConfigFile({{"Sixty", sixty}});
-    StartWith(config);
+    InstallerHarness harness;
+    StartWith(harness, config);
 
     std::vector<std::string> expected = {"A1", "A2", "A3", "B1", "C1"};
     for (int i = 1; i <= 50; ++i) expected.push_back("Many " + std::to_string(i));
-    EXPECT_EQ(Listed(), expected);
+    EXPECT_EQ(harness.Control(1000).items, expected);
 }
 
-TEST_F(DispatchTest, ReceiptRowsFollowSectionPositionsAndTheEmptySectionStillCounts) {
-    Sections sections = NumberedSections(35);
-    sections[3].second = {""};  // counts as row 3, lists nothing
-    sections[4].second = {"Fourth"};
-    StartWith(ConfigFile(sections));
-    EXPECT_EQ(Listed().size(), 34u);
-    EXPECT_EQ(InstalledDriverOf("Fourth"), install::ReceiptSeriesNames[4]) << harness.Describe();
+// The row a name installs is the position of the section that lists it;
+// rows 30 on are the label rows, installed with the label sequence (each
+// row of the sample package is installed by the install tests).
+TEST(Dispatch, AChosenNameInstallsTheDriverOfItsSectionsRow) {
+    struct Case {
+        const char* why;
+        std::function<void(Sections&)> change;  // to 35 sections "R<row>" listing "Model <row>"
+        std::string chosen;
+        std::string driver;
+        int monitorsAdded;
+    };
+    const std::string longName(140, 'L');
+    const Case cases[] = {
+        {"an empty section still counts", [](Sections& s) { s[3].second = {""}; s[4].second = {"Fourth"}; },
+         "Fourth", install::ReceiptSeriesNames[4], 0},
+        {"the last section listing a name wins",
+         [](Sections& s) { s[2].second = {"Twice"}; s[31].second = {"Twice"}; }, "Twice",
+         install::LabelSeriesNames[1], 1},
+        {"a long value is cut alike in the list and the match", [&](Sections& s) { s[7].second = {longName}; },
+         longName.substr(0, 127), install::ReceiptSeriesNames[7], 0},
+        {"a long section name keeps its row",
+         [](Sections& s) { s[5] = {std::string(150, 'S'), {"Long section"}}; }, "Long section",
+         install::ReceiptSeriesNames[5], 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        Sections sections = NumberedSections(35);
+        c.change(sections);
+        InstallerHarness harness;
+        StartWith(harness, ConfigFile(sections));
+        const auto listed = harness.Control(1000).items;
+        EXPECT_NE(std::find(listed.begin(), listed.end(), c.chosen), listed.end());
+        EXPECT_EQ(InstalledDriverOf(harness, c.chosen), c.driver) << harness.Describe();
+        EXPECT_EQ(harness.Machine().env().CallCount("AddMonitorA"), c.monitorsAdded);
+    }
 }
 
-TEST_F(DispatchTest, TheLastSectionListingANameWins) {
-    Sections sections = NumberedSections(35);
-    sections[2].second = {"Twice"};
-    sections[31].second = {"Twice"};
-    StartWith(ConfigFile(sections));
-    // Row 31 is label row 1: the label sequence runs.
-    EXPECT_EQ(InstalledDriverOf("Twice"), install::LabelSeriesNames[1]) << harness.Describe();
-    EXPECT_EQ(harness.Machine().env().CallCount("AddMonitorA"), 1);
-}
-
-TEST_F(DispatchTest, TheThirtyFirstSectionIsTheFirstLabelRow) {
-    StartWith(ConfigFile(NumberedSections(35)));
-    EXPECT_EQ(InstalledDriverOf("Model 29"), install::ReceiptSeriesNames[29]);
-    EXPECT_EQ(harness.Machine().env().CallCount("AddMonitorA"), 0) << "row 29 is a receipt row";
-}
-
-TEST_F(DispatchTest, TheThirtyFirstSectionInstallsWithTheLabelSequence) {
-    StartWith(ConfigFile(NumberedSections(35)));
-    EXPECT_EQ(InstalledDriverOf("Model 30"), install::LabelSeriesNames[0]) << harness.Describe();
-    EXPECT_EQ(harness.Machine().env().CallCount("AddMonitorA"), 1);
-}
-
-TEST_F(DispatchTest, ASectionPastTheCatalogueInstallsNothing) {
-    StartWith(ConfigFile(NumberedSections(40)));
-    harness.ChooseModel("Model 37");
+TEST(Dispatch, ASectionPastTheCatalogueInstallsNothing) {
+    InstallerHarness harness;
+    StartWith(harness, ConfigFile(NumberedSections(36)));
+    harness.ChooseModel("Model 35");  // the first row past the last label row
     harness.Install([](const auto&) { return win::IDOK; });
     ASSERT_EQ(harness.Boxes().size(), 1u) << harness.Describe();
     EXPECT_EQ(harness.Boxes()[0].text, "所选型号没有对应的驱动程序");
@@ -107,60 +110,35 @@ TEST_F(DispatchTest, ASectionPastTheCatalogueInstallsNothing) {
     EXPECT_TRUE(harness.Machine().sim_spooler().PrinterNames().empty());
 }
 
-TEST_F(DispatchTest, LongValuesAreCutTheSameWayInTheListAndInTheMatch) {
-    Sections sections = NumberedSections(35);
-    const std::string longName(140, 'L');
-    sections[7].second = {longName};
-    StartWith(ConfigFile(sections));
-
-    const std::string cut = longName.substr(0, 127);
-    const auto listed = Listed();
-    ASSERT_NE(std::find(listed.begin(), listed.end(), cut), listed.end());
-    EXPECT_EQ(InstalledDriverOf(cut), install::ReceiptSeriesNames[7]);
-}
-
-TEST_F(DispatchTest, LongSectionNameKeepsItsRow) {
-    Sections sections = NumberedSections(35);
-    sections[5].first = std::string(150, 'S');
-    sections[5].second = {"Long section"};
-    StartWith(ConfigFile(sections));
-    EXPECT_EQ(InstalledDriverOf("Long section"), install::ReceiptSeriesNames[5]);
-}
-
-TEST_F(DispatchTest, SectionNamesBeyondTheirLimitAreNotListed) {
+TEST(Dispatch, SectionNamesBeyondTheirLimitAreNotListed) {
     // 35 sections of 90-byte names: the list of names overflows its 3000
     // bytes after 32 of them, and what lies beyond is never reached.
     Sections sections;
     for (int row = 0; row < 35; ++row) {
         sections.push_back({std::string(88, 'a' + row % 26) + std::to_string(row + 10), {"N" + std::to_string(row)}});
     }
-    StartWith(ConfigFile(sections));
-    const auto listed = Listed();
+    InstallerHarness harness;
+    StartWith(harness, ConfigFile(sections));
+    const auto listed = harness.Control(1000).items;
     ASSERT_FALSE(listed.empty());
     EXPECT_LT(listed.size(), 35u);
     EXPECT_EQ(listed.front(), "N0");
 }
 
-TEST_F(DispatchTest, RowNineteenTakesItsOwnFamilyOnlyWithTheMatchingName) {
-    Sections sections = NumberedSections(35);
-    sections[19].second = {install::ReceiptSeriesNames[19], "Other name"};
-    StartWith(ConfigFile(sections));
-    InstalledDriverOf(install::ReceiptSeriesNames[19]);
-    const auto exact = harness.Machine().sim_spooler().FindDriver(install::ReceiptSeriesNames[19], "Windows x64");
-    ASSERT_TRUE(exact.has_value()) << harness.Describe();
-    ASSERT_FALSE(exact->dependentFiles.empty());
-    EXPECT_EQ(exact->dependentFiles.back(), "SMPF80X.DLL");
-}
-
-TEST_F(DispatchTest, RowNineteenWithAnotherNameTakesTheGroupFamily) {
-    Sections sections = NumberedSections(35);
-    sections[19].second = {"Other name"};
-    StartWith(ConfigFile(sections));
-    InstalledDriverOf("Other name");
-    const auto driver = harness.Machine().sim_spooler().FindDriver(install::ReceiptSeriesNames[19], "Windows x64");
-    ASSERT_TRUE(driver.has_value()) << harness.Describe();
-    ASSERT_FALSE(driver->dependentFiles.empty());
-    EXPECT_EQ(driver->dependentFiles.back(), "SMPF80.DLL");
+// Row 19 takes a family of its own only when the chosen name is its own.
+TEST(Dispatch, RowNineteenTakesItsOwnFamilyOnlyWithTheMatchingName) {
+    for (const std::string& chosen : {std::string(install::ReceiptSeriesNames[19]), std::string("Other name")}) {
+        SCOPED_TRACE(chosen);
+        Sections sections = NumberedSections(35);
+        sections[19].second = {chosen};
+        InstallerHarness harness;
+        StartWith(harness, ConfigFile(sections));
+        InstalledDriverOf(harness, chosen);
+        const auto driver = harness.Machine().sim_spooler().FindDriver(install::ReceiptSeriesNames[19], "Windows x64");
+        ASSERT_TRUE(driver.has_value()) << harness.Describe();
+        ASSERT_FALSE(driver->dependentFiles.empty());
+        EXPECT_EQ(driver->dependentFiles.back(), chosen == "Other name" ? "SMPF80.DLL" : "SMPF80X.DLL");
+    }
 }
 
 TEST(PortAvailability, FollowsTheChosenTypeOnEveryClick) {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/dialog_templates.h"
 #include "ui/portable/portable_toolkit.h"
 
 namespace {
@@ -28,76 +29,16 @@ using win::WPARAM;
 
 constexpr auto kWait = 5s;
 constexpr win::INT_PTR kChoiceNone = 0xCCCC;
-constexpr win::INT_PTR kChoiceBase = 0x1200;
-
-constexpr win::DWORD kListStyle =
-    win::LVS_REPORT | win::LVS_SINGLESEL | win::LVS_SHOWSELALWAYS | win::WS_BORDER | win::WS_TABSTOP;
-constexpr win::DWORD kComboStyle = win::CBS_DROPDOWNLIST | win::WS_VSCROLL | win::WS_TABSTOP;
 
 WPARAM Command(int id, UINT code) { return static_cast<WPARAM>((id & 0xFFFF) | (code << 16)); }
 
-// Like the port dialogs: the list is the first tab stop, no default button.
-ui::DialogTemplate ListFirstTemplate() {
-    ui::DialogTemplate t{};
-    t.id = 137;
-    t.caption = "选择并行端口";
-    t.cx = 260;
-    t.cy = 97;
-    t.style = win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU | win::DS_MODALFRAME;
-    t.controls = {
-        {1004, ui::kClassListView, "", 7, 15, 246, 57, kListStyle, 0},
-        {1030, ui::kClassStatic, "请选择符合要求的LPT端口", 8, 4, 94, 8, 0, 0},
-        {1037, ui::kClassButton, "确定(&O)", 140, 78, 52, 14, win::WS_TABSTOP, 0},
-        {1039, ui::kClassButton, "取消(&C)", 201, 78, 52, 14, win::WS_TABSTOP, 0},
-    };
-    return t;
-}
-
-// Like the serial prompt: a push button first, then a combo box.
-ui::DialogTemplate PromptTemplate() {
-    ui::DialogTemplate t{};
-    t.id = 136;
-    t.caption = "提示";
-    t.cx = 229;
-    t.cy = 97;
-    t.style = win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU | win::DS_MODALFRAME;
-    t.controls = {
-        {1030, ui::kClassButton, "需要", 102, 76, 50, 14, win::WS_TABSTOP, 0},
-        {1034, ui::kClassComboBox, "", 43, 34, 55, 58, kComboStyle, 0},
-        {ui::kNoControlId, ui::kClassStatic, "波特率：", 10, 36, 32, 8, 0, 0},
-        {1036, ui::kClassButton, "不需要", 165, 76, 50, 14, win::WS_TABSTOP, 0},
-        {ui::kNoControlId, ui::kClassButton, "是否?", 4, 6, 221, 64, win::BS_GROUPBOX, 0},
-    };
-    for (const char* rate : {"300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}) {
-        t.comboStrings.emplace_back(1034, rate);
-    }
-    return t;
-}
-
-// Like the main dialog: a disabled default push button and a Cancel.
-ui::DialogTemplate MainTemplate() {
-    ui::DialogTemplate t{};
-    t.id = 103;
-    t.caption = "设置并安装";
-    t.cx = 343;
-    t.cy = 251;
-    t.style = win::WS_POPUP | win::WS_CAPTION | win::WS_SYSMENU | win::DS_MODALFRAME | win::WS_VISIBLE;
-    t.controls = {
-        {1009, ui::kClassStatic, "驱动系列:", 7, 14, 37, 8, 0, 0},
-        {1000, ui::kClassComboBox, "", 47, 11, 116, 68, kComboStyle, 0},
-        {1001, ui::kClassEdit, "", 209, 11, 116, 14,
-         win::ES_READONLY | win::WS_BORDER | win::ES_AUTOHSCROLL | win::WS_TABSTOP, 0},
-        {1002, ui::kClassButton, "设置为默认打印机", 7, 33, 80, 10, win::BS_AUTOCHECKBOX | win::WS_TABSTOP, 0},
-        {1008, ui::kClassButton, "端口选择", 7, 54, 329, 133, win::BS_GROUPBOX, 0},
-        {1004, ui::kClassListView, "", 10, 88, 320, 97, kListStyle, 0},
-        {1007, ui::kClassProgress, "", 7, 200, 329, 14, win::WS_BORDER, 0},
-        {1011, ui::kClassStatic, "本驱动程序适用于32位和64位Windows操作系统", 8, 237, 301, 8, 0, 0},
-        {1012, ui::kClassButton, "安装(&I)", 207, 217, 50, 14, win::BS_DEFPUSHBUTTON | win::WS_DISABLED | win::WS_TABSTOP,
-         0},
-        {win::IDCANCEL, ui::kClassButton, "取消", 274, 217, 50, 14, win::WS_TABSTOP, 0},
-    };
-    return t;
-}
+// The installer's own dialogs. In the parallel-port one the list is the
+// first tab stop and there is no default button; the serial prompt has a
+// push button first, then a combo box; the main dialog has a disabled
+// default push button and a Cancel.
+ui::DialogTemplate ListFirstTemplate() { return app::ParallelPortDialogTemplate(); }
+ui::DialogTemplate PromptTemplate() { return app::SerialPromptDialogTemplate(); }
+ui::DialogTemplate MainTemplate() { return app::InstallerDialogTemplate(); }
 
 // Records every WM_COMMAND; ends on IDOK and IDCANCEL like the dialog base
 // class; per-command handlers and WM_CLOSE handling are up to the test.
@@ -175,12 +116,12 @@ protected:
 
     // Runs the dialog on a UI thread of its own; returns once its
     // WM_INITDIALOG is over (the first tab stop has the focus).
-    HWND Open(const ui::DialogTemplate& dialogTemplate) {
+    HWND Open(const ui::DialogTemplate& dialogTemplate, RecordingProcedure* procedure = nullptr) {
         m_template = dialogTemplate;
         std::promise<win::INT_PTR> promise;
         m_result = promise.get_future();
-        m_thread = std::thread([this, p = std::move(promise)]() mutable {
-            p.set_value(m_toolkit.DialogBox(m_template, nullptr, m_procedure));
+        m_thread = std::thread([this, procedure, p = std::move(promise)]() mutable {
+            p.set_value(m_toolkit.DialogBox(m_template, nullptr, procedure ? *procedure : m_procedure));
         });
         HWND hwnd = nullptr;
         const bool settled = m_toolkit.WaitFor(
@@ -202,6 +143,7 @@ protected:
             ADD_FAILURE() << "the dialog did not end\n" << m_toolkit.Describe();
             return -12345;
         }
+        m_thread.join();  // another dialog may follow
         return m_result.get();
     }
 
@@ -236,6 +178,11 @@ protected:
         return m_toolkit.SendMessage(m_toolkit.GetDlgItem(dialog, controlId), message, wParam, lParam);
     }
 
+    void EscapeEnds(HWND dialog) {
+        m_toolkit.PressKey(dialog, win::VK_ESCAPE);
+        EXPECT_EQ(Result(), win::IDCANCEL);
+    }
+
     // The input queued so far has been carried out.
     void Flush(HWND dialog) { EXPECT_TRUE(m_toolkit.WaitForInputIdle(dialog, kWait)) << m_toolkit.Describe(); }
 
@@ -248,104 +195,80 @@ protected:
 
 // --- Enter, Esc, Tab and the close box ----------------------------------------
 
-TEST_F(PortableDialogManagerTest, EnterOnAFocusedListGivesIdOk) {
-    HWND dialog = Open(ListFirstTemplate());
-    EXPECT_EQ(FocusedId(), 1004);
-    m_toolkit.PressKey(dialog, win::VK_RETURN);
-    EXPECT_EQ(Result(), win::IDOK);
-    EXPECT_EQ(m_procedure.Commands(), (std::vector<WPARAM>{Command(win::IDOK, win::BN_CLICKED)}));
+TEST_F(PortableDialogManagerTest, EnterEscapeAndTheCloseBoxEndTheDialog) {
+    constexpr unsigned kCloseBox = 0;
+    const WPARAM kClosed = 0xFFFFFFFF;
+    struct Case {
+        ui::DialogTemplate (*dialogTemplate)();
+        bool handleClose;
+        unsigned key;
+        win::INT_PTR result;
+        std::vector<WPARAM> commands;
+    };
+    const Case cases[] = {
+        // Enter on a focused list is IDOK.
+        {ListFirstTemplate, false, win::VK_RETURN, win::IDOK, {Command(win::IDOK, win::BN_CLICKED)}},
+        {ListFirstTemplate, false, win::VK_ESCAPE, win::IDCANCEL, {Command(win::IDCANCEL, win::BN_CLICKED)}},
+        {ListFirstTemplate, true, kCloseBox, kChoiceNone, {kClosed}},
+        // Left to the default procedure, the close box becomes IDCANCEL.
+        {PromptTemplate, false, kCloseBox, win::IDCANCEL, {kClosed, Command(win::IDCANCEL, win::BN_CLICKED)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "key " << c.key << " handleClose " << c.handleClose);
+        RecordingProcedure procedure(m_toolkit);
+        procedure.handleClose = c.handleClose;
+        HWND dialog = Open(c.dialogTemplate(), &procedure);
+        if (c.key == kCloseBox) {
+            m_toolkit.CloseWindow(dialog);
+        } else {
+            m_toolkit.PressKey(dialog, c.key);
+        }
+        EXPECT_EQ(Result(), c.result);
+        EXPECT_EQ(procedure.Commands(), c.commands);
+    }
 }
 
-TEST_F(PortableDialogManagerTest, EscapeGivesIdCancel) {
-    HWND dialog = Open(ListFirstTemplate());
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
-}
-
-TEST_F(PortableDialogManagerTest, CloseBoxHandledByTheProcedureEndsItsWay) {
-    m_procedure.handleClose = true;
-    HWND dialog = Open(ListFirstTemplate());
-    m_toolkit.CloseWindow(dialog);
-    EXPECT_EQ(Result(), kChoiceNone);
-    EXPECT_EQ(m_procedure.Commands(), (std::vector<WPARAM>{0xFFFFFFFF}));
-}
-
-TEST_F(PortableDialogManagerTest, CloseBoxLeftToTheDefaultBecomesIdCancel) {
-    HWND dialog = Open(PromptTemplate());
-    m_toolkit.CloseWindow(dialog);
-    EXPECT_EQ(Result(), win::IDCANCEL);
-    EXPECT_EQ(m_procedure.Commands(), (std::vector<WPARAM>{0xFFFFFFFF, Command(win::IDCANCEL, win::BN_CLICKED)}));
-}
-
-TEST_F(PortableDialogManagerTest, CloseBoxAndEscapeDoNothingWhileCancelIsDisabled) {
+TEST_F(PortableDialogManagerTest, DisabledButtonsStaticsAndGroupBoxesIgnoreClicksKeysAndTheCloseBox) {
+    m_procedure.onCommand[Command(1012, win::BN_CLICKED)] = [this](HWND dialog) { m_toolkit.EndDialog(dialog, 1012); };
     HWND dialog = Open(MainTemplate());
+    HWND install = m_toolkit.GetDlgItem(dialog, 1012);
+    EXPECT_FALSE(Control(1012).enabled);  // WS_DISABLED in the template
+    EXPECT_EQ(FocusedId(), 1000);
+    for (int id : {1008, 1011, 1012}) m_toolkit.Click(dialog, id);
+    m_toolkit.SendMessage(install, win::BM_CLICK, 0, 0);
+    m_toolkit.PressKey(dialog, win::VK_RETURN);  // on the disabled default button
     m_toolkit.EnableWindow(m_toolkit.GetDlgItem(dialog, win::IDCANCEL), 0);
     m_toolkit.CloseWindow(dialog);
     m_toolkit.PressKey(dialog, win::VK_ESCAPE);
     Flush(dialog);
     EXPECT_EQ(m_procedure.Commands(), (std::vector<WPARAM>{0xFFFFFFFF})) << "only the close box reached the dialog";
-    m_toolkit.EnableWindow(m_toolkit.GetDlgItem(dialog, win::IDCANCEL), 1);
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
-}
-
-TEST_F(PortableDialogManagerTest, EnterClicksTheFocusedPushButton) {
-    m_procedure.onInit = [this](HWND dialog) { Send(dialog, 1034, win::CB_SETCURSEL, 5); };
-    m_procedure.onCommand[Command(1030, win::BN_CLICKED)] = [this](HWND dialog) {
-        m_toolkit.EndDialog(dialog, kChoiceBase + Send(dialog, 1034, win::CB_GETCURSEL));
-    };
-    HWND dialog = Open(PromptTemplate());
-    EXPECT_EQ(FocusedId(), 1030);
-    m_toolkit.PressKey(dialog, win::VK_RETURN);
-    EXPECT_EQ(Result(), kChoiceBase + 5);
-}
-
-TEST_F(PortableDialogManagerTest, EnterOnAComboBoxGivesIdOkAndArrowsChangeItsSelection) {
-    m_procedure.onInit = [this](HWND dialog) { Send(dialog, 1034, win::CB_SETCURSEL, 5); };
-    HWND dialog = Open(PromptTemplate());
-    m_toolkit.PressKey(dialog, win::VK_TAB);
-    ASSERT_TRUE(WaitForFocus(1034));
-    m_toolkit.PressKey(dialog, win::VK_DOWN);
-    m_toolkit.PressKey(dialog, win::VK_UP);
-    m_toolkit.PressKey(dialog, win::VK_UP);
-    Flush(dialog);
-    EXPECT_EQ(Control(1034).curSel, 4);
-    m_toolkit.PressKey(dialog, win::VK_RETURN);
-    EXPECT_EQ(Result(), win::IDOK);
-    const WPARAM change = Command(1034, win::CBN_SELCHANGE);
-    EXPECT_EQ(m_procedure.Commands(),
-              (std::vector<WPARAM>{change, change, change, Command(win::IDOK, win::BN_CLICKED)}));
-}
-
-TEST_F(PortableDialogManagerTest, ArrowKeysStopAtTheEndsOfAComboBox) {
-    HWND dialog = Open(PromptTemplate());
-    m_toolkit.PressKey(dialog, win::VK_TAB);
-    m_toolkit.PressKey(dialog, win::VK_UP);  // from no selection: the first item
-    m_toolkit.PressKey(dialog, win::VK_UP);  // already first: no change, no notice
-    Flush(dialog);
-    EXPECT_EQ(Control(1034).curSel, 0);
-    EXPECT_EQ(m_procedure.Commands(), (std::vector<WPARAM>{Command(1034, win::CBN_SELCHANGE)}));
-    for (int i = 0; i < 12; ++i) m_toolkit.PressKey(dialog, win::VK_DOWN);
-    Flush(dialog);
-    EXPECT_EQ(Control(1034).curSel, 8);
-    EXPECT_EQ(Control(1034).text, "115200");
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
-}
-
-TEST_F(PortableDialogManagerTest, EnterWithADisabledDefaultButtonDoesNothing) {
-    m_procedure.onCommand[Command(1012, win::BN_CLICKED)] = [this](HWND dialog) { m_toolkit.EndDialog(dialog, 1012); };
-    HWND dialog = Open(MainTemplate());
-    HWND install = m_toolkit.GetDlgItem(dialog, 1012);
     EXPECT_EQ(FocusedId(), 1000);
-    m_toolkit.PressKey(dialog, win::VK_RETURN);
-    Flush(dialog);
-    EXPECT_TRUE(m_procedure.Commands().empty());
 
     m_toolkit.EnableWindow(install, 1);
     m_toolkit.PressKey(dialog, win::VK_RETURN);
     EXPECT_EQ(Result(), 1012);
-    EXPECT_EQ(m_procedure.Senders(), (std::vector<LPARAM>{reinterpret_cast<LPARAM>(install)}));
+    EXPECT_EQ(m_procedure.Senders().back(), reinterpret_cast<LPARAM>(install));
+}
+
+TEST_F(PortableDialogManagerTest, ArrowsMoveAComboBoxSelectionWithinItsEndsAndEnterGivesIdOk) {
+    HWND dialog = Open(PromptTemplate());
+    m_toolkit.PressKey(dialog, win::VK_TAB);
+    ASSERT_TRUE(WaitForFocus(1034));
+    m_toolkit.PressKey(dialog, win::VK_UP);  // from no selection: the first item
+    m_toolkit.PressKey(dialog, win::VK_UP);  // already first: no change, no notice
+    Flush(dialog);
+    EXPECT_EQ(Control(1034).curSel, 0);
+    for (int i = 0; i < 12; ++i) m_toolkit.PressKey(dialog, win::VK_DOWN);
+    Flush(dialog);
+    EXPECT_EQ(Control(1034).text, "115200");
+    m_toolkit.PressKey(dialog, win::VK_UP);
+    Flush(dialog);
+    EXPECT_EQ(Control(1034).curSel, 7);
+    m_toolkit.PressKey(dialog, win::VK_RETURN);
+    EXPECT_EQ(Result(), win::IDOK);
+    std::vector<WPARAM> expected(1 + 8 + 1, Command(1034, win::CBN_SELCHANGE));
+    expected.push_back(Command(win::IDOK, win::BN_CLICKED));
+    EXPECT_EQ(m_procedure.Commands(), expected);
 }
 
 TEST_F(PortableDialogManagerTest, TabVisitsEnabledTabStopsInTemplateOrderBothWays) {
@@ -382,22 +305,7 @@ TEST_F(PortableDialogManagerTest, ClicksToggleTheCheckBoxAndNotifyWithTheControl
     const WPARAM clicked = Command(1002, win::BN_CLICKED);
     EXPECT_EQ(m_procedure.Commands(), (std::vector<WPARAM>{clicked, clicked}));
     EXPECT_EQ(m_procedure.Senders().front(), reinterpret_cast<LPARAM>(check));
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
-}
-
-TEST_F(PortableDialogManagerTest, GroupBoxesStaticsAndDisabledButtonsIgnoreClicks) {
-    HWND dialog = Open(MainTemplate());
-    EXPECT_FALSE(Control(1012).enabled);  // WS_DISABLED in the template
-    m_toolkit.Click(dialog, 1008);
-    m_toolkit.Click(dialog, 1011);
-    m_toolkit.Click(dialog, 1012);
-    m_toolkit.SendMessage(m_toolkit.GetDlgItem(dialog, 1012), win::BM_CLICK, 0, 0);
-    Flush(dialog);
-    EXPECT_TRUE(m_procedure.Commands().empty());
-    EXPECT_EQ(FocusedId(), 1000);
-    m_toolkit.Click(dialog, win::IDCANCEL);
-    EXPECT_EQ(Result(), win::IDCANCEL);
+    EscapeEnds(dialog);
 }
 
 TEST_F(PortableDialogManagerTest, DisablingTheFocusedControlDropsTheFocus) {
@@ -413,8 +321,7 @@ TEST_F(PortableDialogManagerTest, DisablingTheFocusedControlDropsTheFocus) {
     m_toolkit.PressKey(dialog, win::VK_RETURN);  // default button disabled again
     Flush(dialog);
     EXPECT_EQ(m_procedure.Commands().size(), 1u);
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
+    EscapeEnds(dialog);
 }
 
 // --- Combo boxes -----------------------------------------------------------------
@@ -446,10 +353,6 @@ TEST_F(PortableDialogManagerTest, ComboBoxAnswersAsADropDownList) {
     EXPECT_EQ(send(win::CB_GETLBTEXTLEN, static_cast<WPARAM>(-1)), win::CB_ERR);
     EXPECT_EQ(send(win::CB_GETLBTEXT, 0, 0), win::CB_ERR);
 
-    // Setting the text of a drop-down list selects nothing and changes nothing.
-    EXPECT_EQ(send(win::WM_SETTEXT, 0, reinterpret_cast<LPARAM>("TP-80")), win::CB_ERR);
-    EXPECT_EQ(send(win::CB_GETCURSEL), 2);
-
     EXPECT_EQ(send(win::CB_SETCURSEL, 3), win::CB_ERR);  // past the end: no selection
     EXPECT_EQ(send(win::CB_GETCURSEL), -1);
     EXPECT_EQ(send(win::WM_GETTEXTLENGTH), 0);
@@ -464,15 +367,11 @@ TEST_F(PortableDialogManagerTest, ComboBoxAnswersAsADropDownList) {
 
     // The program's selections notify nobody.
     EXPECT_TRUE(m_procedure.Commands().empty());
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
+    EscapeEnds(dialog);
 }
 
 TEST_F(PortableDialogManagerTest, AUserChoiceInAComboBoxNotifiesTheDialog) {
-    HWND dialog = Open(PromptTemplate());
-    EXPECT_EQ(Control(1034).items.size(), 9u);
-    EXPECT_EQ(Control(1034).items.front(), "300");
-    EXPECT_EQ(Control(1034).items.back(), "115200");
+    HWND dialog = Open(PromptTemplate());  // nine rates, 115200 the last
     m_toolkit.SelectComboItem(dialog, 1034, 9);  // no such item
     m_toolkit.SelectComboItem(dialog, 1034, 8);
     Flush(dialog);
@@ -480,23 +379,7 @@ TEST_F(PortableDialogManagerTest, AUserChoiceInAComboBoxNotifiesTheDialog) {
     EXPECT_EQ(m_procedure.Senders().front(), reinterpret_cast<LPARAM>(m_toolkit.GetDlgItem(dialog, 1034)));
     EXPECT_EQ(Control(1034).text, "115200");
     EXPECT_EQ(FocusedId(), 1034);
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
-}
-
-TEST_F(PortableDialogManagerTest, SortedComboBoxKeepsOrderAndSelection) {
-    ui::DialogTemplate sorted = PromptTemplate();
-    sorted.controls[1].style |= win::CBS_SORT;
-    sorted.comboStrings = {{1034, "beta"}, {1034, "Alpha"}, {1034, "gamma"}};
-    HWND dialog = Open(sorted);
-    HWND combo = m_toolkit.GetDlgItem(dialog, 1034);
-    EXPECT_EQ(Control(1034).items, (std::vector<std::string>{"Alpha", "beta", "gamma"}));
-    m_toolkit.SendMessage(combo, win::CB_SETCURSEL, 1, 0);
-    EXPECT_EQ(m_toolkit.SendMessage(combo, win::CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("aardvark")), 0);
-    EXPECT_EQ(m_toolkit.SendMessage(combo, win::CB_GETCURSEL, 0, 0), 2);
-    EXPECT_EQ(Control(1034).text, "beta");
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
+    EscapeEnds(dialog);
 }
 
 // --- List views --------------------------------------------------------------------
@@ -507,10 +390,7 @@ protected:
         m_dialog = Open(ListFirstTemplate());
         m_list = m_toolkit.GetDlgItem(m_dialog, 1004);
     }
-    void TearDown() override {
-        m_toolkit.PressKey(m_dialog, win::VK_ESCAPE);
-        EXPECT_EQ(Result(), win::IDCANCEL);
-    }
+    void TearDown() override { EscapeEnds(m_dialog); }
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
         return m_toolkit.SendMessage(m_list, message, wParam, lParam);
     }
@@ -587,17 +467,6 @@ TEST_F(ListViewTest, ColumnsAreCountedByTheHeaderAndDeletedFromTheFront) {
     EXPECT_EQ(Send(win::LVM_GETITEMCOUNT), 0);
 }
 
-TEST_F(ListViewTest, ExtendedStyleSetReturnsThePreviousStyle) {
-    EXPECT_EQ(Send(win::LVM_GETEXTENDEDLISTVIEWSTYLE), 0);
-    EXPECT_EQ(Send(win::LVM_SETEXTENDEDLISTVIEWSTYLE, 0, win::LVS_EX_TRACKSELECT | win::LVS_EX_GRIDLINES), 0);
-    // A mask limits the change to its bits.
-    EXPECT_EQ(Send(win::LVM_SETEXTENDEDLISTVIEWSTYLE, win::LVS_EX_TRACKSELECT | win::LVS_EX_FULLROWSELECT,
-                   win::LVS_EX_FULLROWSELECT),
-              static_cast<LRESULT>(win::LVS_EX_TRACKSELECT | win::LVS_EX_GRIDLINES));
-    EXPECT_EQ(Send(win::LVM_GETEXTENDEDLISTVIEWSTYLE), static_cast<LRESULT>(0x21));
-    EXPECT_EQ(Control(1004).extendedStyle, 0x21u);
-}
-
 TEST_F(ListViewTest, SingleSelectionKeepsOneSelectedRow) {
     FillFourRows();
     EXPECT_EQ(SetState(0, win::LVIS_SELECTED, win::LVIS_SELECTED | win::LVIS_FOCUSED), 1);
@@ -669,11 +538,9 @@ TEST_F(PortableDialogManagerTest, ProgressBarClampsToItsRangeAndReturnsThePrevio
     EXPECT_EQ(m_toolkit.SendMessage(bar, win::PBM_SETPOS, 30, 0), 0);
     EXPECT_EQ(m_toolkit.SendMessage(bar, win::PBM_SETPOS, 150, 0), 30);
     EXPECT_EQ(m_toolkit.SendMessage(bar, win::PBM_GETPOS, 0, 0), 100);
-    EXPECT_EQ(m_toolkit.SendMessage(bar, win::PBM_SETRANGE, 0, (200 << 16) | 10), 100 << 16);
-    EXPECT_EQ(m_toolkit.SendMessage(bar, win::PBM_SETPOS, 5, 0), 100);
-    EXPECT_EQ(Control(1007).pos, 10);
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
+    EXPECT_EQ(m_toolkit.SendMessage(bar, win::PBM_SETPOS, static_cast<WPARAM>(-5), 0), 100);
+    EXPECT_EQ(Control(1007).pos, 0);
+    EscapeEnds(dialog);
 }
 
 TEST_F(PortableDialogManagerTest, WindowTextsAreCutToTheBuffer) {
@@ -693,8 +560,7 @@ TEST_F(PortableDialogManagerTest, WindowTextsAreCutToTheBuffer) {
     // The dialog's own text is its caption, kept by the default procedure.
     EXPECT_TRUE(m_toolkit.SetWindowText(dialog, "新标题"));
     EXPECT_EQ(m_toolkit.Snapshot()[0].caption, "新标题");
-    m_toolkit.PressKey(dialog, win::VK_ESCAPE);
-    EXPECT_EQ(Result(), win::IDCANCEL);
+    EscapeEnds(dialog);
 }
 
 }  // namespace
