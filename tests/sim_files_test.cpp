@@ -251,20 +251,4 @@ TEST_F(SimFilesTest, LinksAreNeverFollowed) {
     EXPECT_FALSE(std::filesystem::exists(outside + "/planted.txt"));
 }
 
-TEST_F(SimFilesTest, InjectedFaultsFailTheCallWithTheirError) {
-    ASSERT_TRUE(m_files->WriteFile("C:\\a.txt", "x"));
-    m_env.InjectFault("CopyFileA", win::ERROR_SHARING_VIOLATION);
-    m_env.InjectFault("DeleteFileA", win::ERROR_ACCESS_DENIED, 1, 1);
-    EXPECT_EQ(m_files->CopyFileA("C:\\a.txt", "C:\\b.txt", 0), 0);
-    EXPECT_EQ(LastError(), win::ERROR_SHARING_VIOLATION);
-    EXPECT_FALSE(m_files->Exists("C:\\b.txt"));
-    EXPECT_EQ(m_files->CopyFileA("C:\\a.txt", "C:\\b.txt", 0), 1);
-    EXPECT_EQ(m_files->DeleteFileA("C:\\b.txt"), 1);  // the skipped call
-    ASSERT_TRUE(m_files->WriteFile("C:\\b.txt", "x"));
-    EXPECT_EQ(m_files->DeleteFileA("C:\\b.txt"), 0);
-    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
-    EXPECT_TRUE(m_files->Exists("C:\\b.txt"));
-    EXPECT_EQ(m_env.CallCount("CopyFileA"), 2);
-}
-
 }  // namespace

@@ -261,26 +261,6 @@ TEST_F(SimSpoolerTest, EveryCallFailsWhileTheSpoolerIsStopped) {
     EXPECT_EQ(win::ERROR_INSUFFICIENT_BUFFER, LastError());
 }
 
-TEST_F(SimSpoolerTest, InjectedFaultsFailTheCallWithTheirError) {
-    InstallDriver();
-    env().InjectFault("AddPrinterA", win::ERROR_UNKNOWN_PORT);
-    SetLastError(kDeadBeef);
-    EXPECT_EQ(nullptr, AddPrinter("P", "LPT1:", "Receipt 80"));
-    EXPECT_EQ(win::ERROR_UNKNOWN_PORT, LastError());
-    EXPECT_FALSE(spooler().FindPrinter("P"));
-    // Only once: the next call goes through.
-    HANDLE printer = AddPrinter("P", "LPT1:", "Receipt 80");
-    ASSERT_NE(nullptr, printer);
-    spooler().ClosePrinter(printer);
-
-    env().InjectFault("AddPrinterDriverExA", 5);
-    SetLastError(kDeadBeef);
-    EXPECT_FALSE(AddDriver(StageDriver("Other")));
-    EXPECT_EQ(5u, LastError());
-    EXPECT_FALSE(spooler().FindDriver("Other", kSimEnvironmentX86));
-    EXPECT_EQ(2, env().CallCount("AddPrinterDriverExA"));
-}
-
 TEST_F(SimSpoolerTest, AddPrinterReportsARegistryFailure) {
     InstallDriver();
     // A printers key that takes no lasting subkeys: the spooler cannot
