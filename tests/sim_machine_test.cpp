@@ -132,18 +132,6 @@ TEST_F(SimMachineTest, VersionRecordFormsAndFailures) {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(0u, VersionCode(m_machine.system(), 100, &info));
     EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, LastError());
-
-    m_machine.sim_system().SetVersionFailure(SimSystemInfo::kExtendedFormFails);
-    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOEXA_SIZE, &info));
-    EXPECT_EQ(1u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
-    m_machine.sim_system().SetVersionFailure(SimSystemInfo::kBothFormsFail);
-    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
-    m_machine.sim_system().SetVersionFailure(SimSystemInfo::kNoFailure);
-    m_machine.env().InjectFault("GetVersionExA", ERROR_ACCESS_DENIED, 2);
-    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOEXA_SIZE, &info));
-    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, m_machine.GetLastError());
-    EXPECT_EQ(1u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
 }
 
 TEST_F(SimMachineTest, Wow64AndItsQueryCanBeTakenAway) {
