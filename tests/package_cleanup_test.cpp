@@ -102,6 +102,9 @@ TEST(PackageCleanup, LinksInTheTreeAreRemovedNotFollowed) {
     auto& files = harness.Machine().sim_files();
     const std::string outside = testing_support::MakeTempFolder("outside");
     std::ofstream(outside + "/precious.txt") << "keep";
+    // The user's link, there before: looked at, never listed, and kept.
+    ASSERT_EQ(files.CreateFolders("C:\\Barcode").error, 0u);
+    ASSERT_TRUE(files.MakeLink("C:\\Barcode\\mine", outside));
     harness.Start();
     ASSERT_TRUE(harness.WaitUntilReady());
     // A link planted in the unpacked tree while the installer runs.
@@ -111,7 +114,8 @@ TEST(PackageCleanup, LinksInTheTreeAreRemovedNotFollowed) {
 
     EXPECT_TRUE(std::filesystem::exists(outside + "/precious.txt"));
     EXPECT_FALSE(files.Exists("C:\\Ticket"));
-    EXPECT_EQ(files.LinkRefusals(), 0) << "the clean-up never even tried to go through the link";
+    EXPECT_NE(files.GetFileAttributesA("C:\\Barcode\\mine") & win::FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    EXPECT_EQ(files.LinkRefusals(), 0) << "neither the preparation nor the clean-up tried to go through a link";
     std::filesystem::remove_all(outside);
 }
 
