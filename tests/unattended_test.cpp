@@ -411,6 +411,25 @@ TEST_F(SilentRunTest, RemovalKeepsADriverOrMonitorStillInUse) {
     EXPECT_TRUE(Logged("stays: driver \"" + otherLabel)) << Log();
 }
 
+// Our driver registered with another vendor's language monitor: the
+// driver goes, the monitor is not ours to take.
+TEST_F(SilentRunTest, RemovalLeavesAForeignMonitor) {
+    auto& spooler = harness.Machine().sim_spooler();
+    platform::sim::SimSpooler::SavedState state = spooler.SaveState();
+    platform::sim::SimSpooler::DriverRecord driver;
+    driver.version = 3;
+    driver.name = kLabelModel;
+    driver.environment = platform::sim::kSimEnvironmentX64;
+    driver.monitorName = "Other Monitor";
+    state.drivers.push_back(driver);
+    state.monitors.push_back({"Other Monitor", driver.environment, "C:\\Windows\\System32\\other.dll"});
+    state.printers.push_back({kLabelModel, "LPT1:", kLabelModel, "WinPrint", "RAW"});
+    spooler.RestoreState(state);
+    EXPECT_EQ(Run({"/REMOVE", "/MODEL=" + kLabelModel}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_FALSE(spooler.FindDriver(kLabelModel, driver.environment).has_value()) << Log();
+    EXPECT_TRUE(spooler.FindMonitor("Other Monitor").has_value()) << Log();
+}
+
 TEST_F(SilentRunTest, RemovingAPrinterThatIsNotThereChangesNothing) {
     ASSERT_EQ(Run({"/S", "/MODEL=" + kLabelModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
     const std::string before = harness.Machine().sim_spooler().ToString();
