@@ -1,25 +1,12 @@
-// The driver catalogue's lookups, and the sample driver package agreeing
-// with it: every file it names is packed, and DriverName.cfg has one section
-// per catalogue row.
+// The driver catalogue's lookups. That the sample package holds what the
+// catalogue names is the package tool's check (driver_package_test.cpp).
 #include "install/driver_catalogue.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <cstring>
-#include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
-
-#include "platform/sim/sim_archive.h"
-#include "platform/sim/sim_env.h"
-#include "platform/sim/sim_files.h"
 
 namespace {
 
@@ -131,128 +118,6 @@ TEST(DriverCatalogueTest, LabelDllNamesFollowTheArchitecture) {
     EXPECT_STREQ(install::SpoolerEnvironment(1), "Windows x64");
     EXPECT_STREQ(install::ReceiptSourceFolder(1), "C:\\Ticket\\x64\\");
     EXPECT_STREQ(install::LabelSourceFolder(0), "C:\\Barcode\\x86\\");
-}
-
-// The label driver's dependent-file list must stay within its 500-byte
-// buffer for every series on both architectures.
-TEST(DriverCatalogueTest, LabelDependentFilesFitTheirBuffer) {
-    for (int wow64 = 0; wow64 < 2; ++wow64) {
-        for (int row = 0; row < install::CATALOGUE_LABEL_ROWS; ++row) {
-            size_t bytes = 1;  // the list's final zero
-            for (int dll = install::CATALOGUE_LABEL_FIRST_LANGUAGE_ROW; dll < install::CATALOGUE_LABEL_DLLS; ++dll) {
-                bytes += 1 + std::strlen(install::LabelDlls(wow64)[dll]) + 1;
-            }
-            bytes += 1 + std::strlen(install::LabelBaseNames[row]) + 4 + 1;
-            bytes += std::strlen(install::LabelBaseNames[row]) + 4 + 1;
-            EXPECT_LT(bytes, 450u) << install::LabelSeriesNames[row];
-        }
-    }
-}
-
-std::vector<std::string> CataloguedFiles() {
-    std::vector<std::string> files;
-    for (const char* arch : {"x86", "x64"}) {
-        std::string ticket = std::string("Ticket\\") + arch + "\\";
-        for (const char* base : install::ReceiptFamilyDlls) files.push_back(ticket + base + ".DLL");
-        for (const char* base : install::ReceiptGpdNames) files.push_back(ticket + base + ".GPD");
-        for (const char* name : install::UnidrvSupportFiles) files.push_back(ticket + name);
-    }
-    for (const char* name : install::LabelDllsX86) files.push_back(std::string("Barcode\\x86\\") + name);
-    for (const char* name : install::LabelDllsX64) files.push_back(std::string("Barcode\\x64\\") + name);
-    files.push_back(std::string("Barcode\\Common\\") + install::CATALOGUE_HELP_FILE);
-    for (const char* base : install::LabelBaseNames) {
-        for (const char* ext : {".BA0", ".DAT", ".PP0"}) files.push_back(std::string("Barcode\\Common\\") + base + ext);
-    }
-    return files;
-}
-
-TEST(DriverPackageTest, SourceTreeHoldsEveryCataloguedFileSpelledAsCatalogued) {
-    std::string root = std::string(INSTALLER_SOURCE_DIR) + "/driver/package/";
-    for (std::string file : CataloguedFiles()) {
-        for (char& c : file) {
-            if (c == '\\') c = '/';
-        }
-        EXPECT_TRUE(std::filesystem::is_regular_file(root + file)) << file;
-    }
-}
-
-class PackedDriverPackageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/catalogue_test_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        m_files = std::make_unique<platform::sim::SimFiles>(m_env, m_dir);
-        platform::sim::SimArchive unpacker(m_env, *m_files);
-        std::string package = std::string(INSTALLER_BINARY_DIR) + "/DriverData.Drv";
-        ASSERT_TRUE(std::filesystem::exists(package)) << "build the driver_package target first";
-        ASSERT_TRUE(m_files->WriteFile("C:\\Setup\\DriverData.Drv", ReadHost(package)));
-        win::HMODULE module = unpacker.LoadUnpacker();
-        ASSERT_EQ(unpacker.Extract(module, "C:\\Setup\\DriverData.Drv", "C:\\", nullptr), 0) << unpacker.LastFailure();
-        unpacker.FreeLibrary(module);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
-    static std::string ReadHost(const std::string& path) {
-        FILE* f = std::fopen(path.c_str(), "rb");
-        std::string bytes;
-        if (!f) return bytes;
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-        std::fclose(f);
-        return bytes;
-    }
-
-    // Reads the section names and their PrintName values the way the
-    // installer walks the file.
-    std::vector<std::vector<std::string>> WalkConfig() {
-        std::vector<std::vector<std::string>> sections;
-        char names[3000] = {};
-        m_files->GetPrivateProfileSectionNamesA(names, sizeof names, "C:\\DriverName.cfg");
-        for (const char* name = names; *name; name += std::strlen(name) + 1) {
-            std::vector<std::string> values;
-            for (int k = 1; k <= 50; ++k) {
-                char key[32];
-                std::snprintf(key, sizeof key, "PrintName%d", k);
-                char value[128] = {};
-                if (m_files->GetPrivateProfileStringA(name, key, nullptr, value, sizeof value, "C:\\DriverName.cfg") == 0) {
-                    break;
-                }
-                values.push_back(value);
-            }
-            sections.push_back(values);
-        }
-        return sections;
-    }
-
-    platform::sim::SimEnv m_env;
-    std::string m_dir;
-    std::unique_ptr<platform::sim::SimFiles> m_files;
-};
-
-TEST_F(PackedDriverPackageTest, ConfigHasOneSectionPerCatalogueRow) {
-    std::vector<std::vector<std::string>> sections = WalkConfig();
-    ASSERT_EQ(sections.size(), static_cast<size_t>(install::CATALOGUE_RECEIPT_ROWS + install::CATALOGUE_LABEL_ROWS));
-    std::set<std::string> seen;
-    for (size_t row = 0; row < sections.size(); ++row) {
-        EXPECT_FALSE(sections[row].empty()) << "section " << row << " lists no printer";
-        for (const std::string& name : sections[row]) {
-            EXPECT_LT(name.size(), 128u);
-            // The last section listing a name wins; a name in two sections
-            // would make the earlier series unreachable.
-            EXPECT_TRUE(seen.insert(name).second) << name;
-        }
-    }
-    const std::vector<std::string>& row19 = sections[install::CATALOGUE_EXCEPTION_ROW];
-    EXPECT_NE(std::find(row19.begin(), row19.end(), std::string(install::ReceiptSeriesNames[19])), row19.end());
-    EXPECT_GT(row19.size(), 1u) << "section 19 should also list a name that takes the group's usual family";
-    // Chinese model names pass through as code page 936 bytes: "样例" is D1 F9 C0 FD.
-    bool sawChinese = false;
-    for (const auto& section : sections) {
-        for (const std::string& name : section) sawChinese |= name.find("\xD1\xF9\xC0\xFD") != std::string::npos;
-    }
-    EXPECT_TRUE(sawChinese);
 }
 
 }  // namespace

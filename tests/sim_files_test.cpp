@@ -103,21 +103,17 @@ TEST_F(SimFilesTest, MissingFoldersAndOtherDrivesAreNotFound) {
         const char* path;
         win::DWORD error;
     } cases[] = {
-        {"C:\\missing.txt", win::ERROR_FILE_NOT_FOUND},
-        {"C:\\Missing\\file.txt", win::ERROR_PATH_NOT_FOUND},
         {"D:\\Windows", win::ERROR_PATH_NOT_FOUND},
         {"\\\\server\\share\\file", win::ERROR_PATH_NOT_FOUND},
         {"", win::ERROR_PATH_NOT_FOUND},
+        {"C:\\file.txt\\below", win::ERROR_PATH_NOT_FOUND},
     };
+    ASSERT_TRUE(m_files->WriteFile("C:\\file.txt", "x"));
     for (const Case& c : cases) {
         SetLastError(kUntouched);
         EXPECT_EQ(m_files->GetFileAttributesA(c.path), win::INVALID_FILE_ATTRIBUTES) << c.path;
         EXPECT_EQ(LastError(), c.error) << c.path;
     }
-    ASSERT_TRUE(m_files->WriteFile("C:\\file.txt", "x"));
-    SetLastError(kUntouched);
-    EXPECT_EQ(m_files->GetFileAttributesA("C:\\file.txt\\below"), win::INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
 }
 
 TEST_F(SimFilesTest, FolderQueriesFollowTheBufferRules) {
@@ -147,24 +143,12 @@ TEST_F(SimFilesTest, FolderQueriesFollowTheBufferRules) {
 TEST_F(SimFilesTest, CopyFileReportsEachFailureWithItsError) {
     ASSERT_TRUE(m_files->WriteFile("C:\\src\\a.dll", "new"));
     ASSERT_TRUE(m_files->WriteFile("C:\\dst\\a.dll", "old"));
-
     EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\dst\\a.dll", 1), 0);
-    EXPECT_EQ(LastError(), win::ERROR_FILE_EXISTS);
     EXPECT_EQ(m_files->ReadFile("C:\\dst\\a.dll").value_or(""), "old");
-
-    EXPECT_EQ(m_files->CopyFileA("C:\\src\\missing.dll", "C:\\dst\\b.dll", 0), 0);
-    EXPECT_EQ(LastError(), win::ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\nowhere\\a.dll", 0), 0);
-    EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\src\\A.DLL", 0), 0);
     EXPECT_EQ(LastError(), win::ERROR_SHARING_VIOLATION);
     EXPECT_EQ(m_files->CopyFileA("C:\\src", "C:\\dst\\folder", 0), 0);
     EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
-
-    ASSERT_TRUE(m_files->SetReadOnly("C:\\dst\\a.dll", true));
-    EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\dst\\a.dll", 0), 0);
-    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
-    ASSERT_TRUE(m_files->SetReadOnly("C:\\dst\\a.dll", false));
 
     SetLastError(kUntouched);
     EXPECT_EQ(m_files->CopyFileA("C:\\src\\a.dll", "C:\\dst\\a.dll", 0), 1);
@@ -177,44 +161,19 @@ TEST_F(SimFilesTest, CopyFileReportsEachFailureWithItsError) {
     EXPECT_EQ(m_files->GetFileAttributesA("C:\\dst\\c.dll"), win::FILE_ATTRIBUTE_ARCHIVE | win::FILE_ATTRIBUTE_READONLY);
 }
 
-TEST_F(SimFilesTest, DeleteFileRefusesFoldersAndReadOnlyFiles) {
-    ASSERT_TRUE(m_files->WriteFile("C:\\Ticket\\a.gpd", "x"));
-    EXPECT_EQ(m_files->DeleteFileA("C:\\Ticket"), 0);
-    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
-    EXPECT_EQ(m_files->DeleteFileA("C:\\Ticket\\missing.gpd"), 0);
-    EXPECT_EQ(LastError(), win::ERROR_FILE_NOT_FOUND);
+// What the files contract does not reach: the missing folder, a file
+// named as a folder, the current folder, spellings of one name.
+TEST_F(SimFilesTest, DeletionsTheContractDoesNotCover) {
+    ASSERT_TRUE(m_files->WriteFile("C:\\Barcode\\x86\\a.dll", "x"));
     EXPECT_EQ(m_files->DeleteFileA("C:\\Missing\\a.gpd"), 0);
     EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
-    ASSERT_TRUE(m_files->SetReadOnly("C:\\Ticket\\a.gpd", true));
-    EXPECT_EQ(m_files->DeleteFileA("C:\\Ticket\\a.gpd"), 0);
-    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
-    EXPECT_TRUE(m_files->Exists("C:\\Ticket\\a.gpd"));
-    ASSERT_TRUE(m_files->SetReadOnly("C:\\Ticket\\a.gpd", false));
-    EXPECT_EQ(m_files->DeleteFileA("c:\\Ticket//A.GPD"), 1);
-    EXPECT_FALSE(m_files->Exists("C:\\Ticket\\a.gpd"));
-}
-
-TEST_F(SimFilesTest, FoldersAreCreatedAndRemovedOneLevelAtATime) {
-    EXPECT_EQ(m_files->CreateDirectoryA("C:\\Barcode", nullptr), 1);
-    EXPECT_EQ(m_files->CreateDirectoryA("c:\\BARCODE", nullptr), 0);
-    EXPECT_EQ(LastError(), win::ERROR_ALREADY_EXISTS);
-    EXPECT_EQ(m_files->CreateDirectoryA("C:\\Barcode\\x86\\deep", nullptr), 0);
-    EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
-    ASSERT_TRUE(m_files->WriteFile("C:\\Barcode\\x86\\a.dll", "x"));
-
-    EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Barcode"), 0);
-    EXPECT_EQ(LastError(), win::ERROR_DIR_NOT_EMPTY);
     EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Barcode\\x86\\a.dll"), 0);
     EXPECT_EQ(LastError(), 267u);  // ERROR_DIRECTORY
-    EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Nothing"), 0);
-    EXPECT_EQ(LastError(), win::ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(m_files->RemoveDirectoryA("C:\\Setup"), 0);  // the current folder is held open
     EXPECT_EQ(LastError(), win::ERROR_SHARING_VIOLATION);
-
-    ASSERT_EQ(m_files->DeleteFileA("c:\\Barcode//x86//a.dll"), 1);
+    ASSERT_EQ(m_files->DeleteFileA("c:\\BARCODE//x86//A.DLL"), 1);
     EXPECT_EQ(m_files->RemoveDirectoryA("c:\\Barcode//x86"), 1);
-    EXPECT_EQ(m_files->RemoveDirectoryA("c:\\Barcode"), 1);
-    EXPECT_FALSE(m_files->Exists("C:\\Barcode"));
+    EXPECT_FALSE(m_files->Exists("C:\\Barcode\\x86"));
 }
 
 TEST_F(SimFilesTest, FindListsDotsFirstThenNamesInNtfsOrder) {
@@ -246,11 +205,6 @@ TEST_F(SimFilesTest, FindListsDotsFirstThenNamesInNtfsOrder) {
     std::vector<std::string> root = List("C:\\*.*");
     ASSERT_FALSE(root.empty());
     EXPECT_EQ(root.front(), "Pkg");
-
-    EXPECT_EQ(m_files->FindFirstFileA("C:\\Nowhere\\*.*", &data), win::INVALID_HANDLE_VALUE);
-    EXPECT_EQ(LastError(), win::ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(m_files->FindFirstFileA("C:\\Pkg\\*.dll", &data), win::INVALID_HANDLE_VALUE);
-    EXPECT_EQ(LastError(), win::ERROR_FILE_NOT_FOUND);
     ASSERT_TRUE(m_files->CreateDirectoryA("C:\\Empty", nullptr));
     EXPECT_EQ(List("C:\\Empty\\*.*"), (std::vector<std::string>{".", ".."}));
 }
@@ -295,31 +249,6 @@ TEST_F(SimFilesTest, LinksAreNeverFollowed) {
     std::getline(kept, content);
     EXPECT_EQ(content, "keep me");
     EXPECT_FALSE(std::filesystem::exists(outside + "/planted.txt"));
-}
-
-TEST_F(SimFilesTest, InjectedFaultsFailTheCallWithTheirError) {
-    ASSERT_TRUE(m_files->WriteFile("C:\\a.txt", "x"));
-    m_env.InjectFault("CopyFileA", win::ERROR_SHARING_VIOLATION);
-    m_env.InjectFault("DeleteFileA", win::ERROR_ACCESS_DENIED, 1, 1);
-    EXPECT_EQ(m_files->CopyFileA("C:\\a.txt", "C:\\b.txt", 0), 0);
-    EXPECT_EQ(LastError(), win::ERROR_SHARING_VIOLATION);
-    EXPECT_FALSE(m_files->Exists("C:\\b.txt"));
-    EXPECT_EQ(m_files->CopyFileA("C:\\a.txt", "C:\\b.txt", 0), 1);
-    EXPECT_EQ(m_files->DeleteFileA("C:\\b.txt"), 1);  // the skipped call
-    ASSERT_TRUE(m_files->WriteFile("C:\\b.txt", "x"));
-    EXPECT_EQ(m_files->DeleteFileA("C:\\b.txt"), 0);
-    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
-    EXPECT_TRUE(m_files->Exists("C:\\b.txt"));
-    EXPECT_EQ(m_env.CallCount("CopyFileA"), 2);
-}
-
-TEST_F(SimFilesTest, ToStringShowsTheTree) {
-    ASSERT_TRUE(m_files->WriteFile("C:\\Ticket\\x86\\SR5801.GPD", "abc"));
-    ASSERT_TRUE(m_files->SetReadOnly("C:\\Ticket\\x86\\SR5801.GPD", true));
-    std::string listing = m_files->ToString();
-    EXPECT_NE(listing.find("Ticket\\"), std::string::npos) << listing;
-    EXPECT_NE(listing.find("SR5801.GPD  3 bytes (read-only)"), std::string::npos) << listing;
-    EXPECT_LT(listing.find("Setup"), listing.find("Ticket")) << listing;
 }
 
 }  // namespace

@@ -132,18 +132,6 @@ TEST_F(SimMachineTest, VersionRecordFormsAndFailures) {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(0u, VersionCode(m_machine.system(), 100, &info));
     EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, LastError());
-
-    m_machine.sim_system().SetVersionFailure(SimSystemInfo::kExtendedFormFails);
-    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOEXA_SIZE, &info));
-    EXPECT_EQ(1u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
-    m_machine.sim_system().SetVersionFailure(SimSystemInfo::kBothFormsFail);
-    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
-    m_machine.sim_system().SetVersionFailure(SimSystemInfo::kNoFailure);
-    m_machine.env().InjectFault("GetVersionExA", ERROR_ACCESS_DENIED, 2);
-    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOEXA_SIZE, &info));
-    EXPECT_EQ(0u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, m_machine.GetLastError());
-    EXPECT_EQ(1u, VersionCode(m_machine.system(), OSVERSIONINFOA_SIZE, &info));
 }
 
 TEST_F(SimMachineTest, Wow64AndItsQueryCanBeTakenAway) {
@@ -174,97 +162,6 @@ TEST_F(SimMachineTest, SerialDevicesEnumerateInTheOrderAdded) {
     m_machine.registry().RegCloseKey(key);
 }
 
-TEST_F(SimMachineTest, SpoolerAnswersOnlyWhileItsServiceRuns) {
-    Services& services = m_machine.services();
-    SC_HANDLE manager = services.OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE spooler = services.OpenServiceA(manager, "Spooler", SERVICE_ALL_ACCESS);
-    ASSERT_NE(nullptr, spooler);
-    SERVICE_STATUS status = {};
-    ASSERT_EQ(1, services.ControlService(spooler, SERVICE_CONTROL_STOP, &status));
-    services.QueryServiceStatus(spooler, &status);
-    ASSERT_EQ(SERVICE_STOPPED, status.dwCurrentState);
-
-    DWORD needed = 0;
-    DWORD count = 0;
-    EXPECT_EQ(0, m_machine.spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count)) << m_machine.ToString();
-
-    ASSERT_EQ(1, services.StartServiceA(spooler, 0, nullptr));
-    services.QueryServiceStatus(spooler, &status);
-    ASSERT_EQ(SERVICE_RUNNING, status.dwCurrentState);
-    m_machine.spooler().EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
-    EXPECT_NE(0u, needed) << m_machine.ToString();
-    services.CloseServiceHandle(spooler);
-    services.CloseServiceHandle(manager);
-}
-
-TEST_F(SimMachineTest, SpoolerRestartRebindsPrintersWithoutSpendingFaults) {
-    // A printer on USB001 whose device sits on USB002, as the USB search
-    // finds it: the port is written while the spooler runs, and only the
-    // restart makes the spooler take it and publish the on-line flag.
-    SimSpooler& spooler = m_machine.sim_spooler();
-    const std::string dir = SimSpooler::DriverDirectory(kSimEnvironmentX64);
-    for (const char* file : {"drv.dll", "data.gpd", "ui.dll"}) {
-        ASSERT_TRUE(m_machine.sim_files().WriteFile(dir + "\\" + file, file));
-    }
-    std::string name = "Receipt", env = kSimEnvironmentX64, driverPath = dir + "\\drv.dll",
-                dataFile = dir + "\\data.gpd", configFile = dir + "\\ui.dll";
-    DRIVER_INFO_3 driver = {};
-    driver.cVersion = 3;
-    driver.pName = name.data();
-    driver.pEnvironment = env.data();
-    driver.pDriverPath = driverPath.data();
-    driver.pDataFile = dataFile.data();
-    driver.pConfigFile = configFile.data();
-    ASSERT_EQ(1, spooler.AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES))
-        << LastError() << "\n"
-        << m_machine.ToString();
-    spooler.AddPort("USB001", "USB Monitor", "Virtual printer port for USB");
-    spooler.AddPort("USB002", "USB Monitor", "Virtual printer port for USB");
-    spooler.AttachUsbPrinter("USB002");
-    std::string printerName = "P1", port = "USB001", processor = "WinPrint", datatype = "RAW";
-    PRINTER_INFO_2 printer = {};
-    printer.pPrinterName = printerName.data();
-    printer.pPortName = port.data();
-    printer.pDriverName = name.data();
-    printer.pPrintProcessor = processor.data();
-    printer.pDatatype = datatype.data();
-    HANDLE handle = spooler.AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
-    ASSERT_NE(nullptr, handle) << LastError() << "\n" << m_machine.ToString();
-    spooler.ClosePrinter(handle);
-
-    m_machine.sim_registry().SetString(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P1",
-                                       "Port", "USB002");
-    ASSERT_EQ("USB001", spooler.FindPrinter("P1")->port);
-
-    m_machine.env().InjectFault("RegOpenKeyExA", ERROR_ACCESS_DENIED);
-    Services& services = m_machine.services();
-    SC_HANDLE manager = services.OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = services.OpenServiceA(manager, "Spooler", SERVICE_ALL_ACCESS);
-    SERVICE_STATUS status = {};
-    ASSERT_EQ(1, services.ControlService(service, SERVICE_CONTROL_STOP, &status));
-    services.QueryServiceStatus(service, &status);
-    ASSERT_EQ(1, services.StartServiceA(service, 0, nullptr));
-    SetLastError(1234);
-    services.QueryServiceStatus(service, &status);
-    ASSERT_EQ(SERVICE_RUNNING, status.dwCurrentState);
-    EXPECT_EQ(1234u, LastError());  // the spooler's own work leaves it alone
-    services.CloseServiceHandle(service);
-    services.CloseServiceHandle(manager);
-
-    EXPECT_EQ("USB002", spooler.FindPrinter("P1")->port) << m_machine.ToString();
-    EXPECT_EQ(1u, m_machine.sim_registry().GetDword(
-                      HKEY_LOCAL_MACHINE,
-                      "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Control"
-                      "\\Print\\Printers\\P1",
-                      "PrinterOnLine"))
-        << m_machine.ToString();
-    // The fault is still there for the installer's next open.
-    HKEY key = nullptr;
-    EXPECT_EQ(ERROR_ACCESS_DENIED, m_machine.registry().RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key));
-    EXPECT_EQ(0u, m_machine.sim_services().OpenHandleCount());
-    EXPECT_EQ(0u, m_machine.sim_registry().OpenHandleCount());
-}
-
 TEST_F(SimMachineTest, SleepFollowsTheTimeScale) {
     m_machine.SetTimeScale(0);
     const auto start = std::chrono::steady_clock::now();
@@ -289,16 +186,6 @@ TEST_F(SimMachineTest, LastErrorBelongsToTheCallingThread) {
     EXPECT_EQ(87u, other);
     EXPECT_EQ(5u, m_machine.GetLastError());
 }
-
-TEST_F(SimMachineTest, DumpShowsEveryPart) {
-    m_machine.AddSerialDevice("\\Device\\Serial0", "COM1");
-    const std::string dump = m_machine.ToString();
-    EXPECT_NE(std::string::npos, dump.find("SERIALCOMM")) << dump;
-    EXPECT_NE(std::string::npos, dump.find("\"COM1\"")) << dump;
-    EXPECT_NE(std::string::npos, dump.find("Spooler: running")) << dump;
-    EXPECT_NE(std::string::npos, dump.find("version 10.0.19045")) << dump;
-}
-
 
 // The terminal front end may run twice at once on one machine folder: a
 // named mutex is seen from the other process, and goes with a process that
