@@ -63,7 +63,9 @@ MUTANTS = [
      "for (int row = install::CATALOGUE_LABEL_FIRST_LANGUAGE_ROW + 1; row"),
     ("service-started-after-failed-stop", "install/service_control.cpp",
      'if (waitFor(win::SERVICE_STOPPED, "停止")) {', 'waitFor(win::SERVICE_STOPPED, "停止");\n        {'),
-    # --- app: the Install button
+    # --- app: the system found, the Install button
+    ("x64-only-under-wow64", "app/system_info.cpp",
+     "return m_isWow64 != 0 || m_nativeMachine == win::IMAGE_FILE_MACHINE_AMD64;", "return m_isWow64 != 0;"),
     ("catalogue-bound-off-by-one", "app/install_dispatch.cpp",
      "m_seriesIndex >= catalogueRows)", "m_seriesIndex > catalogueRows)"),
     ("model-by-position", "app/install_dispatch.cpp", "if (name == chosen) m_seriesIndex = section;", ""),

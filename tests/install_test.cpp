@@ -485,6 +485,25 @@ TEST_F(InstallTest, LabelDriverFailureIsAnApplicationBox) {
     EXPECT_EQ(harness.InstallCaption(), "重新安装");
 }
 
+// Built as a 64-bit program (for a Wine that runs only those), the installer
+// is on x64 Windows without being under WOW64: the x64 driver and monitor,
+// the monitor in its own System32, which is the real one.
+TEST_F(InstallTest, SixtyFourBitProgramTakesTheX64DriverWithoutWow64) {
+    harness.Machine().SetWow64(false);
+    harness.Machine().SetNativeMachine(win::IMAGE_FILE_MACHINE_AMD64);
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.ChooseModel(ModelOfRow(30));
+    harness.Install();
+    ASSERT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+    const auto monitor = harness.Machine().sim_spooler().FindMonitor("Advanced Language Monitor");
+    ASSERT_TRUE(monitor.has_value());
+    EXPECT_EQ(monitor->dllPath, "C:\\Windows\\System32\\qmtNLM64.dll");
+    EXPECT_TRUE(harness.Machine().sim_files().Exists("C:\\Windows\\System32\\qmtNLM64.dll"));
+    const auto driver = harness.Machine().sim_spooler().FindDriver(install::LabelSeriesNames[0], "Windows x64");
+    ASSERT_TRUE(driver.has_value());
+    EXPECT_EQ(driver->driverPath, std::string(kX64Directory) + "\\LBXDRV56.DLL");
+}
+
 class Install32BitTest : public InstallTest {
 protected:
     Install32BitTest() : InstallTest(platform::sim::SimPreset::kWindows7x86) {}
