@@ -5,9 +5,9 @@
 #      (unit, scenario and contract tests on the simulated machine);
 #  2b. every fuzz target for 20 s from its seeds (scripts/fuzz.sh);
 #   3. the same suite under ThreadSanitizer, where threads meet;
-#   4. the Windows program's cross build, its format check, the backend
-#      tests' 64-bit build, and the Wine layer (Win32 backend contract tests
-#      and the end-to-end scenarios; only the 64-bit test programs where Wine
+#   4. the Windows program's cross build, its format check, the 64-bit build
+#      of the same sources, and the Wine layer (Win32 backend and contract
+#      tests and the end-to-end scenarios; with the 64-bit build where Wine
 #      cannot run 32-bit programs).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,9 +38,9 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
 bash scripts/check-pe.sh build/mingw/release/DriverSetup.exe
 
-# Built everywhere, so that the backend keeps compiling for 64 bits; run
+# Built everywhere, so that the sources keep compiling for 64 bits; run
 # only where Wine cannot run 32-bit programs.
-step "Win32 backend tests as 64-bit programs (mingw-w64 x86-64)"
+step "the program and its Windows tests as 64-bit programs (mingw-w64 x86-64)"
 cmake --preset mingw64 >/dev/null
 cmake --build --preset mingw64 -j "$jobs"
 
