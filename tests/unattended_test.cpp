@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -106,6 +107,43 @@ TEST(UnattendedCommandLine, RefusesWhatItCannotCarryOut) {
         EXPECT_FALSE(unattended::ParseCommandLine(c.arguments, &line, &error)) << c.arguments.back();
         EXPECT_NE(error.find(c.errorMentions), std::string::npos) << c.arguments.back() << ": " << error;
     }
+}
+
+// Every command line the README and the deployment guide give an
+// administrator to copy is one the program takes as an unattended run.
+TEST(UnattendedCommandLine, TheDocumentedExamplesAreAccepted) {
+    // After the program's name, or after "arguments:" (win_package).
+    const std::regex example(R"((?:^\s*|`|"" |cmd: )DriverSetup\.exe ([^`]*)|arguments: (.*))");
+    int checked = 0;
+    for (const char* document : {"/README.md", "/docs/deploying.md"}) {
+        std::ifstream in(std::string(INSTALLER_SOURCE_DIR) + document);
+        ASSERT_TRUE(in) << document;
+        for (std::string text; std::getline(in, text);) {
+            std::smatch match;
+            if (!std::regex_search(text, match, example)) continue;
+            // Split as the C runtime splits a Windows command line: quotes
+            // group and are dropped.
+            std::vector<std::string> arguments(1);
+            bool quoted = false;
+            for (char c : match[1].matched ? match[1].str() : match[2].str()) {
+                if (c == '"') {
+                    quoted = !quoted;
+                } else if (c == ' ' && !quoted) {
+                    if (!arguments.back().empty()) arguments.emplace_back();
+                } else {
+                    arguments.back() += c;
+                }
+            }
+            if (arguments.back().empty()) arguments.pop_back();
+            CommandLine line;
+            std::string error;
+            EXPECT_TRUE(unattended::ParseCommandLine(arguments, &line, &error)) << document << ": " << text << ": "
+                                                                                  << error;
+            EXPECT_FALSE(line.interactive) << text;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 12);
 }
 
 // --- Silent runs on the simulated machine ---------------------------------------
