@@ -405,9 +405,13 @@ TEST_F(SilentRunTest, RemovalTakesPrinterDriverFilesAndMonitorThatNothingElseNee
     const std::vector<std::string> receiptFiles = DriverFiles(kReceiptModel);
     const std::vector<std::string> otherFiles = DriverFiles(otherReceipt);
     const int stops = SpoolerStops();
+    // The deployment guide's detection rule: this key is there exactly while the printer is.
+    const std::string detectionKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + kReceiptModel;
+    EXPECT_TRUE(harness.Machine().sim_registry().KeyExists(win::HKEY_LOCAL_MACHINE, detectionKey));
 
     EXPECT_EQ(Run({"/REMOVE", "/MODEL=" + kReceiptModel}), unattended::EXIT_INSTALLED) << Log();
     EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+    EXPECT_FALSE(harness.Machine().sim_registry().KeyExists(win::HKEY_LOCAL_MACHINE, detectionKey));
     EXPECT_FALSE(HasDriver(kReceiptModel));
     int shared = 0;
     for (const std::string& file : receiptFiles) {
