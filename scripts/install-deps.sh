@@ -7,7 +7,8 @@ SUDO=""
 [ "$(id -u)" = 0 ] || SUDO=sudo
 
 native=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-        libbenchmark-dev libarchive-dev libarchive-tools gcab libgcab-dev libncurses-dev tmux)
+        libbenchmark-dev libarchive-dev libarchive-tools gcab libgcab-dev libncurses-dev tmux
+        python3 time)  # python3 and time: scripts/mutation.py and scripts/bench-package.sh
 cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
        binutils-mingw-w64-x86-64)
 # The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
