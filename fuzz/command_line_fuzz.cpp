@@ -6,19 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_arguments.h"
 #include "unattended/command_line.h"
 
 using unattended::CommandLine;
 using unattended::PortChoice;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-    std::vector<std::string> arguments;
-    const char* text = reinterpret_cast<const char*>(data);
-    for (size_t start = 0; start <= size && size > 0;) {
-        const char* zero = static_cast<const char*>(std::find(text + start, text + size, '\0'));
-        arguments.emplace_back(text + start, zero);
-        start = static_cast<size_t>(zero - text) + 1;
-    }
+    const std::vector<std::string> arguments = fuzz::ArgumentsFromBytes(data, size);
     CommandLine parsed;
     std::string error;
     if (!unattended::ParseCommandLine(arguments, &parsed, &error)) {

@@ -1,21 +1,15 @@
 // The terminal front end's command line: arguments separated by zero bytes.
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_arguments.h"
 #include "tools/terminal/front_end_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-    std::vector<std::string> arguments;
-    const char* text = reinterpret_cast<const char*>(data);
-    for (size_t start = 0; start <= size && size > 0;) {
-        const char* zero = static_cast<const char*>(std::find(text + start, text + size, '\0'));
-        arguments.emplace_back(text + start, zero);
-        start = static_cast<size_t>(zero - text) + 1;
-    }
+    const std::vector<std::string> arguments = fuzz::ArgumentsFromBytes(data, size);
     terminal::FrontEndOptions options;
     std::string error;
     if (!terminal::ParseFrontEndOptions(arguments, &options, &error)) {
