@@ -23,7 +23,7 @@ void InstallerDialog::InstallLabelDriver() {
     std::string directory;
     std::string environment;
     if (!DriverDirectory(&directory, &environment)) return;
-    const std::string source = OnX64Windows() ? install::CATALOGUE_LABEL_SOURCE_X64 : install::CATALOGUE_LABEL_SOURCE_X86;
+    const std::string source = install::LabelSourceFolder(OnX64Windows());
     const char* const* dlls = install::LabelDlls(OnX64Windows());
 
     platform::Files& files = m_machine.files();

@@ -14,7 +14,7 @@ void InstallerDialog::InstallReceiptDriver() {
     std::string directory;
     std::string environment;
     if (!DriverDirectory(&directory, &environment)) return;
-    const std::string source = OnX64Windows() ? install::CATALOGUE_RECEIPT_SOURCE_X64 : install::CATALOGUE_RECEIPT_SOURCE_X86;
+    const std::string source = install::ReceiptSourceFolder(OnX64Windows());
 
     const std::string printerName = m_seriesCombo.GetWindowText();
     const int groupSizes[4] = {m_receiptGroup1Size, m_receiptGroup2Size, m_receiptGroup3Size, m_receiptGroup4Size};
