@@ -5,14 +5,15 @@
 
 #include <vector>
 
+#include "dialogs/dialog_templates.h"
 #include "ui/dialog_template.h"
 
 namespace app {
 
 const ui::DialogTemplate& InstallerDialogTemplate();     // 103
-const ui::DialogTemplate& NetworkPortDialogTemplate();   // 129
-const ui::DialogTemplate& SerialPromptDialogTemplate();  // 136
-const ui::DialogTemplate& ParallelPortDialogTemplate();  // 137
+using dialogs::NetworkPortDialogTemplate;
+using dialogs::ParallelPortDialogTemplate;
+using dialogs::SerialPromptDialogTemplate;
 
 // All four, in resource-id order.
 std::vector<const ui::DialogTemplate*> AllDialogTemplates();

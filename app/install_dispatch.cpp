@@ -1,23 +1,17 @@
 // The printer-name list from "C:\DriverName.cfg" and the Install button.
 #include "app/installer_dialog.h"
-#include "app/model_list.h"
 #include "app/resource_ids.h"
 #include "install/driver_catalogue.h"
+#include "package/model_list.h"
 
 namespace app {
 
-unsigned char g_portAvailable = 1;
-
-void InstallerDialog::ForEachPrinterName(const std::function<void(int section, const std::string& name)>& visit) {
-    app::ForEachPrinterName(m_machine.files(), visit);
-}
-
 void InstallerDialog::FillSeriesList() {
     m_seriesCombo.ResetContent();
-    ForEachPrinterName([this](int, const std::string& name) { m_seriesCombo.AddString(name); });
+    package::ForEachPrinterName(m_machine.files(), [this](int, const std::string& name) { m_seriesCombo.AddString(name); });
     m_seriesCombo.SetCurSel(0);
     OnSelchangeSeries();
-    SendMessage(m_myUpdateDataMessage, 0, 0);
+    ShowData();
 }
 
 void InstallerDialog::OnSelchangeSeries() {
@@ -28,12 +22,31 @@ void InstallerDialog::OnSelchangeSeries() {
 
 void InstallerDialog::OnInstall() {
     UpdateData(1);
-    if (m_installButton.GetWindowText() == TEXT_DONE) {
+    if (m_installButton.GetWindowText() == run::TEXT_DONE) {
         OnOK();
         return;
     }
     m_installButton.EnableWindow(0);
 
+    install::InstallSelection selection;
+    if (ReadSelection(&selection)) {
+        const install::InstallerParts parts{m_machine, *this,     m_services,   m_system,
+                                            m_ports,   m_usbSearch, m_serialSearch};
+        install::DriverInstallation installation(parts, m_receiptGroups, selection);
+        if (selection.m_seriesIndex < m_receiptGroups.ReceiptRowCount()) {
+            installation.InstallReceiptDriver();
+        } else {
+            installation.InstallLabelDriver();
+        }
+    }
+
+    ui::Window cancel;
+    cancel.Attach(GetToolkit(), GetDlgItem(win::IDCANCEL));
+    cancel.EnableWindow(0);
+    UpdateData(0);
+}
+
+bool InstallerDialog::ReadSelection(install::InstallSelection* selection) {
     const int rows = m_portTypeList.GetItemCount();
     for (int row = 0; row < rows; ++row) {
         if (m_portTypeList.GetItemState(row, win::LVIS_SELECTED) == win::LVIS_SELECTED) {
@@ -41,59 +54,40 @@ void InstallerDialog::OnInstall() {
             break;
         }
     }
+    selection->m_portType = m_portType;
+    const ports::StringArray& ports = m_ports.PortsOfType(m_portType);
+    selection->m_portAvailable = !ports.empty();
+    if (!ports.empty()) selection->m_portName = ports.front();
 
-    const StringArray* ports = nullptr;
-    switch (m_portType) {
-    case PORTTYPE_SERIAL: ports = &m_serialPorts; break;
-    case PORTTYPE_USB: ports = &m_usbPorts; break;
-    case PORTTYPE_PARALLEL: ports = &m_lptPorts; break;
-    case PORTTYPE_NETWORK: ports = &m_tcpPorts; break;
-    default: break;
-    }
-    if (ports != nullptr) {
-        if (!ports->empty()) {
-            m_portName = ports->front();
-            g_portAvailable = 1;
-        } else {
-            g_portAvailable = 0;
-        }
-    }
-
-    m_seriesIndex = m_seriesCombo.GetCurSel();
+    int& seriesIndex = selection->m_seriesIndex;
+    seriesIndex = m_seriesCombo.GetCurSel();
     const std::string chosen = m_seriesCombo.GetWindowText();
-    ForEachPrinterName([&](int section, const std::string& name) {
-        if (name == chosen) m_seriesIndex = section;
+    package::ForEachPrinterName(m_machine.files(), [&](int section, const std::string& name) {
+        if (name == chosen) seriesIndex = section;
     });
 
     // No model chosen (an empty list), or a configuration whose sections
     // run past the catalogue: there is no driver to install.
-    const int catalogueRows = ReceiptRowCount() + install::CATALOGUE_LABEL_ROWS;
-    if (m_seriesIndex < 0 || m_seriesIndex >= catalogueRows) {
-        MessageBox(m_seriesIndex < 0 ? "请先选择打印机型号" : "所选型号没有对应的驱动程序", "提示",
+    const int catalogueRows = m_receiptGroups.ReceiptRowCount() + install::CATALOGUE_LABEL_ROWS;
+    if (seriesIndex < 0 || seriesIndex >= catalogueRows) {
+        MessageBox(seriesIndex < 0 ? "请先选择打印机型号" : "所选型号没有对应的驱动程序", "提示",
                    win::MB_OK | win::MB_ICONINFORMATION);
+        EndRun(run::RunOutcome::Stopped(seriesIndex < 0 ? "no model is chosen"
+                                                        : "the model list names a model past the driver catalogue"));
         m_installButton.EnableWindow(1);
-        return;
+        return false;
     }
 
     // The package has x86 and x64 drivers only: on another processor the
     // spooler would refuse them, so nothing is staged or registered.
-    const std::string processor = UnsupportedProcessor();
+    const std::string processor = m_system.UnsupportedProcessor();
     if (!processor.empty()) {
         PublishStatus("本驱动程序不支持此系统的处理器(" + processor + ")");
+        EndRun(run::RunOutcome::Stopped("the package has no drivers for the processor " + processor));
         m_installButton.EnableWindow(1);
-        return;
+        return false;
     }
-
-    if (m_seriesIndex < ReceiptRowCount()) {
-        InstallReceiptDriver();
-    } else {
-        InstallLabelDriver();
-    }
-
-    ui::Window cancel;
-    cancel.Attach(GetToolkit(), GetDlgItem(win::IDCANCEL));
-    cancel.EnableWindow(0);
-    UpdateData(0);
+    return true;
 }
 
 }  // namespace app

@@ -1,11 +1,9 @@
 #include "app/installer_app.h"
 
-#include "app/installer_dialog.h"
-
 namespace app {
 
 int InstallerApp::Run() {
-    InstallerDialog dialog(m_machine, m_toolkit);
+    InstallerDialog dialog(m_machine, m_toolkit, StartThread, m_observer);
     return static_cast<int>(dialog.DoModal());
 }
 

@@ -2,6 +2,7 @@
 // dialog ends, the program ends.
 #pragma once
 
+#include "app/installer_dialog.h"
 #include "platform/machine.h"
 #include "ui/toolkit.h"
 
@@ -9,7 +10,9 @@ namespace app {
 
 class InstallerApp {
 public:
-    InstallerApp(platform::Machine& machine, ui::Toolkit& toolkit) : m_machine(machine), m_toolkit(toolkit) {}
+    // `observer`, where given, is told how each run of the dialog ended.
+    InstallerApp(platform::Machine& machine, ui::Toolkit& toolkit, RunObserver* observer = nullptr)
+        : m_machine(machine), m_toolkit(toolkit), m_observer(observer) {}
 
     // Runs the installer. Returns the dialog's end code (IDOK after "完成",
     // IDCANCEL after Cancel or the close box, -1 when it could not be shown).
@@ -18,6 +21,7 @@ public:
 private:
     platform::Machine& m_machine;
     ui::Toolkit& m_toolkit;
+    RunObserver* m_observer;
 };
 
 }  // namespace app

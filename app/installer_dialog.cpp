@@ -5,6 +5,8 @@
 
 #include "app/dialog_templates.h"
 #include "app/resource_ids.h"
+#include "dialogs/serial_prompt_dialog.h"
+#include "ports/port_lists.h"
 
 namespace app {
 
@@ -17,16 +19,22 @@ const char* const kNoPreparationStatus = "无法启动安装准备,请关闭程�
 
 std::thread StartThread(std::function<void()> routine) { return std::thread(std::move(routine)); }
 
-InstallerDialog::InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit, ThreadStarter startThread)
+InstallerDialog::InstallerDialog(platform::Machine& machine, ui::Toolkit& toolkit, ThreadStarter startThread,
+                                 RunObserver* observer)
     : ui::Dialog(toolkit, InstallerDialogTemplate()),
       m_machine(machine),
-      m_extractor(machine),
+      m_staging(machine, *this),
       m_setAsDefault(1),
       m_statusText(kInitialStatus),
       m_portType(0),
-      m_serialChannel(machine),
-      m_isWow64(0),
+      m_services(machine, *this),
+      m_system(machine, *this),
+      m_ports(machine, *this),
+      m_bindings(machine, *this),
+      m_usbSearch(machine, *this, m_services, m_bindings),
+      m_serialSearch(machine, *this, m_services, m_bindings, m_ports),
       m_myUpdateDataMessage(toolkit.RegisterWindowMessage("MyUpdateData")),
+      m_observer(observer),
       m_startThread(std::move(startThread)) {}
 
 InstallerDialog::~InstallerDialog() {
@@ -61,20 +69,8 @@ bool InstallerDialog::OnDialogMessage(win::UINT message, win::WPARAM wParam, win
 win::BOOL InstallerDialog::OnInitDialog() {
     ui::Dialog::OnInitDialog();
 
-    m_comPortNumber = 0;
-    m_commEventMask = 3;
-    m_receiptGroup4Size = 3;
-    m_parity = 'N';
-    m_dataBits = 8;
-    m_stopBits = 1;
-    m_serialPortIndex = 0;
-    m_serialReplyReceived = 0;
-    m_receiptGroup1Size = 15;
-    m_receiptGroup2Size = 7;
-    m_receiptGroup3Size = 5;
-
-    FillPortTypeList();
-    SendMessage(m_myUpdateDataMessage, 0, 0);
+    ports::FillPortTypeList(m_portTypeList);
+    ShowData();
 
     m_preparing = true;
     try {
@@ -89,11 +85,11 @@ win::BOOL InstallerDialog::OnInitDialog() {
 }
 
 void InstallerDialog::PrepareThreadProc() {
-    StartOrRestartService("Spooler", SVCMODE_START);
-    EnumeratePorts();
-    PreparePackage();
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_START);
+    m_ports.EnumeratePorts();
+    m_staging.PreparePackage();
     FillSeriesList();
-    ShowSystemInfo();
+    m_system.ShowSystemInfo();
     m_installButton.EnableWindow(1);
     PostMessage(WM_PREPARATION_DONE);
 }
@@ -117,10 +113,12 @@ win::LRESULT InstallerDialog::OnMyUpdateData(win::WPARAM wParam, win::LPARAM) {
 }
 
 win::LRESULT InstallerDialog::OnSerialByte(win::WPARAM, win::LPARAM lParam) {
-    // A reply that comes late from the port probed before is not this
-    // port's answer.
-    if (lParam != static_cast<win::LPARAM>(m_comPortNumber)) return 0;
-    m_serialReplyReceived = 1;
+    m_serialSearch.OnSerialByte(lParam);
+    return 0;
+}
+
+win::LRESULT InstallerDialog::OnTimer(win::WPARAM, win::LPARAM) {
+    m_serialSearch.OnTimer();
     return 0;
 }
 
@@ -140,10 +138,19 @@ void InstallerDialog::OnCancel() {
     EndDialog(win::IDCANCEL);
 }
 
+win::LRESULT InstallerDialog::OnDestroy(win::WPARAM, win::LPARAM) {
+    KillProbeTimer();
+    m_serialSearch.Abort();
+    m_staging.CleanUp();
+    return 0;
+}
+
 void InstallerDialog::PublishStatus(const std::string& text) {
     m_statusText = text;
-    SendMessage(m_myUpdateDataMessage, 0, 0);
+    ShowData();
 }
+
+void InstallerDialog::ShowData() { SendMessage(m_myUpdateDataMessage, 0, 0); }
 
 void InstallerDialog::SetProgress(int position) { m_progress.SetPos(position); }
 
@@ -155,8 +162,33 @@ int InstallerDialog::AppMessageBox(const std::string& text, win::UINT type) {
     return GetToolkit().MessageBox(GetSafeHwnd(), text.c_str(), APP_TITLE, type);
 }
 
-int InstallerDialog::ReceiptRowCount() const {
-    return m_receiptGroup1Size + m_receiptGroup2Size + m_receiptGroup3Size + m_receiptGroup4Size;
+int InstallerDialog::DialogMessageBox(const std::string& text, const std::string& caption, win::UINT type) {
+    return MessageBox(text, caption, type);
 }
+
+void InstallerDialog::EnableInstall(bool enable) { m_installButton.EnableWindow(enable ? 1 : 0); }
+
+void InstallerDialog::SetInstallCaption(const std::string& caption) { m_installButton.SetWindowText(caption); }
+
+void InstallerDialog::EndRun(const run::RunOutcome& outcome) {
+    if (m_observer != nullptr) m_observer->OnRunEnded(outcome);
+}
+
+std::string InstallerDialog::ChosenModelName() { return m_seriesCombo.GetWindowText(); }
+
+void InstallerDialog::RefreshPortTypeList(int defaultType) {
+    ports::ApplyPortListStyle(m_portTypeList);
+    ports::SelectRow(m_portTypeList, defaultType);
+    ShowData();
+}
+
+int InstallerDialog::AskSerialSearch() {
+    dialogs::SerialPromptDialog prompt(GetToolkit(), GetSafeHwnd());
+    return static_cast<int>(prompt.DoModal());
+}
+
+void InstallerDialog::SetProbeTimer(win::UINT elapseMs) { SetTimer(ports::SERIAL_PROBE_TIMER, elapseMs); }
+
+void InstallerDialog::KillProbeTimer() { KillTimer(ports::SERIAL_PROBE_TIMER); }
 
 }  // namespace app

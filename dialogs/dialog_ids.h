@@ -1,6 +1,8 @@
 // Dialog and control ids of the three secondary dialogs.
 #pragma once
 
+#include "ports/port_types.h"
+
 namespace dialogs {
 
 constexpr int IDD_NETWORK_PORT = 129;
@@ -25,10 +27,8 @@ constexpr int IDC_SERIAL_NO = 1036;
 
 namespace dialogs {
 
-// What the port dialogs and the port choices return: entry i of the port
-// list in question, nothing chosen, or a network port just created.
-constexpr int PORTCHOICE_BASE = 0x1200;
-constexpr int PORTCHOICE_NONE = 0xCCCC;
-constexpr int PORTCHOICE_ADDED = 0xAAAA;
+using ports::PORTCHOICE_ADDED;
+using ports::PORTCHOICE_BASE;
+using ports::PORTCHOICE_NONE;
 
 }  // namespace dialogs

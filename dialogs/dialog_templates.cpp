@@ -1,10 +1,10 @@
-#include "app/dialog_templates.h"
+#include "dialogs/dialog_templates.h"
+
 #include "dialogs/dialog_ids.h"
 
-namespace app {
+namespace dialogs {
 
 using namespace win;
-using namespace dialogs;
 
 namespace {
 constexpr DWORD kPortListStyle = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP;
@@ -89,4 +89,4 @@ const ui::DialogTemplate& ParallelPortDialogTemplate() {
     return kTemplate;
 }
 
-}  // namespace app
+}  // namespace dialogs

@@ -1,6 +1,6 @@
 #include "dialogs/network_port_dialog.h"
 
-#include "app/dialog_templates.h"
+#include "dialogs/dialog_templates.h"
 #include "dialogs/dialog_ids.h"
 #include "ports/port_lists.h"
 #include "ports/port_names.h"
@@ -12,7 +12,7 @@ const char* const kTcpIpMonitor = "Standard TCP/IP Port";
 }  // namespace
 
 NetworkPortDialog::NetworkPortDialog(platform::Machine& machine, ui::Toolkit& toolkit, ui::HWND parent)
-    : PortListDialog(machine, toolkit, app::NetworkPortDialogTemplate(), parent,
+    : PortListDialog(machine, toolkit, NetworkPortDialogTemplate(), parent,
                      [](const win::PORT_INFO_2& port) { return ports::IsTcpIpDescription(port.pDescription); }) {}
 
 bool NetworkPortDialog::OnDialogMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam,

@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "app/dialog_templates.h"
+#include "dialogs/dialog_templates.h"
 #include "dialogs/dialog_ids.h"
 
 namespace dialogs {
 
 ParallelPortDialog::ParallelPortDialog(platform::Machine& machine, ui::Toolkit& toolkit, ui::HWND parent)
-    : PortListDialog(machine, toolkit, app::ParallelPortDialogTemplate(), parent, [](const win::PORT_INFO_2& port) {
+    : PortListDialog(machine, toolkit, ParallelPortDialogTemplate(), parent, [](const win::PORT_INFO_2& port) {
           return port.pPortName != nullptr && std::strncmp(port.pPortName, "LPT", 3) == 0;
       }) {}
 

@@ -1,6 +1,6 @@
 #include "dialogs/serial_prompt_dialog.h"
 
-#include "app/dialog_templates.h"
+#include "dialogs/dialog_templates.h"
 #include "dialogs/dialog_ids.h"
 
 namespace dialogs {
@@ -11,7 +11,7 @@ constexpr int kDefaultRateIndex = 5;
 }  // namespace
 
 SerialPromptDialog::SerialPromptDialog(ui::Toolkit& toolkit, ui::HWND parent)
-    : ui::Dialog(toolkit, app::SerialPromptDialogTemplate(), parent) {}
+    : ui::Dialog(toolkit, SerialPromptDialogTemplate(), parent) {}
 
 void SerialPromptDialog::DoDataExchange(ui::DataExchange& dx) { dx.Control(IDC_BAUD_COMBO, m_baudCombo); }
 

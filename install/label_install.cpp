@@ -1,56 +1,56 @@
 // Installing a label printer: a complete driver of its own, with its
 // language monitor registered first.
-#include "app/installer_dialog.h"
 #include "install/driver_catalogue.h"
+#include "install/driver_installation.h"
 
-namespace app {
+namespace install {
 
-void InstallerDialog::InstallLabelDriver() {
+void DriverInstallation::InstallLabelDriver() {
     if (!SettlePortBeforeInstall()) return;
 
-    install::LabelSeries series{};
-    if (!install::LabelRow(m_seriesIndex, ReceiptRowCount(), &series)) {
-        m_installButton.EnableWindow(1);
+    LabelSeries series{};
+    if (!LabelRow(m_selection.m_seriesIndex, m_groups.ReceiptRowCount(), &series)) {
+        StopBeforeChange("the model has no row in the driver catalogue");
         return;
     }
     const std::string driverName = series.displayName;
     const std::string base = series.baseName;
-    const std::string printerName = m_seriesCombo.GetWindowText();
+    const std::string printerName = m_view.ChosenModelName();
 
     // The spooler may have been stopped since the preparation started it;
     // the first thing asked of it is its driver directory.
-    StartOrRestartService("Spooler", SVCMODE_START);
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_START);
     std::string directory;
     std::string environment;
     if (!DriverDirectory(&directory, &environment)) return;
-    const std::string source = install::LabelSourceFolder(OnX64Windows());
-    const char* const* dlls = install::LabelDlls(OnX64Windows());
+    const std::string source = LabelSourceFolder(m_system.OnX64Windows());
+    const char* const* dlls = LabelDlls(m_system.OnX64Windows());
 
     platform::Files& files = m_machine.files();
     char folder[win::MAX_PATH] = {};
     files.GetSystemDirectoryA(folder, sizeof(folder));
     // The spooler loads the monitor from its own system folder, which is
     // what it makes of this name.
-    std::string monitorDll = std::string(folder) + "\\" + dlls[install::CATALOGUE_LABEL_MONITOR_ROW];
+    std::string monitorDll = std::string(folder) + "\\" + dlls[CATALOGUE_LABEL_MONITOR_ROW];
     std::string monitorCopy = monitorDll;
-    if (m_isWow64) {
+    if (m_system.UnderWow64()) {
         // This program's System32 is SysWOW64 on 64-bit Windows, where the
         // 64-bit spooler never looks: Sysnative is the real one.
         char windows[win::MAX_PATH] = {};
         files.GetWindowsDirectoryA(windows, sizeof(windows));
-        monitorCopy = std::string(windows) + "\\" + install::CATALOGUE_NATIVE_SYSTEM_FOLDER + "\\" +
-                      dlls[install::CATALOGUE_LABEL_MONITOR_ROW];
+        monitorCopy = std::string(windows) + "\\" + CATALOGUE_NATIVE_SYSTEM_FOLDER + "\\" +
+                      dlls[CATALOGUE_LABEL_MONITOR_ROW];
     }
-    StageFile(source + dlls[install::CATALOGUE_LABEL_MONITOR_ROW], monitorCopy);
+    StageFile(source + dlls[CATALOGUE_LABEL_MONITOR_ROW], monitorCopy);
 
     platform::Spooler& spooler = m_machine.spooler();
-    StartOrRestartService("Spooler", SVCMODE_START);
-    if (spooler.DeleteMonitorA(nullptr, environment.c_str(), install::CATALOGUE_MONITOR_NAME) == 1) {
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_START);
+    if (spooler.DeleteMonitorA(nullptr, environment.c_str(), CATALOGUE_MONITOR_NAME) == 1) {
         // The spooler lets go of the old monitor only when it restarts.
-        StartOrRestartService("Spooler", SVCMODE_RESTART);
+        m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
     }
 
-    std::string monitorName = install::CATALOGUE_MONITOR_NAME;
+    std::string monitorName = CATALOGUE_MONITOR_NAME;
     std::string env = environment;
     win::MONITOR_INFO_2 monitor{};
     monitor.pName = monitorName.data();
@@ -59,40 +59,41 @@ void InstallerDialog::InstallLabelDriver() {
     const win::BOOL monitorAdded = spooler.AddMonitorA(nullptr, 2, reinterpret_cast<win::BYTE*>(&monitor));
     const win::DWORD monitorError = m_machine.GetLastError();
     if (monitorAdded != 1 && monitorError != win::ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
-        AppMessageBox("添加监视器出错\r\n", win::MB_OK);
-        OnOK();
+        m_view.AppMessageBox("添加监视器出错\r\n", win::MB_OK);
+        m_view.EndRun(run::RunOutcome::Failed("the spooler refused the language monitor", monitorError));
+        m_view.CloseAsDone();
         return;
     }
-    PublishStatus("Advanced Language Monitor is added");
+    m_view.PublishStatus("Advanced Language Monitor is added");
 
-    for (int row = 0; row < install::CATALOGUE_LABEL_DLLS; ++row) {
+    for (int row = 0; row < CATALOGUE_LABEL_DLLS; ++row) {
         StageFile(source + dlls[row], directory + "\\" + dlls[row]);
     }
-    const std::string common = install::CATALOGUE_LABEL_COMMON;
-    const std::string help = install::CATALOGUE_HELP_FILE;
+    const std::string common = CATALOGUE_LABEL_COMMON;
+    const std::string help = CATALOGUE_HELP_FILE;
     StageFile(common + help, directory + "\\" + help);
     for (const char* extension : {".BA0", ".DAT", ".PP0"}) {
         StageFile(common + base + extension, directory + "\\" + base + extension);
     }
 
-    SetProgress(10);
-    PublishStatus("正在添加" + driverName + "驱动");
+    m_view.SetProgress(10);
+    m_view.PublishStatus("正在添加" + driverName + "驱动");
 
     DriverRecordText record;
     record.name = driverName;
     record.environment = environment;
-    record.driverPath = directory + "\\" + dlls[install::CATALOGUE_LABEL_DRIVER_ROW];
+    record.driverPath = directory + "\\" + dlls[CATALOGUE_LABEL_DRIVER_ROW];
     record.dataFile = directory + "\\" + base + ".DAT";
-    record.configFile = directory + "\\" + dlls[install::CATALOGUE_LABEL_UI_ROW];
+    record.configFile = directory + "\\" + dlls[CATALOGUE_LABEL_UI_ROW];
     record.helpFile = directory + "\\" + help;
     // Built to whatever length the names need.
-    for (int row = install::CATALOGUE_LABEL_FIRST_LANGUAGE_ROW; row < install::CATALOGUE_LABEL_DLLS; ++row) {
+    for (int row = CATALOGUE_LABEL_FIRST_LANGUAGE_ROW; row < CATALOGUE_LABEL_DLLS; ++row) {
         record.dependentFiles += std::string("\\") + dlls[row] + '\0';
     }
     record.dependentFiles += "\\" + base + ".BA0" + '\0';
     record.dependentFiles += base + ".PP0" + '\0';
     record.dependentFiles += '\0';
-    record.monitorName = install::CATALOGUE_MONITOR_NAME;
+    record.monitorName = CATALOGUE_MONITOR_NAME;
 
     // No spooler call comes between the monitor's registration and this.
     win::DWORD error = 0;
@@ -100,18 +101,18 @@ void InstallerDialog::InstallLabelDriver() {
         ReportDriverRegistrationFailure(error, false);
         return;
     }
-    PublishStatus("已经正确添加" + driverName + "驱动");
+    m_view.PublishStatus("已经正确添加" + driverName + "驱动");
 
     files.DeleteFileA((directory + "\\" + help).c_str());
     for (const char* extension : {".BA0", ".PP0", ".DAT"}) {
         files.DeleteFileA((directory + "\\" + base + extension).c_str());
     }
-    for (int row = 0; row < install::CATALOGUE_LABEL_DLLS; ++row) {
+    for (int row = 0; row < CATALOGUE_LABEL_DLLS; ++row) {
         files.DeleteFileA((directory + "\\" + dlls[row]).c_str());
     }
 
-    SetProgress(20);
+    m_view.SetProgress(20);
     CreatePrinterAndFinish(printerName, driverName);
 }
 
-}  // namespace app
+}  // namespace install

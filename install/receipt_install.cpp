@@ -1,26 +1,27 @@
 // Installing a receipt printer: a series on top of the system's universal
 // printer driver, with one data file of its own and a family DLL.
-#include "app/installer_dialog.h"
 #include "install/driver_catalogue.h"
+#include "install/driver_installation.h"
 
-namespace app {
+namespace install {
 
-void InstallerDialog::InstallReceiptDriver() {
+void DriverInstallation::InstallReceiptDriver() {
     if (!SettlePortBeforeInstall()) return;
 
     // The spooler may have been stopped since the preparation started it;
     // the first thing asked of it is its driver directory.
-    StartOrRestartService("Spooler", SVCMODE_START);
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_START);
     std::string directory;
     std::string environment;
     if (!DriverDirectory(&directory, &environment)) return;
-    const std::string source = install::ReceiptSourceFolder(OnX64Windows());
+    const std::string source = ReceiptSourceFolder(m_system.OnX64Windows());
 
-    const std::string printerName = m_seriesCombo.GetWindowText();
-    const int groupSizes[4] = {m_receiptGroup1Size, m_receiptGroup2Size, m_receiptGroup3Size, m_receiptGroup4Size};
-    install::ReceiptSeries series{};
-    if (!install::ReceiptRow(m_seriesIndex, printerName, groupSizes, &series)) {
-        m_installButton.EnableWindow(1);
+    const std::string printerName = m_view.ChosenModelName();
+    const int groupSizes[4] = {m_groups.m_receiptGroup1Size, m_groups.m_receiptGroup2Size, m_groups.m_receiptGroup3Size,
+                               m_groups.m_receiptGroup4Size};
+    ReceiptSeries series{};
+    if (!ReceiptRow(m_selection.m_seriesIndex, printerName, groupSizes, &series)) {
+        StopBeforeChange("the model has no row in the driver catalogue");
         return;
     }
     const std::string driverName = series.displayName;
@@ -29,10 +30,10 @@ void InstallerDialog::InstallReceiptDriver() {
 
     StageFile(source + familyDll, directory + "\\" + familyDll);
     StageFile(source + gpd, directory + "\\" + gpd);
-    for (const char* name : install::UnidrvSupportFiles) StageFile(source + name, directory + "\\" + name);
+    for (const char* name : UnidrvSupportFiles) StageFile(source + name, directory + "\\" + name);
 
-    SetProgress(10);
-    PublishStatus("正在添加" + driverName + "驱动");
+    m_view.SetProgress(10);
+    m_view.PublishStatus("正在添加" + driverName + "驱动");
 
     DriverRecordText record;
     record.name = driverName;
@@ -49,15 +50,15 @@ void InstallerDialog::InstallReceiptDriver() {
         ReportDriverRegistrationFailure(error, true);
         return;
     }
-    PublishStatus("已经正确添加" + driverName + "驱动");
+    m_view.PublishStatus("已经正确添加" + driverName + "驱动");
 
     platform::Files& files = m_machine.files();
     files.DeleteFileA((directory + "\\" + familyDll).c_str());
     files.DeleteFileA((directory + "\\" + gpd).c_str());
-    for (const char* staged : install::UnidrvSupportFiles) files.DeleteFileA((directory + "\\" + staged).c_str());
+    for (const char* staged : UnidrvSupportFiles) files.DeleteFileA((directory + "\\" + staged).c_str());
 
-    SetProgress(20);
+    m_view.SetProgress(20);
     CreatePrinterAndFinish(printerName, driverName);
 }
 
-}  // namespace app
+}  // namespace install

@@ -1,67 +1,8 @@
-// The port-type list and the lists of the machine's ports.
-
-#include "app/installer_dialog.h"
+// Sorting the spooler's ports by kind, and the serial ports of the device map.
 #include "ports/port_enumeration.h"
-#include "ports/port_lists.h"
+
 #include "ports/port_names.h"
-
-namespace app {
-
-namespace {
-
-struct PortTypeRow {
-    const char* name;
-    const char* description;
-};
-
-// The row index is the port type.
-const PortTypeRow kPortTypeRows[] = {
-    {"串口", "安装过程中将为您选择一个可用的串行端口"},
-    {"USB", "安装过程中将为您选择一个可用的USB端口"},
-    {"并口(LPT)", "安装之前程序会提示您选择一个LPT端口"},
-    {"网络端口(TCP/IP)", "安装之前程序会提示您选择或者配置一个TCP/IP端口"},
-};
-
-}  // namespace
-
-void InstallerDialog::FillPortTypeList() {
-    ports::ClearListView(m_portTypeList);
-    ports::ApplyPortListStyle(m_portTypeList);
-
-    m_portTypeList.InsertColumn(0, "端口", win::LVCFMT_LEFT);
-    m_portTypeList.InsertColumn(1, "说明", win::LVCFMT_LEFT);
-    m_portTypeList.SetColumnWidth(0, 110);
-    m_portTypeList.SetColumnWidth(1, 350);
-
-    int row = 0;
-    for (const PortTypeRow& type : kPortTypeRows) {
-        m_portTypeList.InsertItem(row, type.name);
-        m_portTypeList.SetItemText(row, 1, type.description);
-        ++row;
-    }
-    ports::SelectRow(m_portTypeList, 0);
-}
-
-void InstallerDialog::EnumeratePorts() {
-    m_serialPorts = ports::ReadSerialDeviceMap(m_machine.registry());
-    ports::PortClasses classes = ports::ClassifyPorts(ports::SpoolerPorts(m_machine.spooler()));
-    m_allPorts = std::move(classes.all);
-    m_usbPorts = std::move(classes.usb);
-    m_tcpPorts = std::move(classes.tcp);
-    m_lptPorts = std::move(classes.lpt);
-
-    ports::ApplyPortListStyle(m_portTypeList);
-    ports::SelectRow(m_portTypeList, classes.defaultType);
-
-    SendMessage(m_myUpdateDataMessage, 0, 0);
-}
-
-int InstallerDialog::EnumerateSerialPorts(StringArray& list) {
-    list = ports::ReadSerialDeviceMap(m_machine.registry());
-    return list.empty() ? 0 : 1;
-}
-
-}  // namespace app
+#include "ports/port_types.h"
 
 namespace ports {
 
@@ -99,15 +40,15 @@ PortClasses ClassifyPorts(const SpoolerPorts& records) {
         classes.all.push_back(name);
     }
 
-    classes.defaultType = app::PORTTYPE_SERIAL;
+    classes.defaultType = PORTTYPE_SERIAL;
     if (usbCount > 0) {
-        classes.defaultType = app::PORTTYPE_USB;
+        classes.defaultType = PORTTYPE_USB;
     } else if (comCount > 0) {
-        classes.defaultType = app::PORTTYPE_SERIAL;
+        classes.defaultType = PORTTYPE_SERIAL;
     } else if (lptCount > 0) {
-        classes.defaultType = app::PORTTYPE_PARALLEL;
+        classes.defaultType = PORTTYPE_PARALLEL;
     } else if (fileCount > 0) {
-        classes.defaultType = app::PORTTYPE_NETWORK;
+        classes.defaultType = PORTTYPE_NETWORK;
     }
     return classes;
 }

@@ -322,6 +322,14 @@ TEST_F(InstallTest, DriverRegistrationFailureRetryKeepsTheStagedFiles) {
     // The next click installs.
     harness.Install();
     EXPECT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+    // Each click reported how it ended: the failed step with its error, then
+    // the printer on the port the USB search confirmed.
+    const auto outcomes = harness.Outcomes();
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0].end, run::RunEnd::kFailed);
+    EXPECT_EQ(outcomes[0].systemError, win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(outcomes[1].end, run::RunEnd::kInstalled);
+    EXPECT_EQ(outcomes[1].port, "USB001");
 }
 
 TEST_F(InstallTest, DriverRegistrationFailureCancelEndsAndCleansUp) {
@@ -357,6 +365,9 @@ TEST_P(AddPrinterFailureTest, IsReportedAndInstallIsUsableAgain) {
     EXPECT_EQ(harness.Progress(), 0);
     // The driver stays registered.
     EXPECT_TRUE(harness.Machine().sim_spooler().FindDriver(install::ReceiptSeriesNames[1], "Windows x64"));
+    ASSERT_EQ(harness.Outcomes().size(), 1u);
+    EXPECT_EQ(harness.Outcomes()[0].end, run::RunEnd::kFailed);
+    EXPECT_EQ(harness.Outcomes()[0].systemError, c.error);
 }
 
 INSTANTIATE_TEST_SUITE_P(

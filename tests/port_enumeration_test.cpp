@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/installer_dialog.h"
+#include "ports/port_types.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_spooler.h"
@@ -49,19 +49,19 @@ struct ClassCase {
 TEST_F(PortEnumerationTest, TheNameDecidesBeforeTheDescriptionAndTheDefaultRowFollowsTheKinds) {
     const ClassCase cases[] = {
         {"USB name with the TCP/IP description", {{"USB001", kTcp}, {"COM1:", ""}}, {"USB001"}, {}, {},
-         app::PORTTYPE_USB},
+         ports::PORTTYPE_USB},
         {"LPT name with the TCP/IP description", {{"LPT1:", kTcp}, {"LPT2:", ""}}, {}, {"LPT1:"}, {"LPT2:"},
-         app::PORTTYPE_PARALLEL},
+         ports::PORTTYPE_PARALLEL},
         {"names compare with case", {{"usb001", ""}, {"lpt1:", ""}, {"com1:", ""}, {"file:", ""}}, {}, {}, {},
-         app::PORTTYPE_SERIAL},
-        {"COM only", {{"COM1:", ""}, {"COM2:", ""}}, {}, {}, {}, app::PORTTYPE_SERIAL},
-        {"LPT only", {{"LPT1:", ""}}, {}, {}, {"LPT1:"}, app::PORTTYPE_PARALLEL},
-        {"FILE only", {{"FILE:", ""}}, {}, {}, {}, app::PORTTYPE_NETWORK},
-        {"no ports", {}, {}, {}, {}, app::PORTTYPE_SERIAL},
+         ports::PORTTYPE_SERIAL},
+        {"COM only", {{"COM1:", ""}, {"COM2:", ""}}, {}, {}, {}, ports::PORTTYPE_SERIAL},
+        {"LPT only", {{"LPT1:", ""}}, {}, {}, {"LPT1:"}, ports::PORTTYPE_PARALLEL},
+        {"FILE only", {{"FILE:", ""}}, {}, {}, {}, ports::PORTTYPE_NETWORK},
+        {"no ports", {}, {}, {}, {}, ports::PORTTYPE_SERIAL},
         {"COM before LPT before FILE", {{"FILE:", ""}, {"LPT1:", ""}, {"COM1:", ""}}, {}, {}, {"LPT1:"},
-         app::PORTTYPE_SERIAL},
+         ports::PORTTYPE_SERIAL},
         {"TCP/IP alone", {{"IP_1", kTcp}, {"IP_2", "标准 TCP/IP 端口"}, {"IP_3", "Standard TCP/IP  Port"}}, {},
-         {"IP_1", "IP_2"}, {}, app::PORTTYPE_SERIAL},
+         {"IP_1", "IP_2"}, {}, ports::PORTTYPE_SERIAL},
     };
     for (const ClassCase& c : cases) {
         m_machine.sim_spooler().ClearPorts();
@@ -83,7 +83,7 @@ TEST_F(PortEnumerationTest, OnlyTheFirst256PortsCount) {
     EXPECT_EQ(classes.all.size(), 256u);
     EXPECT_TRUE(classes.usb.empty());
     EXPECT_TRUE(classes.lpt.empty());
-    EXPECT_EQ(classes.defaultType, app::PORTTYPE_NETWORK);
+    EXPECT_EQ(classes.defaultType, ports::PORTTYPE_NETWORK);
 }
 
 TEST_F(PortEnumerationTest, DeviceMapKeepsTheRegistryOrderAndSkipsWhatIsNoComPort) {

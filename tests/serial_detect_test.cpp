@@ -120,6 +120,9 @@ TEST_F(SerialDetectTest, PrinterOnTheSecondPortAt9600IsFound) {
 
     EXPECT_EQ(harness.Status(), "成功配置打印机端口为 COM2:") << harness.Describe();
     EXPECT_EQ(PrinterPort(kReceiptModel), "COM2:");
+    ASSERT_EQ(harness.Outcomes().size(), 1u);
+    EXPECT_EQ(harness.Outcomes()[0].end, run::RunEnd::kInstalled);
+    EXPECT_EQ(harness.Outcomes()[0].port, "COM2:");
     EXPECT_EQ(ComSettings("COM2:"), std::optional<std::string>("9600,n,8,1"));
     EXPECT_FALSE(ComSettings("COM1:").has_value());
     EXPECT_EQ(harness.Progress(), 100);
@@ -196,6 +199,9 @@ TEST_F(SerialDetectTest, NoPortAnsweringEndsOnTheFirstPort) {
     EXPECT_EQ(printer.RequestsSeen(), 1);
     EXPECT_EQ(harness.Status(), "无法识别可用串口。程序已为您选择COM1:,若需修改完成后手动配置");
     EXPECT_EQ(PrinterPort(kReceiptModel), "COM1:");
+    ASSERT_EQ(harness.Outcomes().size(), 1u);
+    EXPECT_EQ(harness.Outcomes()[0].end, run::RunEnd::kPortNotConfirmed);
+    EXPECT_EQ(harness.Outcomes()[0].port, "COM1:");
     EXPECT_EQ(harness.Progress(), 100);
 }
 

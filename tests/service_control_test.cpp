@@ -2,53 +2,35 @@
 // privilege.
 #include <gtest/gtest.h>
 
-#include <future>
-
-#include "app/installer_dialog.h"
 #include "platform/sim/sim_services.h"
+#include "services/service_control.h"
+#include "tests/support/fake_view.h"
 #include "tests/support/installer_harness.h"
 
 namespace {
 
-using namespace std::chrono_literals;
 using platform::sim::SimMachine;
 using platform::sim::SimServiceBehaviour;
 using testing_support::MakeTempFolder;
 
 class ServiceControlTest : public ::testing::Test {
 protected:
-    ServiceControlTest() : machine(MakeTempFolder("services")), dialog(machine, toolkit) { machine.SetTimeScale(0); }
+    ServiceControlTest() : machine(MakeTempFolder("services")), control(machine, view) { machine.SetTimeScale(0); }
 
     int Starts() { return machine.sim_services().StartCount("Spooler"); }
     int Stops() { return machine.sim_services().StopCount("Spooler"); }
 
-    // Runs the call on a thread of its own, like the dialog's thread, and
-    // returns the text of the box it showed, answered with OK (empty when
-    // it showed none).
+    // The text of the one box the call showed (answered with OK), empty
+    // when it showed none.
     std::string RunAndAnswerBox(int mode) {
-        auto done = std::async(std::launch::async, [&] { dialog.StartOrRestartService("Spooler", mode); });
-        std::string text;
-        while (done.wait_for(5ms) != std::future_status::ready) {
-            if (ui::HWND box = toolkit.FindMessageBox()) {
-                for (const auto& window : toolkit.Snapshot()) {
-                    if (window.hwnd == box) {
-                        text = window.text;
-                        boxType = window.boxType;
-                        caption = window.caption;
-                    }
-                }
-                toolkit.AnswerMessageBox(box, win::IDOK);
-            }
-        }
-        done.get();
-        return text;
+        control.StartOrRestartService("Spooler", mode);
+        EXPECT_LE(view.boxes.size(), 1u);
+        return view.boxes.empty() ? std::string() : view.boxes.front().text;
     }
 
     SimMachine machine;
-    ui::portable::PortableToolkit toolkit;
-    app::InstallerDialog dialog;
-    unsigned boxType = 0;
-    std::string caption;
+    testing_support::FakeView view;
+    services::ServiceControl control;
 };
 
 // A running spooler is only queried in start mode and cycled in restart
@@ -58,17 +40,17 @@ TEST_F(ServiceControlTest, EachModeStopsAndStartsOnlyWhatItMust) {
         bool running;
         int mode;
         int stops, starts;
-    } kCases[] = {{true, app::SVCMODE_START, 0, 0},
-                  {true, app::SVCMODE_RESTART, 1, 1},
-                  {false, app::SVCMODE_START, 0, 1},
-                  {false, app::SVCMODE_RESTART, 0, 1}};
+    } kCases[] = {{true, services::SVCMODE_START, 0, 0},
+                  {true, services::SVCMODE_RESTART, 1, 1},
+                  {false, services::SVCMODE_START, 0, 1},
+                  {false, services::SVCMODE_RESTART, 0, 1}};
     for (const auto& c : kCases) {
         SCOPED_TRACE(std::to_string(c.running) + " mode " + std::to_string(c.mode));
         machine.sim_services().SetRunning("Spooler", c.running);
         machine.sim_services().SetBehaviour("Spooler", SimServiceBehaviour::Slow(2));
         const int stops = Stops(), starts = Starts();
         machine.env().ClearCalls();
-        dialog.StartOrRestartService("Spooler", c.mode);
+        control.StartOrRestartService("Spooler", c.mode);
         EXPECT_TRUE(machine.sim_services().IsRunning("Spooler"));
         EXPECT_EQ(Stops() - stops, c.stops);
         EXPECT_EQ(Starts() - starts, c.starts);
@@ -82,23 +64,22 @@ TEST_F(ServiceControlTest, EachModeStopsAndStartsOnlyWhatItMust) {
 TEST_F(ServiceControlTest, FailedQueryIsReportedAndNothingIsStarted) {
     machine.sim_services().SetRunning("Spooler", false);
     machine.env().InjectFault("QueryServiceStatus", win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(RunAndAnswerBox(app::SVCMODE_START), "无法确定服务状态");
-    EXPECT_EQ(boxType & win::MB_ICONMASK, win::MB_ICONINFORMATION);
-    EXPECT_EQ(caption, app::APP_TITLE);
+    EXPECT_EQ(RunAndAnswerBox(services::SVCMODE_START), "无法确定服务状态");
+    EXPECT_EQ(view.boxes.front().type & win::MB_ICONMASK, win::MB_ICONINFORMATION);
     EXPECT_EQ(Starts(), 0);
 }
 
 TEST_F(ServiceControlTest, SpoolerThatNeverStartsEndsTheWaitWithAMessage) {
     machine.sim_services().SetRunning("Spooler", false);
     machine.sim_services().SetBehaviour("Spooler", SimServiceBehaviour::NeverStarts());
-    EXPECT_EQ(RunAndAnswerBox(app::SVCMODE_START), "等待服务Spooler启动超时");
+    EXPECT_EQ(RunAndAnswerBox(services::SVCMODE_START), "等待服务Spooler启动超时");
     // Bounded: a limited number of polls, not an endless loop.
     EXPECT_LE(machine.env().CallCount("QueryServiceStatus"), 310);
 }
 
 TEST_F(ServiceControlTest, RefusedStopDoesNotStartAgain) {
     machine.sim_services().SetBehaviour("Spooler", SimServiceBehaviour::StopRefused(win::ERROR_ACCESS_DENIED));
-    EXPECT_EQ(RunAndAnswerBox(app::SVCMODE_RESTART), "等待服务Spooler停止超时");
+    EXPECT_EQ(RunAndAnswerBox(services::SVCMODE_RESTART), "等待服务Spooler停止超时");
     // Not even tried: a start refused by a running service counts as none.
     EXPECT_EQ(machine.env().CallCount("StartServiceA"), 0);
     EXPECT_TRUE(machine.sim_services().IsRunning("Spooler"));
@@ -106,7 +87,7 @@ TEST_F(ServiceControlTest, RefusedStopDoesNotStartAgain) {
 
 TEST_F(ServiceControlTest, LoadDriverPrivilegeIsEnabled) {
     ASSERT_FALSE(machine.sim_services().IsPrivilegeEnabled("SeLoadDriverPrivilege"));
-    dialog.EnableLoadDriverPrivilege();
+    control.EnableLoadDriverPrivilege();
     EXPECT_TRUE(machine.sim_services().IsPrivilegeEnabled("SeLoadDriverPrivilege"));
     EXPECT_EQ(machine.sim_services().OpenHandleCount(), 0u);
 }

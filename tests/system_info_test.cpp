@@ -1,7 +1,8 @@
 // Naming the running system and its bitness.
 #include <gtest/gtest.h>
 
-#include "app/installer_dialog.h"
+#include "install/system_identity.h"
+#include "tests/support/fake_view.h"
 #include "tests/support/installer_harness.h"
 
 namespace {
@@ -23,9 +24,9 @@ TEST_P(VersionCodeTest, ClassifiesWhatGetVersionExReports) {
     const VersionCase& c = GetParam();
     SimMachine machine(MakeTempFolder("version"));
     machine.SetWindowsVersion(c.platformId, c.major, c.minor);
-    ui::portable::PortableToolkit toolkit;
-    app::InstallerDialog dialog(machine, toolkit);
-    EXPECT_EQ(dialog.GetWindowsVersionCode(), c.code)
+    testing_support::FakeView view;
+    install::SystemIdentity system(machine, view);
+    EXPECT_EQ(system.GetWindowsVersionCode(), c.code)
         << "platform " << c.platformId << " version " << c.major << "." << c.minor;
 }
 
@@ -43,16 +44,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(VersionCode, FallsBackToThePlainRecordAndGivesUpWhenBothFail) {
     SimMachine machine(MakeTempFolder("version"));
     machine.SetWindowsVersion(2, 5, 1);
-    ui::portable::PortableToolkit toolkit;
-    app::InstallerDialog dialog(machine, toolkit);
+    testing_support::FakeView view;
+    install::SystemIdentity system(machine, view);
 
     // The extended record refused once: the plain one still tells XP.
     machine.env().InjectFault("GetVersionExA", win::ERROR_INSUFFICIENT_BUFFER, 1);
-    EXPECT_EQ(dialog.GetWindowsVersionCode(), 6);
+    EXPECT_EQ(system.GetWindowsVersionCode(), 6);
     EXPECT_EQ(machine.env().CallCount("GetVersionExA"), 2);
 
     machine.env().InjectFault("GetVersionExA", win::ERROR_INVALID_PARAMETER, 2);
-    EXPECT_EQ(dialog.GetWindowsVersionCode(), -1);
+    EXPECT_EQ(system.GetWindowsVersionCode(), -1);
 }
 
 struct StatusCase {

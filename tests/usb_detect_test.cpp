@@ -2,16 +2,14 @@
 // through the spooler's registry data.
 #include <gtest/gtest.h>
 
-#include <future>
-
-#include "app/installer_dialog.h"
 #include "install/driver_catalogue.h"
 #include "platform/sim/sim_registry.h"
+#include "ports/port_bindings.h"
+#include "tests/support/fake_view.h"
 #include "tests/support/installer_harness.h"
 
 namespace {
 
-using namespace std::chrono_literals;
 using testing_support::InstallerHarness;
 
 const std::string kModel = install::ReceiptSeriesNames[0];
@@ -45,6 +43,9 @@ TEST(UsbDetect, NoUsbPortAtAllShowsTheFailureBoxAtOnceAndRetryShowsItAgain) {
     ASSERT_TRUE(printer.has_value());
     EXPECT_EQ(printer->port, "LPT1:");
     EXPECT_EQ(harness.InstallCaption(), "完成");
+    ASSERT_EQ(harness.Outcomes().size(), 1u);
+    EXPECT_EQ(harness.Outcomes()[0].end, run::RunEnd::kPortNotConfirmed);
+    EXPECT_EQ(harness.Outcomes()[0].port, "LPT1:");
     // Nothing written for USB ports, and the only restart is the one that
     // looked for a USB device appearing.
     EXPECT_EQ(harness.Machine().sim_services().StopCount("Spooler"), 1);
@@ -116,6 +117,12 @@ TEST_P(UsbWitness, TriesThePortsItShouldAndEndsOnTheRightOne) {
     }
     EXPECT_EQ(harness.InstallCaption(), "完成");
     EXPECT_EQ(harness.Progress(), 100);
+    // Confirmed exactly when no failure box was needed, and on the port the
+    // printer ends on either way.
+    ASSERT_EQ(harness.Outcomes().size(), 1u);
+    const bool failureBox = c.box != nullptr && std::string(c.box) == "自动选择USB端口失败";
+    EXPECT_EQ(harness.Outcomes()[0].end, failureBox ? run::RunEnd::kPortNotConfirmed : run::RunEnd::kInstalled);
+    EXPECT_EQ(harness.Outcomes()[0].port, c.endsOn);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -139,17 +146,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 class SetPrinterPortTest : public ::testing::Test {
 protected:
-    SetPrinterPortTest()
-        : machine(testing_support::MakeTempFolder("ports")), dialog(machine, toolkit) {
+    SetPrinterPortTest() : machine(testing_support::MakeTempFolder("ports")), bindings(machine, view) {
         machine.SetTimeScale(0);
     }
     platform::sim::SimMachine machine;
-    ui::portable::PortableToolkit toolkit;
-    app::InstallerDialog dialog;
+    testing_support::FakeView view;
+    ports::PortBindings bindings;
 };
 
 TEST_F(SetPrinterPortTest, UnknownPrinterStillGoesOffLine) {
-    dialog.SetPrinterPort("Nobody", "USB001");
+    bindings.SetPrinterPort("Nobody", "USB001");
     auto& registry = machine.sim_registry();
     EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE,
                                     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\Nobody"));
@@ -174,17 +180,8 @@ TEST_F(SetPrinterPortTest, EveryFailingWriteIsReportedOnceAndTheRestStillRun) {
         registry.SetString(win::HKEY_LOCAL_MACHINE, key, "Port", "USB001");
     }
     machine.env().InjectFault("RegSetValueExA", win::ERROR_ACCESS_DENIED, 2);
-    int boxes = 0;
-    auto done = std::async(std::launch::async, [&] { dialog.SetPrinterPort(name, "USB002"); });
-    while (done.wait_for(5ms) != std::future_status::ready) {
-        if (ui::HWND box = toolkit.FindMessageBox()) {
-            ++boxes;
-            toolkit.AnswerMessageBox(box, win::IDOK);
-            toolkit.WaitFor([&](const auto&) { return toolkit.FindMessageBox() != box; }, 2s);
-        }
-    }
-    done.get();
-    EXPECT_EQ(boxes, 2);
+    bindings.SetPrinterPort(name, "USB002");
+    EXPECT_EQ(view.boxes.size(), 2u);
     EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Control\\Print\\Printers\\P", "Port"),
               std::optional<std::string>("USB002"));
     EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE,

@@ -1,7 +1,7 @@
 #include "unattended/printer_removal.h"
 
 #include "install/driver_catalogue.h"
-#include "install/service_wait.h"
+#include "services/service_wait.h"
 #include "unattended/exit_codes.h"
 #include "unattended/text_match.h"
 
@@ -224,8 +224,8 @@ bool PrinterRemoval::RunSpooler(bool restart) {
         running = status.dwCurrentState == win::SERVICE_RUNNING;
         if (restart && status.dwCurrentState != win::SERVICE_STOPPED) {
             services.ControlService(service, win::SERVICE_CONTROL_STOP, &status);
-            if (install::WaitForServiceState(m_machine, service, &status, win::SERVICE_STOPPED) !=
-                install::ServiceWait::kReached) {
+            if (::services::WaitForServiceState(m_machine, service, &status, win::SERVICE_STOPPED) !=
+                ::services::ServiceWait::kReached) {
                 m_log.Record("remove: the print spooler did not stop");
             }
         }
@@ -233,8 +233,8 @@ bool PrinterRemoval::RunSpooler(bool restart) {
             services.StartServiceA(service, 0, nullptr);
             status.dwCurrentState = win::SERVICE_START_PENDING;
         }
-        running = install::WaitForServiceState(m_machine, service, &status, win::SERVICE_RUNNING) ==
-                  install::ServiceWait::kReached;
+        running = ::services::WaitForServiceState(m_machine, service, &status, win::SERVICE_RUNNING) ==
+                  ::services::ServiceWait::kReached;
     }
     if (service != nullptr) services.CloseServiceHandle(service);
     if (manager != nullptr) services.CloseServiceHandle(manager);

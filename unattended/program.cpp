@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "app/installer_app.h"
-#include "app/model_list.h"
+#include "package/model_list.h"
 #include "install/driver_catalogue.h"
 #include "platform/logging/logging_machine.h"
 #include "ui/portable/portable_toolkit.h"
@@ -64,7 +64,7 @@ private:
 // installs, while the package is unpacked.
 void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host) {
     std::string text;
-    app::ForEachPrinterName(machine.files(), [&](int section, const std::string& name) {
+    package::ForEachPrinterName(machine.files(), [&](int section, const std::string& name) {
         const int labelEnd = install::CATALOGUE_RECEIPT_ROWS + install::CATALOGUE_LABEL_ROWS;
         const char* kind = section < install::CATALOGUE_RECEIPT_ROWS ? "receipt"
                            : section < labelEnd                      ? "label"
@@ -87,7 +87,7 @@ int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& 
     }
     SilentToolkit silent(screenless, machine, resolved, log, [&] { ListModels(machine, log, host); });
     WatchingToolkit watching(silent, log);
-    app::InstallerApp application(machine, watching);
+    app::InstallerApp application(machine, watching, &silent);
     application.Run();
     const RunResult result = silent.Result();
     log.Record("result: " + result.reason);

@@ -1,9 +1,10 @@
 #include "unattended/silent_toolkit.h"
 
-#include "app/installer_dialog.h"
 #include "app/resource_ids.h"
 #include "dialogs/dialog_ids.h"
 #include "ports/port_enumeration.h"
+#include "ports/usb_search.h"
+#include "run/installer_view.h"
 #include "unattended/exit_codes.h"
 #include "unattended/text_match.h"
 #include "unattended/watching_toolkit.h"
@@ -72,9 +73,6 @@ ui::BOOL SilentToolkit::SetWindowText(ui::HWND w, const char* text) {
     if (w != nullptr && text != nullptr && w == m_status.load()) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lastStatus = text;
-        if (m_lastStatus.compare(0, std::string(app::TEXT_SERIAL_PORT_FOUND).size(), app::TEXT_SERIAL_PORT_FOUND) == 0) {
-            m_serialAnswered = true;
-        }
     }
     return Inner().SetWindowText(w, text);
 }
@@ -92,14 +90,17 @@ int SilentToolkit::MessageBox(ui::HWND, const char* text, const char* caption, u
         case win::MB_ABORTRETRYIGNORE: answer = win::IDABORT; break;
         default: break;
     }
-    if (captionText == app::TEXT_USB_SEARCH_FAILED) {
-        if (m_usbRetriesLeft > 0) {
-            --m_usbRetriesLeft;
-            answer = win::IDRETRY;
-        }
-        m_usbGaveUp = answer != win::IDRETRY;
+    if (captionText == ports::TEXT_USB_SEARCH_FAILED && m_usbRetriesLeft > 0) {
+        --m_usbRetriesLeft;
+        answer = win::IDRETRY;
     }
     return answer;
+}
+
+void SilentToolkit::OnRunEnded(const run::RunOutcome& outcome) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_outcome = outcome;
+    m_log.Record("silent: the run ended: " + run::Describe(outcome));
 }
 
 void SilentToolkit::Step(ui::HWND dialog, int templateId) {
@@ -192,22 +193,22 @@ void SilentToolkit::StartInstallation(ui::HWND main) {
 }
 
 void SilentToolkit::EndRun(ui::HWND main) {
-    char caption[64] = {};
-    Inner().GetWindowText(m_install.load(), caption, sizeof(caption));
-    const bool installed = std::string(caption) == app::TEXT_DONE;
+    bool installed = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_phase = Phase::kEnded;
+        const run::RunEnd end = m_outcome ? m_outcome->end : run::RunEnd::kFailed;
+        installed = end == run::RunEnd::kInstalled || end == run::RunEnd::kPortNotConfirmed;
         if (m_result.exitCode == EXIT_BAD_COMMAND_LINE) {
             // Nothing was installed: the run stopped at the port's choice.
         } else if (!installed) {
             m_result = {EXIT_FAILED, "failed at \"" + m_lastStatus + "\"" +
                                          (m_lastBox.empty() ? std::string() : ", message \"" + m_lastBox + "\"")};
-        } else if (m_portTypeRow == 1 && m_usbGaveUp) {
-            m_result = {EXIT_PORT_NOT_FOUND, "installed, but no USB port answered: \"" + m_lastStatus + "\""};
-        } else if (m_portTypeRow == 0 && !m_serialAnswered) {
-            m_result = {EXIT_PORT_NOT_FOUND, "installed, but no serial port was found answering: \"" +
-                                                 m_lastStatus + "\""};
+        } else if (end == run::RunEnd::kPortNotConfirmed) {
+            m_result = {EXIT_PORT_NOT_FOUND,
+                        (m_portTypeRow == 1 ? "installed, but no USB port answered: \""
+                                            : "installed, but no serial port was found answering: \"") +
+                            m_lastStatus + "\""};
         } else {
             m_result = {EXIT_INSTALLED, "installed: \"" + m_lastStatus + "\""};
         }

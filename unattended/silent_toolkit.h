@@ -9,15 +9,19 @@
 // Message boxes never open at all: each gets its answer at once. The
 // answer is the one that ends the question without repeating it: OK, or
 // Cancel where there is one (No for Yes/No), except that the USB search's
-// failure box answers Retry as many times as /USBRETRY allows.
+// failure box answers Retry as many times as /USBRETRY allows. How the
+// run ended, the dialog itself reports (a RunObserver).
 #pragma once
 
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "app/installer_dialog.h"
 #include "platform/machine.h"
+#include "run/run_outcome.h"
 #include "ui/portable/portable_toolkit.h"
 #include "unattended/command_line.h"
 #include "unattended/exit_codes.h"
@@ -31,7 +35,7 @@ struct RunResult {
     std::string reason;
 };
 
-class SilentToolkit : public ForwardingToolkit {
+class SilentToolkit : public ForwardingToolkit, public app::RunObserver {
 public:
     // With /LIST, `listModels` is called once the package is unpacked and
     // the run ends there.
@@ -43,6 +47,7 @@ public:
     ui::BOOL EnableWindow(ui::HWND w, ui::BOOL enable) override;
     ui::BOOL SetWindowText(ui::HWND w, const char* text) override;
     int MessageBox(ui::HWND owner, const char* text, const char* caption, ui::UINT type) override;
+    void OnRunEnded(const run::RunOutcome& outcome) override;
 
     // Once the installer's dialog has ended: how the run went.
     RunResult Result() const;
@@ -80,8 +85,7 @@ private:
     Phase m_phase = Phase::kPreparing;
     int m_portTypeRow = -1;
     int m_usbRetriesLeft;
-    bool m_usbGaveUp = false;
-    bool m_serialAnswered = false;
+    std::optional<run::RunOutcome> m_outcome;
     std::string m_lastStatus;
     std::string m_lastBox;
     RunResult m_result{EXIT_FAILED, "the installer ended before it was ready"};

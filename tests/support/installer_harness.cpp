@@ -140,13 +140,23 @@ InstallerHarness::~InstallerHarness() {
 
 void InstallerHarness::Start() {
     m_ui = std::thread([this] {
-        app::InstallerApp application(*m_machine, m_recorder);
+        app::InstallerApp application(*m_machine, m_recorder, this);
         const int code = application.Run();
         std::lock_guard<std::mutex> lock(m_endMutex);
         m_endCode = code;
     });
     m_main = m_toolkit.WaitForWindowByCaption("设置并安装票据/标签 驱动", 5s);
     if (m_main != nullptr) m_recorder.WatchStatusLine(m_toolkit.GetDlgItem(m_main, 1011));
+}
+
+void InstallerHarness::OnRunEnded(const run::RunOutcome& outcome) {
+    std::lock_guard<std::mutex> lock(m_outcomeMutex);
+    m_outcomes.push_back(outcome);
+}
+
+std::vector<run::RunOutcome> InstallerHarness::Outcomes() const {
+    std::lock_guard<std::mutex> lock(m_outcomeMutex);
+    return m_outcomes;
 }
 
 void InstallerHarness::Restart() {

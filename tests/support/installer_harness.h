@@ -17,7 +17,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/installer_dialog.h"
 #include "platform/sim/sim_machine.h"
+#include "run/run_outcome.h"
 #include "ui/portable/portable_toolkit.h"
 
 namespace testing_support {
@@ -88,7 +90,7 @@ private:
     std::vector<std::pair<ui::HWND, int>> m_positions;
 };
 
-class InstallerHarness {
+class InstallerHarness : private app::RunObserver {
 public:
     // A fresh sandbox with the sample driver package in the working folder.
     explicit InstallerHarness(platform::sim::SimPreset preset = platform::sim::SimPreset::kWindows10x64);
@@ -137,11 +139,15 @@ public:
     ui::portable::WindowState SecondaryDialog() const;
     // The boxes shown during Install, in order.
     const std::vector<ui::portable::WindowState>& Boxes() const { return m_boxes; }
+    // How each run ended, as the installer reported it, in order.
+    std::vector<run::RunOutcome> Outcomes() const;
 
     // The machine and the windows, for a failing test.
     std::string Describe() const;
 
 private:
+    void OnRunEnded(const run::RunOutcome& outcome) override;
+
     std::string m_sandbox;
     std::unique_ptr<platform::sim::SimMachine> m_machine;
     ui::portable::PortableToolkit m_toolkit;
@@ -151,6 +157,8 @@ private:
     std::optional<int> m_endCode;
     ui::HWND m_main = nullptr;
     std::vector<ui::portable::WindowState> m_boxes;
+    mutable std::mutex m_outcomeMutex;
+    std::vector<run::RunOutcome> m_outcomes;
 };
 
 // The sample package built next to the tests.

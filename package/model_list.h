@@ -7,7 +7,7 @@
 
 #include "platform/files.h"
 
-namespace app {
+namespace package {
 
 inline constexpr const char* MODEL_LIST_FILE = "C:\\DriverName.cfg";
 
@@ -15,4 +15,4 @@ inline constexpr const char* MODEL_LIST_FILE = "C:\\DriverName.cfg";
 // 0 in file order, the way the installer reads the list.
 void ForEachPrinterName(platform::Files& files, const std::function<void(int section, const std::string& name)>& visit);
 
-}  // namespace app
+}  // namespace package

@@ -1,11 +1,11 @@
 // Which Windows the installer runs on, and whether it runs under WOW64.
+#include "install/system_identity.h"
+
 #include <cstdio>
 
-#include "app/installer_dialog.h"
+namespace install {
 
-namespace app {
-
-int InstallerDialog::GetWindowsVersionCode() {
+int SystemIdentity::GetWindowsVersionCode() {
     win::OSVERSIONINFOEXA info{};
     info.dwOSVersionInfoSize = win::OSVERSIONINFOEXA_SIZE;
     platform::SystemInfo& system = m_machine.system();
@@ -43,7 +43,7 @@ int InstallerDialog::GetWindowsVersionCode() {
     }
 }
 
-void InstallerDialog::ShowSystemInfo() {
+void SystemIdentity::ShowSystemInfo() {
     static const char* const kSystemNames[] = {
         "",
         "Microsoft Windows 95 ",
@@ -84,14 +84,14 @@ void InstallerDialog::ShowSystemInfo() {
 
     char text[128];
     std::snprintf(text, sizeof(text), "%s%s %s", "当前系统为", name, bitness);
-    PublishStatus(text);
+    m_view.PublishStatus(text);
 }
 
-bool InstallerDialog::OnX64Windows() const {
+bool SystemIdentity::OnX64Windows() const {
     return m_isWow64 != 0 || m_nativeMachine == win::IMAGE_FILE_MACHINE_AMD64;
 }
 
-std::string InstallerDialog::UnsupportedProcessor() const {
+std::string SystemIdentity::UnsupportedProcessor() const {
     switch (m_nativeMachine) {
     case win::IMAGE_FILE_MACHINE_UNKNOWN:
     case win::IMAGE_FILE_MACHINE_I386:
@@ -108,4 +108,4 @@ std::string InstallerDialog::UnsupportedProcessor() const {
     }
 }
 
-}  // namespace app
+}  // namespace install

@@ -1,14 +1,13 @@
-// Finding the serial port a printer answers on: every serial port is sent
-// the series' status request, one port per tick of timer 1.
+// Finding the serial port a printer answers on.
+#include "ports/serial_search.h"
+
 #include <cstdio>
 #include <iterator>
-#include <string>
 
-#include "app/installer_dialog.h"
-#include "dialogs/serial_prompt_dialog.h"
 #include "ports/port_names.h"
+#include "ports/port_types.h"
 
-namespace app {
+namespace ports {
 
 namespace {
 
@@ -30,26 +29,36 @@ const char* const kChangeByHand = ",若需修改完成后手动配置";
 
 }  // namespace
 
-void InstallerDialog::AutoSelectSerialPort() {
-    EnumeratePrinters(m_printerNames, m_printerPorts);
-    SetProgress(50);
+SerialSearch::SerialSearch(platform::Machine& machine, run::InstallerView& view, services::ServiceControl& services,
+                           PortBindings& bindings, const PortInventory& inventory)
+    : m_machine(machine),
+      m_view(view),
+      m_services(services),
+      m_bindings(bindings),
+      m_serialPorts(inventory.SerialPorts()),
+      m_serialChannel(machine) {}
+
+void SerialSearch::AutoSelectSerialPort(bool receipt, const std::string& printerPort) {
+    m_receipt = receipt;
+    m_fallbackPort = printerPort;
+    m_bindings.EnumeratePrinters(m_printerNames, m_printerPorts);
+    m_view.SetProgress(50);
     const size_t count = m_serialPorts.size();
 
     if (count == 0) {
         // Nothing to search and no port to name.
-        m_statusText = "无法识别可用串口,请在安装完成后手动配置打印机端口";
-        FinishSerialSearch();
+        m_view.SetStatusText("无法识别可用串口,请在安装完成后手动配置打印机端口");
+        FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort));
         return;
     }
     if (count == 1) {
         EndSerialSearchSinglePort();
-        SetProgress(100);
+        m_view.SetProgress(100);
         return;
     }
 
-    dialogs::SerialPromptDialog prompt(GetToolkit(), GetSafeHwnd());
-    const int answer = static_cast<int>(prompt.DoModal());
-    SendMessage(m_myUpdateDataMessage, 0, 0);
+    const int answer = m_view.AskSerialSearch();
+    m_view.ShowData();
     const int rateIndex = answer - PORTCHOICE_BASE;
     // Only a rate chosen with "需要" starts a search; "不需要", Esc and the
     // close box all decline it.
@@ -60,8 +69,8 @@ void InstallerDialog::AutoSelectSerialPort() {
 
     FreeSerialPrinters();
     m_serialSearchActive = true;
-    StartOrRestartService("Spooler", SVCMODE_RESTART);
-    SetProgress(60);
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
+    m_view.SetProgress(60);
 
     m_baudRate = kPromptRates[rateIndex];
     m_comPortNumber = 0;
@@ -78,68 +87,83 @@ void InstallerDialog::AutoSelectSerialPort() {
         if (m_serialChannel.IsOpen()) m_serialChannel.Close();
         EndSerialSearchUnrecognised();
     }
-    SetProgress(100);
+    m_view.SetProgress(100);
 }
 
-win::LRESULT InstallerDialog::OnTimer(win::WPARAM, win::LPARAM) {
-    const std::string printerName = m_seriesCombo.GetWindowText();
+void SerialSearch::OnTimer() {
+    const std::string printerName = m_view.ChosenModelName();
     if (!m_serialSearchActive) {
         // A tick that outlived its search.
-        KillTimer(SERIAL_PROBE_TIMER);
-        return 0;
+        m_view.KillProbeTimer();
+        return;
     }
     if (m_serialReplyReceived == 1) {
         EndSerialSearchAnswered(printerName);
-        return 0;
+        return;
     }
     ++m_serialPortIndex;
     if (static_cast<size_t>(m_serialPortIndex) < m_serialPorts.size()) {
         const ProbeResult result = ProbeSerialPort();
         if (result == ProbeResult::StartFailed && m_serialChannel.IsOpen()) m_serialChannel.Close();
-        if (result != ProbeResult::UnderWay) SetTimer(SERIAL_PROBE_TIMER, kNextPortNowMs);
+        if (result != ProbeResult::UnderWay) m_view.SetProbeTimer(kNextPortNowMs);
     } else {
         if (m_serialChannel.IsOpen()) m_serialChannel.Close();
-        KillTimer(SERIAL_PROBE_TIMER);
-        SetProgress(80);
+        m_view.KillProbeTimer();
+        m_view.SetProgress(80);
         EndSerialSearchUnrecognised();
     }
-    return 0;
 }
 
-InstallerDialog::ProbeResult InstallerDialog::ProbeSerialPort() {
+void SerialSearch::OnSerialByte(win::LPARAM comPort) {
+    // A reply that comes late from the port probed before is not this
+    // port's answer.
+    if (comPort != static_cast<win::LPARAM>(m_comPortNumber)) return;
+    m_serialReplyReceived = 1;
+}
+
+void SerialSearch::Abort() {
+    if (!m_serialSearchActive) return;
+    // Closed in the middle of a serial search: the printers that were
+    // moved off their serial ports get them back.
+    if (m_serialChannel.IsOpen()) m_serialChannel.Close();
+    RestoreSerialPrinters(nullptr);
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
+    m_serialSearchActive = false;
+}
+
+SerialSearch::ProbeResult SerialSearch::ProbeSerialPort() {
     const std::string& entry = m_serialPorts[static_cast<size_t>(m_serialPortIndex)];
-    m_comPortNumber = ports::ParseComPortNumber(entry);
-    PublishStatus("正在验证" + entry);
+    m_comPortNumber = ParseComPortNumber(entry);
+    m_view.PublishStatus("正在验证" + entry);
     if (m_serialChannel.IsOpen()) m_serialChannel.Close();
     // An entry that names no COM port is skipped rather than opening a port
     // nobody meant.
     if (m_comPortNumber <= 0) return ProbeResult::OpenFailed;
-    if (m_serialChannel.Open(GetToolkit(), GetSafeHwnd(), static_cast<win::DWORD>(m_comPortNumber), m_baudRate,
+    if (m_serialChannel.Open(m_view.Toolkit(), m_view.OwnerWindow(), static_cast<win::DWORD>(m_comPortNumber), m_baudRate,
                              static_cast<char>(m_parity), m_dataBits, m_stopBits,
                              static_cast<win::DWORD>(m_commEventMask), kChannelBufferSize) != 1) {
         return ProbeResult::OpenFailed;
     }
     if (m_serialChannel.StartThread() != 1) return ProbeResult::StartFailed;
-    SetTimer(SERIAL_PROBE_TIMER, kProbeWaitMs);
-    const bool receipt = m_seriesIndex < ReceiptRowCount();
-    m_serialChannel.QueueWrite(receipt ? kReceiptStatusRequest : kLabelStatusRequest, 3);
+    m_view.SetProbeTimer(kProbeWaitMs);
+    m_serialChannel.QueueWrite(m_receipt ? kReceiptStatusRequest : kLabelStatusRequest, 3);
     return ProbeResult::UnderWay;
 }
 
-void InstallerDialog::FreeSerialPrinters() {
+void SerialSearch::FreeSerialPrinters() {
     for (size_t i = 0; i < m_printerPorts.size() && i < m_printerNames.size(); ++i) {
-        if (ports::BeginsWith(m_printerPorts[i], "COM")) SetPrinterPort(m_printerNames[i], "LPT1:");
+        if (BeginsWith(m_printerPorts[i], "COM")) m_bindings.SetPrinterPort(m_printerNames[i], "LPT1:");
     }
 }
 
-void InstallerDialog::RestoreSerialPrinters(const std::string* except) {
+void SerialSearch::RestoreSerialPrinters(const std::string* except) {
     for (size_t i = 0; i < m_printerNames.size() && i < m_printerPorts.size(); ++i) {
         if (except != nullptr && m_printerNames[i] == *except) continue;
-        if (ports::BeginsWith(m_printerPorts[i], "COM")) SetPrinterPort(m_printerNames[i], m_printerPorts[i]);
+        if (BeginsWith(m_printerPorts[i], "COM")) m_bindings.SetPrinterPort(m_printerNames[i], m_printerPorts[i]);
     }
 }
 
-void InstallerDialog::WriteComSettings(const std::string& port) {
+void SerialSearch::WriteComSettings(const std::string& port) {
     char settings[64];
     std::snprintf(settings, sizeof(settings), "%d,%c,%d,%d", m_baudRate, static_cast<char>(m_parity + 32),
                   m_dataBits, m_stopBits);
@@ -152,62 +176,63 @@ void InstallerDialog::WriteComSettings(const std::string& port) {
     const auto size = static_cast<win::DWORD>(std::char_traits<char>::length(settings) + 1);
     if (registry.RegSetValueExA(key, port.c_str(), 0, win::REG_SZ, reinterpret_cast<const win::BYTE*>(settings),
                                 size) != static_cast<win::LONG>(win::ERROR_SUCCESS)) {
-        AppMessageBox(TEXT_REGISTRY_ERROR);
+        m_view.AppMessageBox(TEXT_REGISTRY_ERROR);
     }
     registry.RegCloseKey(key);
 }
 
-void InstallerDialog::FinishSerialSearch() {
+void SerialSearch::FinishSerialSearch(const run::RunOutcome& outcome) {
     m_serialSearchActive = false;
-    m_installButton.EnableWindow(1);
-    m_installButton.SetWindowText(TEXT_DONE);
-    SetProgress(100);
-    SendMessage(m_myUpdateDataMessage, 0, 0);
+    m_view.EndRun(outcome);
+    m_view.EnableInstall(true);
+    m_view.SetInstallCaption(run::TEXT_DONE);
+    m_view.SetProgress(100);
+    m_view.ShowData();
 }
 
-void InstallerDialog::EndSerialSearchDeclined() {
+void SerialSearch::EndSerialSearchDeclined() {
     // The printer stays on the first serial port, where it was created.
-    m_statusText = kChosenForYou + m_serialPorts.front() + kChangeByHand;
-    FinishSerialSearch();
+    m_view.SetStatusText(kChosenForYou + m_serialPorts.front() + kChangeByHand);
+    FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort));
 }
 
-void InstallerDialog::EndSerialSearchSinglePort() {
-    const std::string printerName = m_seriesCombo.GetWindowText();
+void SerialSearch::EndSerialSearchSinglePort() {
+    const std::string printerName = m_view.ChosenModelName();
     const std::string& port = m_serialPorts.front();
     m_baudRate = kSinglePortRate;
     m_parity = 'N';
     m_dataBits = 8;
     m_stopBits = 1;
-    SetPrinterPort(printerName, port);
-    StartOrRestartService("Spooler", SVCMODE_RESTART);
+    m_bindings.SetPrinterPort(printerName, port);
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
     WriteComSettings(port);
     RestoreSerialPrinters(nullptr);
-    SetProgress(90);
-    StartOrRestartService("Spooler", SVCMODE_RESTART);
-    m_statusText = kChosenForYou + port + kChangeByHand;
-    FinishSerialSearch();
+    m_view.SetProgress(90);
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
+    m_view.SetStatusText(kChosenForYou + port + kChangeByHand);
+    FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort));
 }
 
-void InstallerDialog::EndSerialSearchUnrecognised() {
+void SerialSearch::EndSerialSearchUnrecognised() {
     RestoreSerialPrinters(nullptr);
-    SetProgress(90);
-    StartOrRestartService("Spooler", SVCMODE_RESTART);
-    m_statusText = std::string("无法识别可用串口。") + kChosenForYou + m_serialPorts.front() + kChangeByHand;
-    FinishSerialSearch();
+    m_view.SetProgress(90);
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
+    m_view.SetStatusText(std::string("无法识别可用串口。") + kChosenForYou + m_serialPorts.front() + kChangeByHand);
+    FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort));
 }
 
-void InstallerDialog::EndSerialSearchAnswered(const std::string& printerName) {
-    KillTimer(SERIAL_PROBE_TIMER);
+void SerialSearch::EndSerialSearchAnswered(const std::string& printerName) {
+    m_view.KillProbeTimer();
     const std::string port = m_serialPorts[static_cast<size_t>(m_serialPortIndex)];
-    PublishStatus(TEXT_SERIAL_PORT_FOUND + port);
+    m_view.PublishStatus(TEXT_SERIAL_PORT_FOUND + port);
     if (m_serialChannel.IsOpen()) m_serialChannel.Close();
-    SetPrinterPort(printerName, port);
+    m_bindings.SetPrinterPort(printerName, port);
     WriteComSettings(port);
-    SetProgress(80);
+    m_view.SetProgress(80);
     RestoreSerialPrinters(&printerName);
-    SetProgress(90);
-    StartOrRestartService("Spooler", SVCMODE_RESTART);
-    FinishSerialSearch();
+    m_view.SetProgress(90);
+    m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
+    FinishSerialSearch(run::RunOutcome::Installed(port));
 }
 
-}  // namespace app
+}  // namespace ports

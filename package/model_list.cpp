@@ -1,8 +1,8 @@
-#include "app/model_list.h"
+#include "package/model_list.h"
 
 #include <cstdio>
 
-namespace app {
+namespace package {
 
 namespace {
 // The list of all section names fits in this many bytes.
@@ -40,4 +40,4 @@ void ForEachPrinterName(platform::Files& files, const std::function<void(int sec
     }
 }
 
-}  // namespace app
+}  // namespace package

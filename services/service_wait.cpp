@@ -1,8 +1,8 @@
-#include "install/service_wait.h"
+#include "services/service_wait.h"
 
 #include <algorithm>
 
-namespace install {
+namespace services {
 
 namespace {
 constexpr win::DWORD SERVICE_FIRST_POLL_MS = 10;
@@ -25,4 +25,4 @@ ServiceWait WaitForServiceState(platform::Machine& machine, win::SC_HANDLE servi
     return ServiceWait::kReached;
 }
 
-}  // namespace install
+}  // namespace services

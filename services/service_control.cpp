@@ -1,18 +1,19 @@
 // Starting or cycling a Windows service and enabling the driver-loading
 // privilege in the installer's own process token.
+#include "services/service_control.h"
+
 #include <cstdio>
 
-#include "app/installer_dialog.h"
-#include "install/service_wait.h"
+#include "services/service_wait.h"
 
-namespace app {
+namespace services {
 
 namespace {
 const char* const kServiceDatabase = "ServicesActive";
 const char* const kUnknownStateText = "无法确定服务状态";
 }  // namespace
 
-void InstallerDialog::StartOrRestartService(const char* serviceName, int mode) {
+void ServiceControl::StartOrRestartService(const char* serviceName, int mode) {
     platform::Services& services = m_machine.services();
     win::SC_HANDLE manager = services.OpenSCManagerA(nullptr, kServiceDatabase, win::SC_MANAGER_ALL_ACCESS);
     win::SC_HANDLE queried = services.OpenServiceA(manager, serviceName, win::SERVICE_ALL_ACCESS);
@@ -22,26 +23,26 @@ void InstallerDialog::StartOrRestartService(const char* serviceName, int mode) {
     // when the state cannot be read or does not come in time; the user has
     // then been told.
     auto waitFor = [&](win::DWORD state, const char* waitingFor) {
-        switch (install::WaitForServiceState(m_machine, queried, &status, state)) {
-            case install::ServiceWait::kReached:
+        switch (WaitForServiceState(m_machine, queried, &status, state)) {
+            case ServiceWait::kReached:
                 return true;
-            case install::ServiceWait::kTimedOut: {
+            case ServiceWait::kTimedOut: {
                 char text[256];
                 std::snprintf(text, sizeof(text), "等待服务%s%s超时", serviceName, waitingFor);
-                AppMessageBox(text, win::MB_OK | win::MB_ICONINFORMATION);
+                m_view.AppMessageBox(text, win::MB_OK | win::MB_ICONINFORMATION);
                 return false;
             }
-            case install::ServiceWait::kStateUnknown:
+            case ServiceWait::kStateUnknown:
                 break;
         }
-        AppMessageBox(kUnknownStateText, win::MB_OK | win::MB_ICONINFORMATION);
+        m_view.AppMessageBox(kUnknownStateText, win::MB_OK | win::MB_ICONINFORMATION);
         return false;
     };
 
     if (!services.QueryServiceStatus(queried, &status)) {
         // Without a state there is nothing sound to do: starting blindly
         // would fail for the same reason the query did.
-        AppMessageBox(kUnknownStateText, win::MB_OK | win::MB_ICONINFORMATION);
+        m_view.AppMessageBox(kUnknownStateText, win::MB_OK | win::MB_ICONINFORMATION);
     } else if (status.dwCurrentState == win::SERVICE_STOPPED) {
         win::SC_HANDLE controlled = services.OpenServiceA(manager, serviceName, win::SERVICE_ALL_ACCESS);
         services.StartServiceA(controlled, 0, nullptr);
@@ -61,7 +62,7 @@ void InstallerDialog::StartOrRestartService(const char* serviceName, int mode) {
     if (manager != nullptr) services.CloseServiceHandle(manager);
 }
 
-void InstallerDialog::EnableLoadDriverPrivilege() {
+void ServiceControl::EnableLoadDriverPrivilege() {
     platform::Services& services = m_machine.services();
     win::HANDLE token = nullptr;
     if (!services.OpenProcessToken(services.GetCurrentProcess(), win::TOKEN_ADJUST_PRIVILEGES | win::TOKEN_QUERY,
@@ -77,4 +78,4 @@ void InstallerDialog::EnableLoadDriverPrivilege() {
     services.CloseHandle(token);
 }
 
-}  // namespace app
+}  // namespace services

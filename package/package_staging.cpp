@@ -1,13 +1,12 @@
 // Unpacking the driver package at start and removing it again when the
 // dialog's window goes away.
-#include <string>
-#include <unordered_set>
-#include <vector>
+#include "package/package_staging.h"
 
-#include "app/installer_dialog.h"
+#include <unordered_set>
+
 #include "package/delete_tree.h"
 
-namespace app {
+namespace package {
 
 namespace {
 const char* const kPackageName = "\\DriverData.Drv";
@@ -18,14 +17,14 @@ const char* const kTicketFolder = "c:\\Ticket";
 const char* const kConfigFile = "c:\\DriverName.cfg";
 }  // namespace
 
-void InstallerDialog::PreparePackage() {
-    PublishStatus("正在整理驱动文件...");
+void PackageStaging::PreparePackage() {
+    m_view.PublishStatus("正在整理驱动文件...");
 
     platform::Files& files = m_machine.files();
     // Remember what is already there, so that the clean-up removes only what
     // the package brought.
-    std::vector<std::string> before = package::CollectTree(files, kBarcodeFolder);
-    std::vector<std::string> ticket = package::CollectTree(files, kTicketFolder);
+    std::vector<std::string> before = CollectTree(files, kBarcodeFolder);
+    std::vector<std::string> ticket = CollectTree(files, kTicketFolder);
     before.insert(before.end(), ticket.begin(), ticket.end());
     if (files.GetFileAttributesA(kConfigFile) != win::INVALID_FILE_ATTRIBUTES) before.push_back(kConfigFile);
     m_preexistingPaths = std::move(before);
@@ -45,11 +44,11 @@ void InstallerDialog::PreparePackage() {
             // goes with the rest.
             std::unordered_set<std::string> brought;
             for (const std::string& file : m_extractor.UnpackedFiles()) {
-                brought.insert(package::PathKey(kOutputFolder + file));
+                brought.insert(PathKey(kOutputFolder + file));
             }
             std::vector<std::string> spared;
             for (const std::string& path : m_preexistingPaths) {
-                if (brought.count(package::PathKey(path)) == 0) spared.push_back(path);
+                if (brought.count(PathKey(path)) == 0) spared.push_back(path);
             }
             m_preexistingPaths = std::move(spared);
         }
@@ -57,23 +56,13 @@ void InstallerDialog::PreparePackage() {
     m_extractor.Unload();
 }
 
-win::LRESULT InstallerDialog::OnDestroy(win::WPARAM, win::LPARAM) {
-    KillTimer(SERIAL_PROBE_TIMER);
-    if (m_serialSearchActive) {
-        // Closed in the middle of a serial search: the printers that were
-        // moved off their serial ports get them back.
-        if (m_serialChannel.IsOpen()) m_serialChannel.Close();
-        RestoreSerialPrinters(nullptr);
-        StartOrRestartService("Spooler", SVCMODE_RESTART);
-        m_serialSearchActive = false;
-    }
+void PackageStaging::CleanUp() {
     // A preparation that never ran unpacked nothing: all there is the user's.
-    if (!m_preexistingRecorded) return 0;
+    if (!m_preexistingRecorded) return;
     platform::Files& files = m_machine.files();
-    package::DeleteTree(files, kBarcodeFolder, m_preexistingPaths);
-    package::DeleteTree(files, kTicketFolder, m_preexistingPaths);
-    if (!package::ContainsPath(m_preexistingPaths, kConfigFile)) files.DeleteFileA(kConfigFile);
-    return 0;
+    DeleteTree(files, kBarcodeFolder, m_preexistingPaths);
+    DeleteTree(files, kTicketFolder, m_preexistingPaths);
+    if (!ContainsPath(m_preexistingPaths, kConfigFile)) files.DeleteFileA(kConfigFile);
 }
 
-}  // namespace app
+}  // namespace package

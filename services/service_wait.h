@@ -4,7 +4,7 @@
 
 #include "platform/machine.h"
 
-namespace install {
+namespace services {
 
 enum class ServiceWait { kReached, kTimedOut, kStateUnknown };
 
@@ -15,4 +15,4 @@ enum class ServiceWait { kReached, kTimedOut, kStateUnknown };
 ServiceWait WaitForServiceState(platform::Machine& machine, win::SC_HANDLE service, win::SERVICE_STATUS* status,
                                 win::DWORD state);
 
-}  // namespace install
+}  // namespace services

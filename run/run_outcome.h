@@ -1,0 +1,46 @@
+// How one press of Install ended, as the run itself knows it: the
+// unattended mode turns it into an exit code and the log's last word,
+// instead of recognising what the window happened to show.
+#pragma once
+
+#include <string>
+
+#include "platform/win_types.h"
+
+namespace run {
+
+enum class RunEnd {
+    // The printer is installed; for USB and serial, it answered on the port
+    // it is bound to.
+    kInstalled,
+    // The printer is installed, but no USB or serial port was confirmed: it
+    // stays on `port`.
+    kPortNotConfirmed,
+    // A step failed; the machine may have been changed up to that step.
+    kFailed,
+    // The run stopped before it changed anything.
+    kStoppedBeforeChange,
+};
+
+struct RunOutcome {
+    RunEnd end = RunEnd::kFailed;
+    // kFailed: the step that failed; kStoppedBeforeChange: why the run stopped.
+    std::string step;
+    // kFailed: the system's error code where a call gave one, else 0.
+    win::DWORD systemError = 0;
+    // kInstalled and kPortNotConfirmed: the port the printer is on.
+    std::string port;
+
+    static RunOutcome Installed(std::string port) { return {RunEnd::kInstalled, {}, 0, std::move(port)}; }
+    static RunOutcome PortNotConfirmed(std::string port) {
+        return {RunEnd::kPortNotConfirmed, {}, 0, std::move(port)};
+    }
+    static RunOutcome Failed(std::string step, win::DWORD error = 0) { return {RunEnd::kFailed, std::move(step), error, {}}; }
+    static RunOutcome Stopped(std::string why) { return {RunEnd::kStoppedBeforeChange, std::move(why), 0, {}}; }
+};
+
+// One line for the log, in English: what happened and, for a failure, the
+// step and the system error.
+std::string Describe(const RunOutcome& outcome);
+
+}  // namespace run
