@@ -8,7 +8,10 @@ namespace app {
 
 void InstallerDialog::FillSeriesList() {
     m_seriesCombo.ResetContent();
-    package::ForEachPrinterName(m_machine.files(), [this](int, const std::string& name) { m_seriesCombo.AddString(name); });
+    if (m_staging.BroughtModelList()) {
+        package::ForEachPrinterName(m_machine.files(),
+                                    [this](int, const std::string& name) { m_seriesCombo.AddString(name); });
+    }
     m_seriesCombo.SetCurSel(0);
     OnSelchangeSeries();
     ShowData();
@@ -62,9 +65,12 @@ bool InstallerDialog::ReadSelection(install::InstallSelection* selection) {
     int& seriesIndex = selection->m_seriesIndex;
     seriesIndex = m_seriesCombo.GetCurSel();
     const std::string chosen = m_seriesCombo.GetWindowText();
-    package::ForEachPrinterName(m_machine.files(), [&](int section, const std::string& name) {
-        if (name == chosen) seriesIndex = section;
-    });
+    selection->m_printerName = chosen;
+    if (m_staging.BroughtModelList()) {
+        package::ForEachPrinterName(m_machine.files(), [&](int section, const std::string& name) {
+            if (name == chosen) seriesIndex = section;
+        });
+    }
 
     // No model chosen (an empty list), or a configuration whose sections
     // run past the catalogue: there is no driver to install.

@@ -90,6 +90,9 @@ void InstallerDialog::PrepareThreadProc() {
     m_staging.PreparePackage();
     FillSeriesList();
     m_system.ShowSystemInfo();
+    // A package that is there but cannot be used is said last, where it
+    // stays in view; a missing one leaves the list empty without a word.
+    if (!m_staging.Problem().empty()) PublishStatus(m_staging.Problem());
     m_installButton.EnableWindow(1);
     PostMessage(WM_PREPARATION_DONE);
 }
@@ -173,8 +176,6 @@ void InstallerDialog::SetInstallCaption(const std::string& caption) { m_installB
 void InstallerDialog::EndRun(const run::RunOutcome& outcome) {
     if (m_observer != nullptr) m_observer->OnRunEnded(outcome);
 }
-
-std::string InstallerDialog::ChosenModelName() { return m_seriesCombo.GetWindowText(); }
 
 void InstallerDialog::RefreshPortTypeList(int defaultType) {
     ports::ApplyPortListStyle(m_portTypeList);

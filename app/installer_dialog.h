@@ -90,7 +90,6 @@ private:
     void SetInstallCaption(const std::string& caption) override;
     void CloseAsDone() override { OnOK(); }
     void EndRun(const run::RunOutcome& outcome) override;
-    std::string ChosenModelName() override;
     bool SetAsDefault() override { return m_setAsDefault == 1; }
     void RefreshPortTypeList(int defaultType) override;
     int AskSerialSearch() override;

@@ -98,6 +98,8 @@ bool DriverInstallation::DriverDirectory(std::string* directory, std::string* en
     // drive (over the user's files of the same names), and on 64-bit
     // Windows the 32-bit directory would be registered as the 64-bit one.
     if (found != 1 || buffer[0] == '\0') {
+        // A call that succeeded leaves no error of its own to show.
+        if (found == 1) error = win::ERROR_SUCCESS;
         char text[128];
         std::snprintf(text, sizeof(text), "获取驱动程序目录失败 %d", static_cast<int>(error));
         m_view.AppMessageBox(text);
@@ -256,10 +258,10 @@ void DriverInstallation::CreatePrinterAndFinish(const std::string& printerName, 
 
     run::RunOutcome outcome = run::RunOutcome::Installed(port);
     if (portType == PORTTYPE_SERIAL) {
-        m_serialSearch.AutoSelectSerialPort(m_selection.m_seriesIndex < m_groups.ReceiptRowCount(), port);
+        m_serialSearch.AutoSelectSerialPort(printerName, m_selection.m_seriesIndex < m_groups.ReceiptRowCount(), port);
     } else if (portType == PORTTYPE_USB) {
         std::string boundPort = port;
-        if (!m_usbSearch.AutoSelectUsbPort(m_inventory.UsbPorts(), &boundPort)) {
+        if (!m_usbSearch.AutoSelectUsbPort(printerName, m_inventory.UsbPorts(), &boundPort)) {
             outcome = run::RunOutcome::PortNotConfirmed(boundPort);
         } else {
             outcome = run::RunOutcome::Installed(boundPort);

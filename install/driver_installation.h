@@ -35,6 +35,9 @@ struct ReceiptGroups {
 struct InstallSelection {
     // The model's catalogue row.
     int m_seriesIndex = 0;
+    // The model's name, as the list showed it when Install was pressed: the
+    // printer's name for the whole run, whatever the list shows meanwhile.
+    std::string m_printerName;
     // The row of the port-type list.
     int m_portType = 0;
     // The first port of that type, when it has one.

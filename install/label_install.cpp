@@ -15,7 +15,7 @@ void DriverInstallation::InstallLabelDriver() {
     }
     const std::string driverName = series.displayName;
     const std::string base = series.baseName;
-    const std::string printerName = m_view.ChosenModelName();
+    const std::string& printerName = m_selection.m_printerName;
 
     // The spooler may have been stopped since the preparation started it;
     // the first thing asked of it is its driver directory.
@@ -43,8 +43,9 @@ void DriverInstallation::InstallLabelDriver() {
     }
     StageFile(source + dlls[CATALOGUE_LABEL_MONITOR_ROW], monitorCopy);
 
+    // The spooler was started before its driver directory was asked for;
+    // starting it again here would only repeat a box about its state.
     platform::Spooler& spooler = m_machine.spooler();
-    m_services.StartOrRestartService("Spooler", services::SVCMODE_START);
     if (spooler.DeleteMonitorA(nullptr, environment.c_str(), CATALOGUE_MONITOR_NAME) == 1) {
         // The spooler lets go of the old monitor only when it restarts.
         m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);

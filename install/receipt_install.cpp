@@ -16,7 +16,7 @@ void DriverInstallation::InstallReceiptDriver() {
     if (!DriverDirectory(&directory, &environment)) return;
     const std::string source = ReceiptSourceFolder(m_system.OnX64Windows());
 
-    const std::string printerName = m_view.ChosenModelName();
+    const std::string& printerName = m_selection.m_printerName;
     const int groupSizes[4] = {m_groups.m_receiptGroup1Size, m_groups.m_receiptGroup2Size, m_groups.m_receiptGroup3Size,
                                m_groups.m_receiptGroup4Size};
     ReceiptSeries series{};

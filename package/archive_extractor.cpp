@@ -19,12 +19,14 @@ int ArchiveExtractor::Load() {
 
 bool ArchiveExtractor::Extract(const std::string& archivePath, const std::string& outputFolder) {
     m_unpackedFiles.clear();
+    m_foundArchive = false;
     Load();
     if (m_module == nullptr) return false;
     // A library without every entry point is as good as none: nothing is
     // called through a missing one.
     if (!m_machine.archive().HasEntryPoints(m_module)) return false;
     if (m_machine.files().GetFileAttributesA(archivePath.c_str()) == win::INVALID_FILE_ATTRIBUTES) return false;
+    m_foundArchive = true;
 
     int result;
     try {

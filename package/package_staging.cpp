@@ -15,6 +15,8 @@ const char* const kOutputFolder = "C:\\";
 const char* const kBarcodeFolder = "c:\\Barcode";
 const char* const kTicketFolder = "c:\\Ticket";
 const char* const kConfigFile = "c:\\DriverName.cfg";
+const char* const kConfigEntry = "DriverName.cfg";
+const char* const kUnusablePackage = "驱动程序包DriverData.Drv已损坏或与已有的文件冲突,无法使用,请重新获取安装程序";
 }  // namespace
 
 void PackageStaging::PreparePackage() {
@@ -46,11 +48,14 @@ void PackageStaging::PreparePackage() {
             for (const std::string& file : m_extractor.UnpackedFiles()) {
                 brought.insert(PathKey(kOutputFolder + file));
             }
+            m_broughtModelList = brought.count(PathKey(std::string(kOutputFolder) + kConfigEntry)) != 0;
             std::vector<std::string> spared;
             for (const std::string& path : m_preexistingPaths) {
                 if (brought.count(PathKey(path)) == 0) spared.push_back(path);
             }
             m_preexistingPaths = std::move(spared);
+        } else if (m_extractor.FoundArchive()) {
+            m_problem = kUnusablePackage;
         }
     }
     m_extractor.Unload();

@@ -22,6 +22,13 @@ public:
     // Removes what the package brought; nothing when it was never prepared.
     void CleanUp();
 
+    // Whether the package brought the model list: a list it did not bring
+    // (left by an older package, or the user's) names drivers it lacks.
+    bool BroughtModelList() const { return m_broughtModelList; }
+    // After PreparePackage: why a package that is there cannot be used, for
+    // the status line; empty when it was unpacked or is missing altogether.
+    const std::string& Problem() const { return m_problem; }
+
 private:
     platform::Machine& m_machine;
     run::InstallerView& m_view;
@@ -30,6 +37,8 @@ private:
     // clean-up spares it, and removes nothing before it has been recorded.
     std::vector<std::string> m_preexistingPaths;
     bool m_preexistingRecorded = false;
+    bool m_broughtModelList = false;
+    std::string m_problem;
 };
 
 }  // namespace package

@@ -38,7 +38,9 @@ SerialSearch::SerialSearch(platform::Machine& machine, run::InstallerView& view,
       m_serialPorts(inventory.SerialPorts()),
       m_serialChannel(machine) {}
 
-void SerialSearch::AutoSelectSerialPort(bool receipt, const std::string& printerPort) {
+void SerialSearch::AutoSelectSerialPort(const std::string& printerName, bool receipt,
+                                        const std::string& printerPort) {
+    m_printerName = printerName;
     m_receipt = receipt;
     m_fallbackPort = printerPort;
     m_bindings.EnumeratePrinters(m_printerNames, m_printerPorts);
@@ -91,14 +93,13 @@ void SerialSearch::AutoSelectSerialPort(bool receipt, const std::string& printer
 }
 
 void SerialSearch::OnTimer() {
-    const std::string printerName = m_view.ChosenModelName();
     if (!m_serialSearchActive) {
         // A tick that outlived its search.
         m_view.KillProbeTimer();
         return;
     }
     if (m_serialReplyReceived == 1) {
-        EndSerialSearchAnswered(printerName);
+        EndSerialSearchAnswered();
         return;
     }
     ++m_serialPortIndex;
@@ -197,13 +198,12 @@ void SerialSearch::EndSerialSearchDeclined() {
 }
 
 void SerialSearch::EndSerialSearchSinglePort() {
-    const std::string printerName = m_view.ChosenModelName();
     const std::string& port = m_serialPorts.front();
     m_baudRate = kSinglePortRate;
     m_parity = 'N';
     m_dataBits = 8;
     m_stopBits = 1;
-    m_bindings.SetPrinterPort(printerName, port);
+    m_bindings.SetPrinterPort(m_printerName, port);
     m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
     WriteComSettings(port);
     RestoreSerialPrinters(nullptr);
@@ -221,15 +221,15 @@ void SerialSearch::EndSerialSearchUnrecognised() {
     FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort));
 }
 
-void SerialSearch::EndSerialSearchAnswered(const std::string& printerName) {
+void SerialSearch::EndSerialSearchAnswered() {
     m_view.KillProbeTimer();
     const std::string port = m_serialPorts[static_cast<size_t>(m_serialPortIndex)];
     m_view.PublishStatus(TEXT_SERIAL_PORT_FOUND + port);
     if (m_serialChannel.IsOpen()) m_serialChannel.Close();
-    m_bindings.SetPrinterPort(printerName, port);
+    m_bindings.SetPrinterPort(m_printerName, port);
     WriteComSettings(port);
     m_view.SetProgress(80);
-    RestoreSerialPrinters(&printerName);
+    RestoreSerialPrinters(&m_printerName);
     m_view.SetProgress(90);
     m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
     FinishSerialSearch(run::RunOutcome::Installed(port));

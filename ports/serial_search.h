@@ -26,11 +26,12 @@ public:
     SerialSearch(platform::Machine& machine, run::InstallerView& view, services::ServiceControl& services,
                  PortBindings& bindings, const PortInventory& inventory);
 
-    // Asks the user, then starts probing the serial ports for a receipt
-    // printer (`receipt`) or a label printer created on `printerPort`. Ends
+    // Asks the user, then starts probing the serial ports for the printer
+    // `printerName`, a receipt printer (`receipt`) or a label printer,
+    // created on `printerPort`. Ends
     // the run at once when there is nothing to probe; otherwise the ticks
     // of the probe timer carry it on.
-    void AutoSelectSerialPort(bool receipt, const std::string& printerPort);
+    void AutoSelectSerialPort(const std::string& printerName, bool receipt, const std::string& printerPort);
     // A tick of the probe timer.
     void OnTimer();
     // A byte the channel's worker received on the port COMn, n = `comPort`.
@@ -51,7 +52,7 @@ private:
     void EndSerialSearchDeclined();
     void EndSerialSearchSinglePort();
     void EndSerialSearchUnrecognised();
-    void EndSerialSearchAnswered(const std::string& printerName);
+    void EndSerialSearchAnswered();
 
     platform::Machine& m_machine;
     run::InstallerView& m_view;
@@ -72,6 +73,8 @@ private:
     // serial ports sit on "LPT1:" while it runs.
     StringArray m_printerNames;
     StringArray m_printerPorts;
+    // The printer the search is for, and its kind.
+    std::string m_printerName;
     bool m_receipt = true;
     // Where the new printer stays when no port answers.
     std::string m_fallbackPort;

@@ -50,13 +50,13 @@ StringArray PortsWithUsbPrinters(platform::Devices& devices, const StringArray& 
 
 }  // namespace
 
-bool UsbSearch::AutoSelectUsbPort(const std::vector<std::string>& usbPorts, std::string* boundPort) {
+bool UsbSearch::AutoSelectUsbPort(const std::string& printerName, const std::vector<std::string>& usbPorts,
+                                  std::string* boundPort) {
     platform::Registry& registry = m_machine.registry();
     // Each Retry runs the whole search again; a loop rather than a nested
     // call, so that any number of retries costs no stack.
     for (;;) {
         m_view.PublishStatus("正在验证虚拟USB端口");
-        const std::string printerName = m_view.ChosenModelName();
         win::BYTE outcome = 0;
 
         // Ports with a USB printer plugged in are tried first: usually the

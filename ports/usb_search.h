@@ -22,11 +22,12 @@ public:
               PortBindings& bindings)
         : m_machine(machine), m_view(view), m_services(services), m_bindings(bindings) {}
 
-    // Searches `usbPorts` for the printer the model list names, as often as
+    // Searches `usbPorts` for the printer `printerName`, as often as
     // the user asks for a retry. True when a port answered; *boundPort is
     // then that port, and otherwise the port the printer was last bound to
     // (unchanged when there was none to try).
-    bool AutoSelectUsbPort(const std::vector<std::string>& usbPorts, std::string* boundPort);
+    bool AutoSelectUsbPort(const std::string& printerName, const std::vector<std::string>& usbPorts,
+                           std::string* boundPort);
 
 private:
     platform::Machine& m_machine;

@@ -48,8 +48,6 @@ public:
     // button is usable again or the window closes.
     virtual void EndRun(const RunOutcome& outcome) = 0;
 
-    // The model chosen in the list: also the printer's name.
-    virtual std::string ChosenModelName() = 0;
     // Whether the printer is to become the default printer.
     virtual bool SetAsDefault() = 0;
 

@@ -84,7 +84,7 @@ MUTANTS = [
     ("serial-printers-not-freed", "ports/serial_search.cpp", "    FreeSerialPrinters();\n", "\n"),
     ("answered-port-not-bound", "ports/serial_search.cpp",
      "PublishStatus(TEXT_SERIAL_PORT_FOUND + port);\n    if (m_serialChannel.IsOpen()) m_serialChannel.Close();\n"
-     "    m_bindings.SetPrinterPort(printerName, port);",
+     "    m_bindings.SetPrinterPort(m_printerName, port);",
      "PublishStatus(TEXT_SERIAL_PORT_FOUND + port);\n    if (m_serialChannel.IsOpen()) m_serialChannel.Close();"),
     ("usb-port-number-digits", "ports/usb_search.cpp", '"%03lu"', '"%lu"'),
     ("usb-interface-ignored", "ports/usb_search.cpp",

@@ -194,6 +194,7 @@ struct DirectoryFailure {
     int row;
     int skip;  // directory calls let through before the failing ones
     bool spoolerWontStart;
+    bool emptyAnswer;  // the calls succeed, naming no directory
     std::vector<std::string> boxes;
 };
 
@@ -206,6 +207,8 @@ TEST_P(DriverDirectoryFailureTest, StopsTheRunBeforeAnythingIsCopied) {
     if (c.spoolerWontStart) {
         machine.sim_services().SetRunning("Spooler", false);
         machine.sim_services().SetBehaviour("Spooler", platform::sim::SimServiceBehaviour::NeverStarts());
+    } else if (c.emptyAnswer) {
+        machine.sim_spooler().AnswerEmptyDriverDirectory(2);
     } else {
         machine.env().InjectFault("GetPrinterDriverDirectoryA", win::ERROR_ACCESS_DENIED, 2, c.skip);
     }
@@ -225,9 +228,11 @@ TEST_P(DriverDirectoryFailureTest, StopsTheRunBeforeAnythingIsCopied) {
 INSTANTIATE_TEST_SUITE_P(
     Causes, DriverDirectoryFailureTest,
     ::testing::Values(
-        DirectoryFailure{"ReceiptX64CallFails", 0, 1, false, {"获取驱动程序目录失败 5 / 打印机驱动安装程序"}},
-        DirectoryFailure{"LabelBothCallsFail", 30, 0, false, {"获取驱动程序目录失败 5 / 打印机驱动安装程序"}},
-        DirectoryFailure{"SpoolerWillNotStart", 0, 0, true,
+        DirectoryFailure{"ReceiptX64CallFails", 0, 1, false, false, {"获取驱动程序目录失败 5 / 打印机驱动安装程序"}},
+        DirectoryFailure{"LabelBothCallsFail", 30, 0, false, false, {"获取驱动程序目录失败 5 / 打印机驱动安装程序"}},
+        // Staged into the root of the drive otherwise, over the user's files.
+        DirectoryFailure{"SpoolerNamesAnEmptyDirectory", 0, 0, false, true, {"获取驱动程序目录失败 0 / 打印机驱动安装程序"}},
+        DirectoryFailure{"SpoolerWillNotStart", 0, 0, true, false,
                          {"等待服务Spooler启动超时 / 打印机驱动安装程序",
                           "获取驱动程序目录失败 1722 / 打印机驱动安装程序"}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -421,6 +426,22 @@ TEST_F(InstallTest, LabelOnSixtyFourBitWindows) {
     // Staging copies removed, the monitor's copy kept.
     EXPECT_FALSE(files.Exists(std::string(kX64Directory) + "\\qmtNLM64.dll"));
     ExpectStagingCopiesGone(*driver, kX64Directory);
+}
+
+// The spooler is started once before the label sequence first uses it: a
+// state that cannot be read is told once, not once per start.
+TEST_F(InstallTest, LabelSequenceStartsTheSpoolerOnce) {
+    for (const char* port : {"LPT2:", "LPT3:"}) harness.Machine().sim_spooler().RemovePort(port);
+    harness.Start();
+    ASSERT_TRUE(harness.WaitUntilReady());
+    harness.ChooseModel(ModelOfRow(31));
+    harness.ChoosePortType(2);
+    harness.Machine().env().InjectFault("QueryServiceStatus", win::ERROR_ACCESS_DENIED, -1);
+    harness.Install([](const auto&) { return win::IDOK; });
+    EXPECT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+    const auto& boxes = harness.Boxes();
+    EXPECT_EQ(std::count_if(boxes.begin(), boxes.end(), [](const auto& box) { return box.text == "无法确定服务状态"; }),
+              1);
 }
 
 TEST_F(InstallTest, LabelMonitorAlreadyThereIsRemovedRestartedAndAddedAgain) {

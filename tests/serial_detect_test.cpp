@@ -66,6 +66,12 @@ protected:
 
     // Answers the prompt with a rate and waits until the search has ended.
     void AnswerPrompt(int rateIndex) {
+        ChooseRate(rateIndex);
+        WaitForTheEnd();
+    }
+
+    // Answers the prompt with a rate; the search goes on.
+    void ChooseRate(int rateIndex) {
         const auto prompt = Prompt();
         ASSERT_NE(prompt.hwnd, nullptr) << harness.Describe();
         harness.Toolkit().SelectComboItem(prompt.hwnd, dialogs::IDC_BAUD_COMBO, rateIndex);
@@ -77,7 +83,6 @@ protected:
             },
             2s);
         harness.Toolkit().Click(prompt.hwnd, dialogs::IDC_SERIAL_YES);
-        WaitForTheEnd();
     }
 
     void WaitForTheEnd() {
@@ -134,6 +139,26 @@ TEST_F(SerialDetectTest, PrinterOnTheSecondPortAt9600IsFound) {
     // Exactly the status request, once on each port.
     EXPECT_EQ(ptys[1]->Read(3, 200ms), kReceiptRequest);
     EXPECT_EQ(printer.Received(), kReceiptRequest);
+}
+
+// The list stays usable during the search; a model picked meanwhile is not
+// the printer being installed.
+TEST_F(SerialDetectTest, AnotherModelPickedDuringTheSearchChangesNothing) {
+    AddComPorts({1, 2});
+    PrinterOptions options;
+    options.requiredBaud = 9600;
+    PrinterOn(2, options);
+    InstallSerial(kReceiptModel);
+    ChooseRate(4);
+    ASSERT_TRUE(harness.Recorder().WaitForStatus("正在验证COM1:", 5s)) << harness.Describe();
+    harness.ChooseModel(kLabelModel);
+    WaitForTheEnd();
+
+    EXPECT_EQ(harness.Status(), "成功配置打印机端口为 COM2:") << harness.Describe();
+    EXPECT_EQ(PrinterPort(kReceiptModel), "COM2:");
+    EXPECT_EQ(PrinterPort(kLabelModel), "(none)");
+    ASSERT_EQ(harness.Outcomes().size(), 1u);
+    EXPECT_EQ(harness.Outcomes()[0].port, "COM2:");
 }
 
 TEST_F(SerialDetectTest, LabelSeriesAsksWithItsOwnRequestAndAZeroByteCounts) {

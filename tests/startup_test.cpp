@@ -55,9 +55,12 @@ TEST(Startup, PreparationFillsTheStatusLineTheModelsAndThePortTypesAndInstallCom
 TEST(Startup, MissingPackageLeavesAnEmptyListAndInstallStillComes) {
     InstallerHarness harness;
     harness.Machine().sim_files().SetCurrentDirectory("C:\\Windows");
+    // A model list an earlier run left is not the package's.
+    harness.Machine().sim_files().WriteFile("C:\\DriverName.cfg", testing_support::ConfigFile({{"Old", {"Old"}}}));
     harness.Start();
     ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
     EXPECT_TRUE(harness.Control(1000).items.empty());
+    EXPECT_EQ(harness.Status().rfind("当前系统为", 0), 0u) << "a missing package is not a word on the status line";
     EXPECT_EQ(harness.Machine().env().CallCount("LoadUnpacker"), 1) << "the unpacker is still loaded";
     EXPECT_EQ(harness.Machine().env().CallCount("Extract"), 0) << "but not called without a package";
     EXPECT_EQ(harness.Machine().sim_archive().LoadedCount(), 0) << "and freed again";
@@ -99,7 +102,7 @@ TEST(Startup, ClosingDuringPreparationWaitsForItAndThenCleansUp) {
     harness.Toolkit().CloseWindow(harness.MainWindow());
     harness.Toolkit().PressKey(harness.MainWindow(), win::VK_ESCAPE);
 
-    EXPECT_EQ(harness.WaitForEnd(10s), win::IDCANCEL);
+    EXPECT_EQ(harness.WaitForEnd(60s), win::IDCANCEL);
     // The preparation ran to its end before the window went away, and the
     // clean-up came after the unpacking.
     const auto history = harness.Recorder().StatusHistory();

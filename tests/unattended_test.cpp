@@ -408,6 +408,8 @@ TEST_F(SilentRunTest, RemovalTakesPrinterDriverFilesAndMonitorThatNothingElseNee
     // The deployment guide's detection rule: this key is there exactly while the printer is.
     const std::string detectionKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + kReceiptModel;
     EXPECT_TRUE(harness.Machine().sim_registry().KeyExists(win::HKEY_LOCAL_MACHINE, detectionKey));
+    // Jobs waiting would keep a deleted printer, and its driver, until printed.
+    ASSERT_TRUE(harness.Machine().sim_spooler().QueueJobs(kReceiptModel, 2));
 
     EXPECT_EQ(Run({"/REMOVE", "/MODEL=" + kReceiptModel}), unattended::EXIT_INSTALLED) << Log();
     EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());

@@ -316,7 +316,11 @@ BOOL SimSpooler::GetPrinterDriverDirectoryA(const char* pName, const char* pEnvi
     if (pcbNeeded == nullptr) return Fail(kSimErrorNullRefPointer);
 
     std::lock_guard<std::mutex> lock(m_mutex);
-    const std::string directory = EnsureDriverDirectory(*environment);
+    std::string directory = EnsureDriverDirectory(*environment);
+    if (m_emptyDriverDirectoryAnswers > 0) {
+        --m_emptyDriverDirectoryAnswers;
+        directory.clear();
+    }
     *pcbNeeded = static_cast<DWORD>(directory.size() + 1);
     if (cbBuf < directory.size() + 1) return Fail(win::ERROR_INSUFFICIENT_BUFFER);
     if (pDriverDirectory == nullptr) return Fail(kSimErrorNullRefPointer);
@@ -776,10 +780,15 @@ BOOL SimSpooler::SetPrinterA(HANDLE hPrinter, DWORD level, BYTE* pPrinter, DWORD
     auto printer = FindPrinterByHandleLocked(hPrinter, &validHandle);
     if (!validHandle) return Fail(win::ERROR_INVALID_HANDLE);
     if (printer == m_printers.end()) return Fail(win::ERROR_INVALID_PRINTER_NAME);
-    // Only the queue commands of level 0 are simulated. The queue never
-    // holds jobs, so pause, resume and purge have nothing to act on.
+    // Only the queue commands of level 0 are simulated; of them only a
+    // purge changes anything here (pause and resume act on printing, which
+    // never happens).
     if (level != 0) return Fail(kSimErrorInvalidLevel);
     if (command < 1 || command > 4) return Fail(win::ERROR_INVALID_PARAMETER);
+    if (command == win::PRINTER_CONTROL_PURGE) {
+        printer->queuedJobs = 0;
+        if (printer->pendingDeletion) ErasePrinterLocked(printer);
+    }
     return Succeed(callersError);
 }
 
@@ -792,15 +801,27 @@ BOOL SimSpooler::DeletePrinter(HANDLE hPrinter) {
     auto printer = FindPrinterByHandleLocked(hPrinter, &validHandle);
     if (!validHandle) return Fail(win::ERROR_INVALID_HANDLE);
     if (printer == m_printers.end()) return Fail(win::ERROR_INVALID_PRINTER_NAME);
+    // DeletePrinter: "If there are print jobs remaining to be processed,
+    // DeletePrinter marks the printer for pending deletion and then deletes
+    // it when all the print jobs have been printed." Until then it keeps
+    // its name and its driver.
+    if (printer->queuedJobs > 0) {
+        printer->pendingDeletion = true;
+        return Succeed(callersError);
+    }
+    ErasePrinterLocked(printer);
+    return Succeed(callersError);
+}
+
+void SimSpooler::ErasePrinterLocked(std::vector<Printer>::iterator printer) {
     if (m_removeKey) {
         m_removeKey(win::HKEY_LOCAL_MACHINE, kPrintersKey + printer->name);
         m_removeKey(win::HKEY_LOCAL_MACHINE, kControlSet001PrintersKey + printer->name);
         m_removeKey(win::HKEY_CURRENT_CONFIG, kCurrentPrintersKey + printer->name);
     }
-    // The handle stays valid until it is closed, but no longer reaches a
+    // A handle stays valid until it is closed, but no longer reaches a
     // printer: a new printer of the same name gets a new id.
     m_printers.erase(printer);
-    return Succeed(callersError);
 }
 
 BOOL SimSpooler::ClosePrinter(HANDLE hPrinter) {
@@ -991,6 +1012,19 @@ void SimSpooler::DetachUsbPrinter(const std::string& portName) {
 void SimSpooler::SetWritesOnLineFlags(bool writes) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_writesOnLineFlags = writes;
+}
+
+bool SimSpooler::QueueJobs(const std::string& printerName, int count) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto printer = FindPrinterLocked(printerName);
+    if (printer == m_printers.end()) return false;
+    printer->queuedJobs += count;
+    return true;
+}
+
+void SimSpooler::AnswerEmptyDriverDirectory(int times) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_emptyDriverDirectoryAnswers = times;
 }
 
 std::vector<std::string> SimSpooler::UsbPrinterPorts() const {

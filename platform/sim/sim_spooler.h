@@ -127,6 +127,12 @@ public:
     // default). Nothing documents that current Windows still does; false
     // leaves the flags as whoever wrote them last left them.
     void SetWritesOnLineFlags(bool writes);
+    // The next `times` GetPrinterDriverDirectoryA calls succeed but name an
+    // empty directory, as a broken spooler or a hook in front of it might:
+    // nothing documents it, and nothing rules it out.
+    void AnswerEmptyDriverDirectory(int times);
+    // Puts `count` jobs in the printer's queue.
+    bool QueueJobs(const std::string& printerName, int count);
     // kSimEnvironmentX86 or kSimEnvironmentX64; anything else is refused.
     bool SetNativeEnvironment(const std::string& environment);
     void SetPortWizard(PortWizard mode, const std::string& name = std::string(),
@@ -176,6 +182,10 @@ private:
         std::string driver;
         std::string printProcessor;
         std::string datatype;
+        // Jobs waiting in the queue; nothing here ever prints them.
+        int queuedJobs = 0;
+        // Deleted while jobs were waiting: gone once they are.
+        bool pendingDeletion = false;
     };
 
     // Fault, service state and server name checks shared by every call;
@@ -190,6 +200,8 @@ private:
     bool FileExists(const std::string& path);
     std::vector<PortRecord>::iterator FindPortLocked(const std::string& name);
     std::vector<Printer>::iterator FindPrinterLocked(const std::string& name);
+    // Removes the printer with its registry keys.
+    void ErasePrinterLocked(std::vector<Printer>::iterator printer);
     std::vector<Printer>::iterator FindPrinterByHandleLocked(HANDLE handle, bool* validHandle);
     const DriverRecord* FindDriverLocked(const std::string& name, const std::string& environment) const;
     win::LONG WritePrinterKeys(const Printer& printer);
@@ -209,6 +221,7 @@ private:
     std::vector<MonitorRecord> m_monitors;
     std::map<std::string, std::string> m_usbAttached;  // folded port name -> as attached
     bool m_writesOnLineFlags = true;
+    int m_emptyDriverDirectoryAnswers = 0;
     std::map<std::uintptr_t, unsigned> m_handles;  // handle -> printer id
     std::map<std::uintptr_t, std::string> m_xcvHandles;  // handle -> monitor
     std::uintptr_t m_nextHandle = 0x5000;

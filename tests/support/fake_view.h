@@ -34,7 +34,6 @@ public:
     void SetInstallCaption(const std::string& caption) override { installCaption = caption; }
     void CloseAsDone() override { closed = true; }
     void EndRun(const run::RunOutcome& outcome) override { outcomes.push_back(outcome); }
-    std::string ChosenModelName() override { return model; }
     bool SetAsDefault() override { return setAsDefault; }
     void RefreshPortTypeList(int defaultType) override { portTypeRows.push_back(defaultType); }
     int AskSerialSearch() override { return serialPromptAnswer; }
@@ -54,7 +53,6 @@ public:
     std::string installCaption;
     bool closed = false;
     std::vector<run::RunOutcome> outcomes;
-    std::string model = "Printer";
     bool setAsDefault = true;
     std::vector<int> portTypeRows;
     int serialPromptAnswer = 0;
