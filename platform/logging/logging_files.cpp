@@ -24,28 +24,28 @@ BOOL LoggingFiles::CopyFileA(const char* existingFileName, const char* newFileNa
                          .Text("from", existingFileName)
                          .Text("to", newFileName)
                          .Number("failIfExists", failIfExists ? 1 : 0)
-                         .Returns(result, error.value()));
+                         .Returns(result, error));
     return result;
 }
 
 BOOL LoggingFiles::DeleteFileA(const char* fileName) {
     const BOOL result = inner().DeleteFileA(fileName);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("DeleteFileA").Text("file", fileName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("DeleteFileA").Text("file", fileName).Returns(result, error));
     return result;
 }
 
 BOOL LoggingFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) {
     const BOOL result = inner().CreateDirectoryA(pathName, security);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("CreateDirectoryA").Text("folder", pathName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("CreateDirectoryA").Text("folder", pathName).Returns(result, error));
     return result;
 }
 
 BOOL LoggingFiles::RemoveDirectoryA(const char* pathName) {
     const BOOL result = inner().RemoveDirectoryA(pathName);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("RemoveDirectoryA").Text("folder", pathName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("RemoveDirectoryA").Text("folder", pathName).Returns(result, error));
     return result;
 }
 

@@ -10,14 +10,14 @@ HANDLE LoggingSync::CreateMutexA(const win::SECURITY_ATTRIBUTES* security, BOOL 
     m_recorder.Write(CallLine("CreateMutexA")
                          .Number("initialOwner", initialOwner ? 1 : 0)
                          .Text("name", name)
-                         .Returns(result, error.value()));
+                         .Returns(result, error));
     return result;
 }
 
 BOOL LoggingSync::ReleaseMutex(HANDLE mutex) {
     const BOOL result = inner().ReleaseMutex(mutex);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("ReleaseMutex").Raw("name", m_mutexes.Quoted(mutex)).Returns(result, error.value()));
+    m_recorder.Write(CallLine("ReleaseMutex").Raw("name", m_mutexes.Quoted(mutex)).Returns(result, error));
     return result;
 }
 
@@ -26,7 +26,7 @@ BOOL LoggingSync::CloseHandle(HANDLE handle) {
     KeptError error(m_recorder.inner());
     const std::string name = m_mutexes.Quoted(handle);
     if (result) m_mutexes.Forget(handle);
-    m_recorder.Write(CallLine("CloseHandle").Raw("mutex", name).Returns(result, error.value()));
+    m_recorder.Write(CallLine("CloseHandle").Raw("mutex", name).Returns(result, error));
     return result;
 }
 
