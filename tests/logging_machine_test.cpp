@@ -327,7 +327,7 @@ TEST_F(LoggingMachineTest, SuccessesShowWhatWasFoundCreatedOrAlreadyThere) {
         "EnumPortsA(level=1) -> 1, 8 found: \"COM1:\", \"COM2:\", \"COM3:\", \"COM4:\", \"FILE:\", "
         "\"LPT1:\", \"LPT2:\", \"LPT3:\"",
         "CreateMutexA(initialOwner=1, name=\"Global\\Installer\") -> handle",
-        "CreateMutexA(initialOwner=1, name=\"Global\\Installer\") -> handle",
+        "CreateMutexA(initialOwner=1, name=\"Global\\Installer\") -> handle, already exists",
         "RegCreateKeyExA(key=\"HKLM\\SOFTWARE\\Ticket\", options=0) -> 0, created",
         "RegCreateKeyExA(key=\"HKLM\\SOFTWARE\\Ticket\", options=0) -> 0, existed",
         "CloseHandle(mutex=\"Global\\Installer\") -> 1",

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "install/driver_catalogue.h"
+#include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_spooler.h"
 #include "tests/support/installer_harness.h"
 #include "tools/printer_sim/printer_emulator.h"
@@ -381,7 +382,9 @@ TEST_F(SilentRunTest, TheSameCommandTwiceGivesTheSameMachineAndCode) {
 
 TEST_F(SilentRunTest, AnotherRunHoldingTheMutexStopsASilentRun) {
     platform::Machine& machine = harness.Machine();
-    win::HANDLE held = machine.sync().CreateMutexA(nullptr, 1, unattended::INSTALLER_MUTEX_NAME);
+    win::HANDLE space = nullptr;
+    win::HANDLE held = machine.sync().CreatePrivateNamespaceMutex(1, unattended::INSTALLER_NAMESPACE,
+                                                                  unattended::INSTALLER_NAMESPACE_MUTEX, &space);
     ASSERT_NE(held, nullptr);
     EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_ANOTHER_RUN);
     EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
@@ -389,7 +392,62 @@ TEST_F(SilentRunTest, AnotherRunHoldingTheMutexStopsASilentRun) {
     EXPECT_NE(Log().find("another run of the installer is in progress"), std::string::npos);
     machine.sync().ReleaseMutex(held);
     machine.sync().CloseHandle(held);
+    machine.sync().ClosePrivateNamespace(space, 0);
     // Once the other run has ended, the same command goes through.
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+}
+
+// A standard user who shares the machine runs a program of their own on
+// the same sandbox: a second process with a standard user's token.
+std::unique_ptr<platform::sim::SimMachine> StandardUserProcess(platform::sim::SimMachine& machine) {
+    const std::string sandbox = std::filesystem::path(machine.sim_files().HostRoot()).parent_path().string();
+    auto user = std::make_unique<platform::sim::SimMachine>(sandbox);
+    user->sim_sync().SetCaller(platform::sim::SimSync::Caller::kStandardUser);
+    return user;
+}
+
+TEST_F(SilentRunTest, AStandardUserCanNeitherStopNorUnlockTheRuns) {
+    auto user = StandardUserProcess(harness.Machine());
+    // The name runs once used, taken first; and the namespace, which the
+    // boundary refuses to them.
+    win::HANDLE squatted = user->sync().CreateMutexA(nullptr, 1, unattended::INSTALLER_MUTEX_NAME);
+    ASSERT_NE(squatted, nullptr);
+    win::HANDLE space = nullptr;
+    EXPECT_EQ(user->sync().CreatePrivateNamespaceMutex(1, unattended::INSTALLER_NAMESPACE,
+                                                       unattended::INSTALLER_NAMESPACE_MUTEX, &space),
+              nullptr);
+    EXPECT_EQ(user->GetLastError(), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(space, nullptr);
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+
+    // The standard user's own run cannot take the lock: it says so and
+    // changes nothing, with a code no deployment engine takes for success.
+    TestHost userHost(*user, LogPath());
+    EXPECT_EQ(unattended::RunProgram({"/S", "/REMOVE", "/MODEL=" + kReceiptModel}, userHost),
+              unattended::EXIT_FAILED);
+    EXPECT_NE(Log().find("cannot take the run's mutex (error 5"), std::string::npos) << Log();
+    EXPECT_TRUE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+    user->sync().CloseHandle(squatted);
+}
+
+// Without private namespaces (Windows XP, Wine) the global name is all
+// there is; a mutex the run may not open is no licence to run unlocked.
+TEST_F(SilentRunTest, WithoutPrivateNamespacesTheGlobalNameLocksAndADeniedOneStops) {
+    harness.Machine().sim_sync().SetPrivateNamespaces(false);
+    platform::Machine& machine = harness.Machine();
+    win::HANDLE held = machine.sync().CreateMutexA(nullptr, 1, unattended::INSTALLER_MUTEX_NAME);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_ANOTHER_RUN);
+    machine.sync().CloseHandle(held);
+
+    // A standard user's object of that name, which an administrator's
+    // token may not open.
+    harness.Machine().env().InjectFault("CreateMutexA", win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_FAILED);
+    EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+    const std::string log = Log();
+    EXPECT_NE(log.find("has no private namespaces"), std::string::npos) << log;
+    EXPECT_NE(log.find("cannot take the run's mutex (error 5"), std::string::npos) << log;
     EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
 }
 
