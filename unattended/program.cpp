@@ -137,15 +137,28 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
     }
 
     std::unique_ptr<RunLog> log;
+    std::string fellBack;  // why the log is not where it was asked for
     if (options.silent || options.list || options.remove || !options.logPath.empty()) {
-        const std::string path = options.logPath.empty() ? host.DefaultLogPath() : options.logPath;
-        auto file = OpenLogFile(path);
-        if (!file) host.WriteConsole("DriverSetup: cannot write the log " + path + "\r\n");
+        const std::string defaultPath = host.DefaultLogPath();
+        const std::string path = options.logPath.empty() ? defaultPath : options.logPath;
+        const auto lastError = [&host] { return host.LogFilesError(); };
+        std::string why;
+        auto file = OpenLogFile(host.LogFiles(), lastError, path, &why);
+        if (!file && path != defaultPath) {
+            fellBack = "the log " + path + " is not written: " + why + "; logging here instead";
+            host.WriteConsole("DriverSetup: the log " + path + " is not written: " + why + "; the log is " +
+                              defaultPath + "\r\n");
+            file = OpenLogFile(host.LogFiles(), lastError, defaultPath, &why);
+            if (!file) host.WriteConsole("DriverSetup: nor the log " + defaultPath + ": " + why + "\r\n");
+        } else if (!file) {
+            host.WriteConsole("DriverSetup: cannot write the log " + path + ": " + why + "\r\n");
+        }
         log = std::make_unique<RunLog>(std::move(file), [&host](const std::string& text) { return host.ToUtf8(text); });
     } else {
         log = std::make_unique<RunLog>(nullptr, nullptr);
     }
     log->Record("DriverSetup started: " + JoinArguments(arguments));
+    if (!fellBack.empty()) log->Record(fellBack);
 
     if (!parsed) {
         host.WriteConsole("DriverSetup: " + error + "\r\n\r\n" + UNATTENDED_USAGE);

@@ -15,6 +15,24 @@ win::UINT LoggingFiles::GetWindowsDirectoryA(char* buffer, win::UINT size) {
     return inner().GetWindowsDirectoryA(buffer, size);
 }
 
+// The run's log is written through these: its own writes are not logged.
+HANDLE LoggingFiles::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                                 const win::SECURITY_ATTRIBUTES* security, DWORD creationDisposition,
+                                 DWORD flagsAndAttributes, HANDLE templateFile) {
+    return inner().CreateFileA(fileName, desiredAccess, shareMode, security, creationDisposition, flagsAndAttributes,
+                               templateFile);
+}
+
+BOOL LoggingFiles::GetFileInformationByHandle(HANDLE file, win::BY_HANDLE_FILE_INFORMATION* information) {
+    return inner().GetFileInformationByHandle(file, information);
+}
+
+BOOL LoggingFiles::WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written) {
+    return inner().WriteFile(file, buffer, toWrite, written);
+}
+
+BOOL LoggingFiles::CloseHandle(HANDLE file) { return inner().CloseHandle(file); }
+
 DWORD LoggingFiles::GetFileAttributesA(const char* fileName) { return inner().GetFileAttributesA(fileName); }
 
 BOOL LoggingFiles::CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) {
