@@ -27,6 +27,21 @@ public:
     virtual BOOL FindNextFileA(HANDLE findFile, win::WIN32_FIND_DATAA* findData) = 0;
     virtual BOOL FindClose(HANDLE findFile) = 0;
 
+    // A file opened to append to (the run's log). The simulated machine
+    // takes GENERIC_WRITE or FILE_APPEND_DATA, OPEN_EXISTING or OPEN_ALWAYS
+    // (ERROR_ALREADY_EXISTS when it was there), and the flag
+    // FILE_FLAG_OPEN_REPARSE_POINT, which opens a link itself; without it a
+    // link is followed. INVALID_HANDLE_VALUE on failure.
+    virtual HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                               const win::SECURITY_ATTRIBUTES* security, DWORD creationDisposition,
+                               DWORD flagsAndAttributes, HANDLE templateFile) = 0;
+    // Its attributes (FILE_ATTRIBUTE_REPARSE_POINT for a link), size and
+    // number of names (hard links).
+    virtual BOOL GetFileInformationByHandle(HANDLE file, win::BY_HANDLE_FILE_INFORMATION* information) = 0;
+    // Appends when opened with FILE_APPEND_DATA; no overlapped writes.
+    virtual BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written) = 0;
+    virtual BOOL CloseHandle(HANDLE file) = 0;
+
     virtual DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) = 0;
     virtual DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
                                            char* returnedString, DWORD size, const char* fileName) = 0;

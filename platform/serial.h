@@ -10,9 +10,6 @@
 
 namespace win {
 
-constexpr DWORD GENERIC_READ = 0x80000000;
-constexpr DWORD GENERIC_WRITE = 0x40000000;
-constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000;
 
 constexpr DWORD EV_RXCHAR = 0x0001;

@@ -94,6 +94,30 @@ struct FILETIME {
     DWORD dwHighDateTime;
 };
 
+// Opening files and devices.
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_APPEND_DATA = 0x0004;
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD OPEN_ALWAYS = 4;
+// The link itself is opened, not what it points to.
+constexpr DWORD FILE_FLAG_OPEN_REPARSE_POINT = 0x00200000;
+
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+
 struct WIN32_FIND_DATAA {
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;

@@ -2,7 +2,8 @@
 # Checks that the Windows program is what we ship: a 32-bit (PE32, i386)
 # GUI executable whose resources hold the manifest, the four dialogs, the
 # serial prompt's dialog-init data, the version and the title string, and
-# that needs no DLL of the compiler's runtime.
+# that imports no DLL but the system's known DLLs (and comctl32, through the
+# manifest). tests/check_pe_test.sh shows that a stray import fails it.
 # Usage: scripts/check-pe.sh path/to/DriverSetup.exe
 set -euo pipefail
 exe=${1:?usage: check-pe.sh EXE}
@@ -41,13 +42,25 @@ grep -aq 'requestedExecutionLevel level="highestAvailable"' "$exe" || fail "mani
 grep -aq 'Microsoft.Windows.Common-Controls' "$exe" || fail "manifest lacks the Common Controls dependency"
 grep -aq 'supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"' "$exe" || fail "manifest lacks Windows 10 in supportedOS"
 
-# Statically linked runtime: nothing beyond the system's DLLs.
-for dll in libstdc++-6.dll libgcc_s_dw2-1.dll libgcc_s_sjlj-1.dll libwinpthread-1.dll; do
-  if grep -qi "DLL Name: $dll" <<<"$headers"; then fail "depends on $dll"; fi
-done
+# Imports: only DLLs the loader never takes from the program's folder,
+# which may be the folder of a download a standard user can write. The
+# system's known DLLs (HKLM\SYSTEM\CurrentControlSet\Control\Session
+# Manager\KnownDLLs) are mapped from the system's own copies; comctl32 comes
+# from the side-by-side store the manifest names. Anything else (winspool.drv,
+# cabinet.dll, setupapi.dll, the compiler's runtime DLLs) must be loaded at
+# run time by full path.
+allowed='kernel32 user32 gdi32 advapi32 shell32 ole32 oleaut32 comdlg32 msvcrt shlwapi ws2_32 imm32 comctl32'
+while read -r dll; do
+  [ -n "$dll" ] || continue
+  base=$(tr '[:upper:]' '[:lower:]' <<<"${dll%.*}")
+  ext=$(tr '[:upper:]' '[:lower:]' <<<"${dll##*.}")
+  if [ "$ext" != dll ] || ! grep -qw -- "$base" <<<"$allowed"; then
+    fail "imports $dll, which is not one of the system's known DLLs: load it by full path"
+  fi
+done < <(sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' <<<"$headers" | tr -d '\r')
 
 if [ "$failures" -ne 0 ]; then
   echo "check-pe: $exe: $failures problem(s)" >&2
   exit 1
 fi
-echo "check-pe: $exe: PE32 i386 GUI, manifest, dialogs 103 129 136 137, dialog-init 136, version, title: ok"
+echo "check-pe: $exe: PE32 i386 GUI, manifest, dialogs 103 129 136 137, dialog-init 136, version, title, known-DLL imports: ok"

@@ -140,7 +140,7 @@ MUTANTS = [
     ("toolkit-disabled-owner", "ui/portable/portable_toolkit.cpp",
      "if (owner == nullptr || !owner->enabled) return;", "if (owner == nullptr) return;"),
     ("log-result-text", "platform/logging/call_line.cpp",
-     'return m_line + ") -> " + std::to_string(result) + ", error "', 'return m_line + ") -> " + std::to_string(result) + " error "'),
+     'line += ", error " + std::to_string(error.code());', 'line += " error " + std::to_string(error.code());'),
 ]
 
 

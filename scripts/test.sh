@@ -37,6 +37,7 @@ step "Windows program (mingw-w64 i686)"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
 bash scripts/check-pe.sh build/mingw/release/DriverSetup.exe
+bash tests/check_pe_test.sh
 
 # Built everywhere, so that the sources keep compiling for 64 bits; run
 # only where Wine cannot run 32-bit programs.

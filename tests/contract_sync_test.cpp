@@ -28,12 +28,24 @@ struct SyncTarget {
     std::function<std::unique_ptr<platform::Machine>()> make;
     // A second machine that shares the first one's named objects.
     std::function<std::unique_ptr<platform::Machine>(platform::Machine&)> sibling;
+    // Whether the system has private namespaces.
+    std::function<bool()> privateNamespaces;
 };
 
 #ifndef _WIN32
 std::unique_ptr<platform::Machine> MakeSimMachine() { return contract::MakeScratchSimMachine("sync"); }
 std::unique_ptr<platform::Machine> MakeLoggedSimMachine() { return contract::MakeLogged(MakeSimMachine()); }
+// As Windows XP and Wine are.
+std::unique_ptr<platform::Machine> MakeSimMachineWithoutNamespaces() {
+    auto machine = MakeSimMachine();
+    static_cast<platform::sim::SimMachine&>(*machine).sim_sync().SetPrivateNamespaces(false);
+    return machine;
+}
+bool Always() { return true; }
+bool Never() { return false; }
 #else
+// Wine 8 has none (docs/wine-differences.md); Windows since Vista has them.
+bool OffWine() { return !contract::UnderWine(); }
 std::unique_ptr<platform::Machine> MakeLoggedWin32Machine() { return contract::MakeLogged(e2e::MakeWin32Machine()); }
 std::unique_ptr<platform::Machine> Win32Sibling(platform::Machine&) { return e2e::MakeWin32Machine(); }
 #endif
@@ -169,18 +181,72 @@ TEST_P(SyncContract, ABackslashPastTheNamespaceIsAMissingFolder) {
     }
 }
 
+TEST_P(SyncContract, ThePrivateNamespaceMutexIsOneObjectForEveryProcessWhereTheSystemHasThem) {
+    const std::string alias = Name("space");
+    HANDLE space = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(kDeadBeef));
+    SetLastError(kDeadBeef);
+    HANDLE first = sync().CreatePrivateNamespaceMutex(kTrue, alias.c_str(), "run", &space);
+    if (!GetParam().privateNamespaces()) {
+        // Said plainly, with nothing held, and the process still running.
+        EXPECT_EQ(nullptr, first);
+        EXPECT_EQ(nullptr, space);
+        EXPECT_EQ(ERROR_NOT_SUPPORTED, LastError());
+        return;
+    }
+    ASSERT_NE(nullptr, first) << LastError();
+    EXPECT_EQ(ERROR_SUCCESS, LastError());
+    ASSERT_NE(nullptr, space);
+
+    std::unique_ptr<platform::Machine> sibling = GetParam().sibling(*m_machine);
+    HANDLE theirSpace = nullptr;
+    sibling->SetLastError(kDeadBeef);
+    HANDLE theirs = sibling->sync().CreatePrivateNamespaceMutex(kTrue, alias.c_str(), "run", &theirSpace);
+    ASSERT_NE(nullptr, theirs) << sibling->GetLastError();
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, sibling->GetLastError());
+    EXPECT_NE(nullptr, theirSpace);
+    // Not the owner: they found it, they did not take it.
+    SetLastError(kDeadBeef);
+    EXPECT_EQ(kFalse, sibling->sync().ReleaseMutex(theirs));
+    EXPECT_EQ(kErrorNotOwner, sibling->GetLastError());
+
+    // The same words as a global or local name are another object.
+    DWORD error = 0;
+    for (const std::string& name : {"Global\\" + alias, alias}) {
+        HANDLE other = Create(*m_machine, name, &error);
+        ASSERT_NE(nullptr, other) << name;
+        EXPECT_EQ(ERROR_SUCCESS, error) << name;
+        EXPECT_EQ(kTrue, sync().CloseHandle(other));
+    }
+
+    EXPECT_EQ(kTrue, sync().ReleaseMutex(first));
+    for (auto* machine : {m_machine.get(), sibling.get()}) {
+        HANDLE mutex = machine == m_machine.get() ? first : theirs;
+        HANDLE ns = machine == m_machine.get() ? space : theirSpace;
+        EXPECT_EQ(kTrue, machine->sync().CloseHandle(mutex));
+        EXPECT_EQ(kTrue, machine->sync().ClosePrivateNamespace(ns, 0));
+    }
+    // Gone with the last handles: made anew.
+    HANDLE again = sync().CreatePrivateNamespaceMutex(kTrue, alias.c_str(), "run", &space);
+    ASSERT_NE(nullptr, again) << LastError();
+    EXPECT_EQ(ERROR_SUCCESS, LastError());
+    EXPECT_EQ(kTrue, sync().CloseHandle(again));
+    EXPECT_EQ(kTrue, sync().ClosePrivateNamespace(space, 0));
+}
+
 std::string TargetName(const ::testing::TestParamInfo<SyncTarget>& info) { return info.param.name; }
 
 #ifndef _WIN32
 INSTANTIATE_TEST_SUITE_P(Machines, SyncContract,
-                         ::testing::Values(SyncTarget{"Simulated", MakeSimMachine, contract::SimSibling},
-                                           SyncTarget{"Logged", MakeLoggedSimMachine, contract::SimSibling}),
+                         ::testing::Values(SyncTarget{"Simulated", MakeSimMachine, contract::SimSibling, Always},
+                                           SyncTarget{"Logged", MakeLoggedSimMachine, contract::SimSibling, Always},
+                                           SyncTarget{"SimulatedWithoutNamespaces", MakeSimMachineWithoutNamespaces,
+                                                      contract::SimSibling, Never}),
                          TargetName);
 #else
 // The real system under Wine (scripts/e2e-wine.sh).
 INSTANTIATE_TEST_SUITE_P(Machines, SyncContract,
-                         ::testing::Values(SyncTarget{"Win32", e2e::MakeWin32Machine, Win32Sibling},
-                                           SyncTarget{"Logged", MakeLoggedWin32Machine, Win32Sibling}),
+                         ::testing::Values(SyncTarget{"Win32", e2e::MakeWin32Machine, Win32Sibling, OffWine},
+                                           SyncTarget{"Logged", MakeLoggedWin32Machine, Win32Sibling, OffWine}),
                          TargetName);
 #endif
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SyncContract);

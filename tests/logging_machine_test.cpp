@@ -323,15 +323,15 @@ TEST_F(LoggingMachineTest, SuccessesShowWhatWasFoundCreatedOrAlreadyThere) {
     m_logging.sync().CloseHandle(first);
 
     const std::vector<std::string> expected = {
-        // A success leaves the size probe's last error as it was.
-        "EnumPortsA(level=1) -> 1, error 122, 8 found: \"COM1:\", \"COM2:\", \"COM3:\", \"COM4:\", \"FILE:\", "
+        // A success shows no error, not even the size probe's 122 it leaves.
+        "EnumPortsA(level=1) -> 1, 8 found: \"COM1:\", \"COM2:\", \"COM3:\", \"COM4:\", \"FILE:\", "
         "\"LPT1:\", \"LPT2:\", \"LPT3:\"",
-        "CreateMutexA(initialOwner=1, name=\"Global\\Installer\") -> handle, error 0",
-        "CreateMutexA(initialOwner=1, name=\"Global\\Installer\") -> handle, error 183",
+        "CreateMutexA(initialOwner=1, name=\"Global\\Installer\") -> handle",
+        "CreateMutexA(initialOwner=1, name=\"Global\\Installer\") -> handle, already exists",
         "RegCreateKeyExA(key=\"HKLM\\SOFTWARE\\Ticket\", options=0) -> 0, created",
         "RegCreateKeyExA(key=\"HKLM\\SOFTWARE\\Ticket\", options=0) -> 0, existed",
-        "CloseHandle(mutex=\"Global\\Installer\") -> 1, error 0",
-        "CloseHandle(mutex=\"Global\\Installer\") -> 1, error 0",
+        "CloseHandle(mutex=\"Global\\Installer\") -> 1",
+        "CloseHandle(mutex=\"Global\\Installer\") -> 1",
     };
     EXPECT_EQ(expected, m_log.lines);
 }
@@ -345,7 +345,9 @@ TEST_F(LoggingMachineTest, LinesFromThreadsAtOnceStayWhole) {
     deleteFiles();
     other.join();
     ASSERT_EQ(2u * kCallsPerThread, m_log.lines.size());
-    for (const std::string& line : m_log.lines) EXPECT_EQ("DeleteFileA(file=\"C:\\none.txt\") -> 0, error 2", line);
+    for (const std::string& line : m_log.lines) {
+        EXPECT_EQ("DeleteFileA(file=\"C:\\none.txt\") -> 0, error 2 (The system cannot find the file specified.)", line);
+    }
 }
 
 }  // namespace

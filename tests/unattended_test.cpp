@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "install/driver_catalogue.h"
+#include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_spooler.h"
 #include "tests/support/installer_harness.h"
 #include "tools/printer_sim/printer_emulator.h"
@@ -183,19 +185,15 @@ private:
 
 class SilentRunTest : public ::testing::Test {
 protected:
-    SilentRunTest() : m_logFolder(testing_support::MakeTempFolder("silent-log")), host(harness.Machine(), LogPath()) {}
-    ~SilentRunTest() override { std::filesystem::remove_all(m_logFolder); }
+    SilentRunTest() : host(harness.Machine(), LogPath()) {}
 
-    std::string LogPath() const { return m_logFolder + "/DriverSetup.log"; }
+    // On the simulated machine, as a run of SYSTEM without GetTempPath2A logs.
+    static std::string LogPath() { return "C:\\Windows\\Temp\\DriverSetup.log"; }
+    void RemoveLog() { harness.Machine().files().DeleteFileA(LogPath().c_str()); }
 
     int Run(std::vector<std::string> arguments) { return unattended::RunProgram(arguments, host); }
 
-    std::string Log() const {
-        std::ifstream file(LogPath(), std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    std::string Log() const { return harness.Machine().sim_files().ReadFile(LogPath()).value_or(""); }
     bool Logged(const std::string& cp936) const { return Log().find(Utf8(cp936)) != std::string::npos; }
 
     std::string PrinterPort(const std::string& name) {
@@ -219,12 +217,7 @@ protected:
         }
     }
 
-    InstallerHarness harness;
-
-private:
-    std::string m_logFolder;
-
-public:
+    mutable InstallerHarness harness;
     TestHost host;
 };
 
@@ -272,7 +265,7 @@ TEST_F(SilentRunTest, UsbExitCodeSaysWhetherThePrinterAnswered) {
         SCOPED_TRACE(c.retries);
         for (const char* port : {"USB001", "USB002"}) harness.Machine().sim_spooler().DetachUsbPrinter(port);
         if (c.attachedAt) harness.Machine().sim_spooler().AttachUsbPrinter(c.attachedAt);
-        std::filesystem::remove(LogPath());
+        RemoveLog();
         EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=USB", std::string("/USBRETRY=") + c.retries}), c.code);
         EXPECT_EQ(PrinterPort(kReceiptModel), c.port);
         const std::string log = Log();
@@ -329,7 +322,7 @@ TEST_F(SilentRunTest, FailuresEndIn1603WithTheirMessage) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.call);
-        std::filesystem::remove(LogPath());
+        RemoveLog();
         harness.Machine().env().InjectFault(c.call, win::ERROR_ACCESS_DENIED, 1);
         EXPECT_EQ(Run({"/S", "/MODEL=" + c.model, "/PORT=LPT"}), unattended::EXIT_FAILED) << Log();
         EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(c.model).has_value());
@@ -381,7 +374,9 @@ TEST_F(SilentRunTest, TheSameCommandTwiceGivesTheSameMachineAndCode) {
 
 TEST_F(SilentRunTest, AnotherRunHoldingTheMutexStopsASilentRun) {
     platform::Machine& machine = harness.Machine();
-    win::HANDLE held = machine.sync().CreateMutexA(nullptr, 1, unattended::INSTALLER_MUTEX_NAME);
+    win::HANDLE space = nullptr;
+    win::HANDLE held = machine.sync().CreatePrivateNamespaceMutex(1, unattended::INSTALLER_NAMESPACE,
+                                                                  unattended::INSTALLER_NAMESPACE_MUTEX, &space);
     ASSERT_NE(held, nullptr);
     EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_ANOTHER_RUN);
     EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
@@ -389,8 +384,112 @@ TEST_F(SilentRunTest, AnotherRunHoldingTheMutexStopsASilentRun) {
     EXPECT_NE(Log().find("another run of the installer is in progress"), std::string::npos);
     machine.sync().ReleaseMutex(held);
     machine.sync().CloseHandle(held);
+    machine.sync().ClosePrivateNamespace(space, 0);
     // Once the other run has ended, the same command goes through.
     EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+}
+
+// A standard user who shares the machine runs a program of their own on
+// the same sandbox: a second process with a standard user's token.
+std::unique_ptr<platform::sim::SimMachine> StandardUserProcess(platform::sim::SimMachine& machine) {
+    const std::string sandbox = std::filesystem::path(machine.sim_files().HostRoot()).parent_path().string();
+    auto user = std::make_unique<platform::sim::SimMachine>(sandbox);
+    user->sim_sync().SetCaller(platform::sim::SimSync::Caller::kStandardUser);
+    return user;
+}
+
+TEST_F(SilentRunTest, AStandardUserCanNeitherStopNorUnlockTheRuns) {
+    auto user = StandardUserProcess(harness.Machine());
+    // The name runs once used, taken first; and the namespace, which the
+    // boundary refuses to them.
+    win::HANDLE squatted = user->sync().CreateMutexA(nullptr, 1, unattended::INSTALLER_MUTEX_NAME);
+    ASSERT_NE(squatted, nullptr);
+    win::HANDLE space = nullptr;
+    EXPECT_EQ(user->sync().CreatePrivateNamespaceMutex(1, unattended::INSTALLER_NAMESPACE,
+                                                       unattended::INSTALLER_NAMESPACE_MUTEX, &space),
+              nullptr);
+    EXPECT_EQ(user->GetLastError(), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(space, nullptr);
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+
+    // The standard user's own run cannot take the lock: it says so and
+    // changes nothing, with a code no deployment engine takes for success.
+    TestHost userHost(*user, LogPath());
+    EXPECT_EQ(unattended::RunProgram({"/S", "/REMOVE", "/MODEL=" + kReceiptModel}, userHost),
+              unattended::EXIT_FAILED);
+    EXPECT_NE(Log().find("cannot take the run's mutex (error 5"), std::string::npos) << Log();
+    EXPECT_TRUE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+    user->sync().CloseHandle(squatted);
+}
+
+// Without private namespaces (Windows XP, Wine) the global name is all
+// there is; a mutex the run may not open is no licence to run unlocked.
+TEST_F(SilentRunTest, WithoutPrivateNamespacesTheGlobalNameLocksAndADeniedOneStops) {
+    harness.Machine().sim_sync().SetPrivateNamespaces(false);
+    platform::Machine& machine = harness.Machine();
+    win::HANDLE held = machine.sync().CreateMutexA(nullptr, 1, unattended::INSTALLER_MUTEX_NAME);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_ANOTHER_RUN);
+    machine.sync().CloseHandle(held);
+
+    // A standard user's object of that name, which an administrator's
+    // token may not open.
+    harness.Machine().env().InjectFault("CreateMutexA", win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_FAILED);
+    EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
+    const std::string log = Log();
+    EXPECT_NE(log.find("has no private namespaces"), std::string::npos) << log;
+    EXPECT_NE(log.find("cannot take the run's mutex (error 5"), std::string::npos) << log;
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+}
+
+// --- The log, where a standard user may make entries ------------------------------
+
+// What a standard user can plant at the log's name in a folder where anyone
+// may create entries: a link to a file of the system, or a second name for
+// it. The elevated run writes neither, says why in the default log and on
+// the console, and still does its work.
+TEST_F(SilentRunTest, ALogAtALinkIsRefusedAndTheDefaultLogSaysWhy) {
+    auto& files = harness.Machine().sim_files();
+    const std::string precious = "C:\\Windows\\System32\\drivers\\etc\\hosts";
+    ASSERT_TRUE(files.WriteFile(precious, "127.0.0.1 localhost\r\n"));
+    ASSERT_TRUE(files.WriteFile("C:\\Users\\Public\\readme.txt", ""));  // the folder
+    const struct {
+        const char* kind;
+        const char* at;
+        std::function<bool(const std::string& at)> plant;
+        const char* why;
+    } kCases[] = {
+        {"symbolic link", "C:\\Users\\Public\\setup.log",
+         [&](const std::string& at) { return files.MakeLink(at, files.HostPath(precious)); },
+         "is a link (a reparse point)"},
+        {"hard link", "C:\\Users\\Public\\install.log",
+         [&](const std::string& at) { return files.MakeHardLink(at, precious); }, "is a file with 2 names"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.kind);
+        RemoveLog();
+        host.console.clear();
+        const std::string planted = c.at;
+        ASSERT_TRUE(c.plant(planted));
+        EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT", "/LOG=" + planted}), unattended::EXIT_INSTALLED)
+            << Log();
+        EXPECT_EQ(files.ReadFile(precious), "127.0.0.1 localhost\r\n");
+        const std::string log = Log();
+        EXPECT_NE(log.find("the log " + planted + " is not written: it " + c.why), std::string::npos) << log;
+        EXPECT_NE(log.find("exit code 0"), std::string::npos) << log;
+        EXPECT_NE(host.console.find(c.why), std::string::npos) << host.console;
+    }
+}
+
+// A /LOG in a folder that is not there yet: the folders are made.
+TEST_F(SilentRunTest, TheLogsMissingFoldersAreMade) {
+    const std::string path = "C:\\ProgramData\\PrinterSetup\\Logs\\setup.log";
+    EXPECT_EQ(Run({"/S", "/REMOVE", "/MODEL=" + kReceiptModel, "/LOG=" + path}), unattended::EXIT_INSTALLED);
+    const auto log = harness.Machine().sim_files().ReadFile(path);
+    ASSERT_TRUE(log.has_value());
+    EXPECT_NE(log->find("exit code 0"), std::string::npos) << *log;
+    EXPECT_TRUE(host.console.empty()) << host.console;
 }
 
 // --- Removal ---------------------------------------------------------------------
@@ -502,7 +601,7 @@ TEST_F(SilentRunTest, RefusedDriverDeletion) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.error);
-        std::filesystem::remove(LogPath());
+        RemoveLog();
         ASSERT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
         const int stops = SpoolerStops();
         harness.Machine().env().InjectFault("DeletePrinterDriverExA", c.error, 1);
@@ -526,7 +625,7 @@ TEST_F(SilentRunTest, TcpAddressCreatesThePortOnceAndFindsItAgain) {
         << Log();
     const size_t ports = harness.Machine().sim_spooler().Ports().size();
 
-    std::filesystem::remove(LogPath());
+    RemoveLog();
     EXPECT_EQ(Run(arguments), unattended::EXIT_INSTALLED) << Log();
     EXPECT_EQ(harness.Machine().sim_spooler().Ports().size(), ports);
     EXPECT_NE(Log().find("\"IP_192.0.2.7\" prints to 192.0.2.7: used"), std::string::npos) << Log();
@@ -547,7 +646,7 @@ TEST_F(SilentRunTest, TcpAddressThatCannotBeHadInstallsNothing) {
     harness.Machine().sim_spooler().AddPort("IP_192.0.2.8", platform::sim::kSimLocalMonitor, "Local Port");
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.address);
-        std::filesystem::remove(LogPath());
+        RemoveLog();
         if (c.faultOn && std::string(c.faultOn) == "OpenPrinterA") {
             harness.Machine().env().InjectFault("OpenPrinterA", win::ERROR_INVALID_PRINTER_NAME, 1);
         }

@@ -18,6 +18,8 @@
 namespace unattended {
 
 const char* const INSTALLER_MUTEX_NAME = "Global\\DriverSetup.PrinterDriverInstaller";
+const char* const INSTALLER_NAMESPACE = "DriverSetup";
+const char* const INSTALLER_NAMESPACE_MUTEX = "PrinterDriverInstaller";
 
 namespace {
 
@@ -40,24 +42,51 @@ std::string JoinArguments(const std::vector<std::string>& arguments) {
     return text;
 }
 
-// Held for the whole run; released with the handle when the run ends.
+// Held for the whole run; released with the handle when the run ends. It
+// lives in a private namespace only administrators reach, so that a
+// standard user cannot take its name first and stop every run (as SYSTEM
+// they would answer "another run" for ever; elevated they would be denied
+// the mutex). Where the system has no private namespaces the global name
+// is all there is.
 class RunMutex {
 public:
+    enum class State { kHeld, kAnotherRun, kUnavailable };
+
     explicit RunMutex(platform::Machine& machine) : m_machine(machine) {
-        m_handle = machine.sync().CreateMutexA(nullptr, 1, INSTALLER_MUTEX_NAME);
-        m_alreadyRunning = m_handle != nullptr && machine.GetLastError() == win::ERROR_ALREADY_EXISTS;
+        platform::Sync& sync = machine.sync();
+        m_handle = sync.CreatePrivateNamespaceMutex(1, INSTALLER_NAMESPACE, INSTALLER_NAMESPACE_MUTEX, &m_namespace);
+        win::DWORD error = machine.GetLastError();
+        if (m_handle == nullptr && error == win::ERROR_NOT_SUPPORTED) {
+            m_fallback = true;
+            m_handle = sync.CreateMutexA(nullptr, 1, INSTALLER_MUTEX_NAME);
+            error = machine.GetLastError();
+        }
+        if (m_handle == nullptr) {
+            // Denied or failed: nobody can tell whether another run is going.
+            m_state = State::kUnavailable;
+            m_error = error;
+        } else if (error == win::ERROR_ALREADY_EXISTS) {
+            m_state = State::kAnotherRun;
+        }
     }
     ~RunMutex() {
-        if (m_handle == nullptr) return;
-        if (!m_alreadyRunning) m_machine.sync().ReleaseMutex(m_handle);
-        m_machine.sync().CloseHandle(m_handle);
+        if (m_handle != nullptr) {
+            if (m_state == State::kHeld) m_machine.sync().ReleaseMutex(m_handle);
+            m_machine.sync().CloseHandle(m_handle);
+        }
+        if (m_namespace != nullptr) m_machine.sync().ClosePrivateNamespace(m_namespace, 0);
     }
-    bool AnotherRunHoldsIt() const { return m_alreadyRunning; }
+    State state() const { return m_state; }
+    win::DWORD error() const { return m_error; }
+    bool fallback() const { return m_fallback; }
 
 private:
     platform::Machine& m_machine;
     win::HANDLE m_handle = nullptr;
-    bool m_alreadyRunning = false;
+    win::HANDLE m_namespace = nullptr;
+    State m_state = State::kHeld;
+    win::DWORD m_error = 0;
+    bool m_fallback = false;
 };
 
 // The package's model names with the kind of driver their catalogue row
@@ -108,15 +137,28 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
     }
 
     std::unique_ptr<RunLog> log;
+    std::string fellBack;  // why the log is not where it was asked for
     if (options.silent || options.list || options.remove || !options.logPath.empty()) {
-        const std::string path = options.logPath.empty() ? host.DefaultLogPath() : options.logPath;
-        auto file = OpenLogFile(path);
-        if (!file) host.WriteConsole("DriverSetup: cannot write the log " + path + "\r\n");
+        const std::string defaultPath = host.DefaultLogPath();
+        const std::string path = options.logPath.empty() ? defaultPath : options.logPath;
+        const auto lastError = [&host] { return host.LogFilesError(); };
+        std::string why;
+        auto file = OpenLogFile(host.LogFiles(), lastError, path, &why);
+        if (!file && path != defaultPath) {
+            fellBack = "the log " + path + " is not written: " + why + "; logging here instead";
+            host.WriteConsole("DriverSetup: the log " + path + " is not written: " + why + "; the log is " +
+                              defaultPath + "\r\n");
+            file = OpenLogFile(host.LogFiles(), lastError, defaultPath, &why);
+            if (!file) host.WriteConsole("DriverSetup: nor the log " + defaultPath + ": " + why + "\r\n");
+        } else if (!file) {
+            host.WriteConsole("DriverSetup: cannot write the log " + path + ": " + why + "\r\n");
+        }
         log = std::make_unique<RunLog>(std::move(file), [&host](const std::string& text) { return host.ToUtf8(text); });
     } else {
         log = std::make_unique<RunLog>(nullptr, nullptr);
     }
     log->Record("DriverSetup started: " + JoinArguments(arguments));
+    if (!fellBack.empty()) log->Record(fellBack);
 
     if (!parsed) {
         host.WriteConsole("DriverSetup: " + error + "\r\n\r\n" + UNATTENDED_USAGE);
@@ -137,9 +179,19 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
     {
         RunMutex mutex(machine);
         const bool unattended = options.silent || options.list || options.remove;
-        if (unattended && mutex.AnotherRunHoldsIt()) {
+        if (mutex.fallback()) {
+            log->Record("this system has no private namespaces: the run's mutex is the global " +
+                        std::string(INSTALLER_MUTEX_NAME));
+        }
+        if (unattended && mutex.state() == RunMutex::State::kAnotherRun) {
             log->Record("another run of the installer is in progress on this machine: nothing changed");
             code = EXIT_ANOTHER_RUN;
+        } else if (unattended && mutex.state() == RunMutex::State::kUnavailable) {
+            // Running without the lock could race another run; calling it
+            // "another run" could be a lie told for ever.
+            log->Record("cannot take the run's mutex (error " + std::to_string(mutex.error()) +
+                        "; the run needs administrator rights): nothing changed");
+            code = EXIT_FAILED;
         } else if (options.remove) {
             code = PrinterRemoval(machine, *log).Remove(options.model);
         } else if (options.silent || options.list) {

@@ -22,13 +22,22 @@ public:
     virtual ui::Toolkit& ScreenToolkit() = 0;
     // Text for the console the program was started from, if there is one.
     virtual void WriteConsole(const std::string& text) = 0;
-    // Where a silent run logs without /LOG.
+    // Where a silent run logs without /LOG, and where a log that is refused
+    // or cannot be written falls back to.
     virtual std::string DefaultLogPath() = 0;
+    // The files the log is written on, and the last error their calls
+    // leave: the machine's own unless the front end keeps its log elsewhere.
+    virtual platform::Files& LogFiles() { return Machine().files(); }
+    virtual win::DWORD LogFilesError() { return Machine().GetLastError(); }
     // The program's narrow texts as UTF-8, for the log.
     virtual std::string ToUtf8(const std::string& text) = 0;
 };
 
-// The name of the mutex that every run holds while it runs.
+// The mutex that every run holds while it runs: in the private namespace
+// bounded by the Administrators group, or, where the system has no private
+// namespaces, the global name.
+extern const char* const INSTALLER_NAMESPACE;
+extern const char* const INSTALLER_NAMESPACE_MUTEX;
 extern const char* const INSTALLER_MUTEX_NAME;
 
 // Runs the program; returns its exit code.

@@ -10,6 +10,8 @@
 #include <ostream>
 #include <string>
 
+#include "platform/files.h"
+
 namespace unattended {
 
 class RunLog {
@@ -30,7 +32,15 @@ private:
     mutable std::mutex m_mutex;
 };
 
-// Opens `path` for appending; null when it cannot be written.
-std::unique_ptr<std::ostream> OpenLogFile(const std::string& path);
+// Opens the log at `path` (a path of `files`) for appending, making its
+// missing folders. An elevated run may log into a folder where anyone can
+// make entries (C:\Windows\Temp), so whatever is at that name must be a
+// plain file with one name: a link, junction or other reparse point is
+// never followed, and a file with more than one name (a hard link, whose
+// other name may be any file) is never written. Null when it is refused
+// or cannot be written, with *why saying which (`lastError` reads the
+// error the calls of `files` leave).
+std::unique_ptr<std::ostream> OpenLogFile(platform::Files& files, const std::function<win::DWORD()>& lastError,
+                                          const std::string& path, std::string* why);
 
 }  // namespace unattended

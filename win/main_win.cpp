@@ -15,15 +15,28 @@
 
 namespace {
 
-// The program is started from the folder that holds the driver package;
-// a DLL planted there must not be loaded in place of a system one. The
-// call exists from Windows XP SP1, hence the run-time lookup.
-void KeepWorkingFolderOutOfDllSearch() {
+// The program is started from the folder that holds the driver package,
+// which a standard user may be able to write; a DLL planted there must not
+// be loaded in place of a system one. The executable imports only known
+// DLLs (which never come from the program's folder); what else is loaded is
+// loaded by full path, and anything a system DLL loads by name later is
+// searched for in System32 alone. SetDefaultDllDirectories came with
+// Windows 8 (and an update to 7), SetDllDirectoryA with XP SP1: both are
+// looked up, and the second still takes the working folder out where the
+// first is missing.
+void KeepWritableFoldersOutOfDllSearch() {
     using SetDllDirectoryAFunction = BOOL(WINAPI*)(LPCSTR);
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
     HMODULE kernel32 = ::GetModuleHandleA("kernel32");
-    FARPROC address = kernel32 != nullptr ? ::GetProcAddress(kernel32, "SetDllDirectoryA") : nullptr;
+    if (kernel32 == nullptr) return;
+    FARPROC address = ::GetProcAddress(kernel32, "SetDllDirectoryA");
     if (address != nullptr) {
         reinterpret_cast<SetDllDirectoryAFunction>(reinterpret_cast<void*>(address))("");
+    }
+    address = ::GetProcAddress(kernel32, "SetDefaultDllDirectories");
+    if (address != nullptr) {
+        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(address))(kSearchSystem32);
     }
 }
 
@@ -68,9 +81,19 @@ public:
         ::CloseHandle(console);
     }
 
+    // GetTempPath2A (Windows 11, and 10 since an update of 2022) gives a
+    // process of SYSTEM C:\Windows\SystemTemp, which standard users cannot
+    // write, instead of C:\Windows\Temp, where they can make entries;
+    // elsewhere the old call is all there is.
     std::string DefaultLogPath() override {
+        using GetTempPath2AFunction = DWORD(WINAPI*)(DWORD, LPSTR);
+        HMODULE kernel32 = ::GetModuleHandleA("kernel32");
+        FARPROC address = kernel32 != nullptr ? ::GetProcAddress(kernel32, "GetTempPath2A") : nullptr;
         char folder[MAX_PATH + 1] = {};
-        const DWORD length = ::GetTempPathA(sizeof(folder), folder);
+        const DWORD length =
+            address != nullptr
+                ? reinterpret_cast<GetTempPath2AFunction>(reinterpret_cast<void*>(address))(sizeof(folder), folder)
+                : ::GetTempPathA(sizeof(folder), folder);
         std::string path = (length > 0 && length < sizeof(folder)) ? std::string(folder, length) : std::string("C:\\");
         if (path.back() != '\\') path += '\\';
         return path + "DriverSetup.log";
@@ -97,7 +120,7 @@ private:
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    KeepWorkingFolderOutOfDllSearch();
+    KeepWritableFoldersOutOfDllSearch();
     // The C runtime has split the command line by the usual rules, in the
     // system's ANSI code page.
     std::vector<std::string> arguments;

@@ -52,13 +52,25 @@ CallLine& CallLine::Raw(const char* label, const std::string& value) { return Ap
 
 CallLine& CallLine::Server(const char* value) { return value ? Text("server", value) : *this; }
 
-std::string CallLine::Returns(long long result, win::DWORD error) const {
-    return m_line + ") -> " + std::to_string(result) + ", error " + std::to_string(error);
+std::string CallLine::Finish(const std::string& shown, bool failed, const CallError& error) const {
+    std::string line = m_line + ") -> " + shown;
+    if (!failed) return line;
+    line += ", error " + std::to_string(error.code());
+    const std::string text = error.text();
+    return text.empty() ? line : line + " (" + text + ")";
 }
 
-std::string CallLine::Returns(win::HANDLE result, win::DWORD error) const {
-    const char* shown = result == nullptr ? "null" : result == win::INVALID_HANDLE_VALUE ? "invalid" : "handle";
-    return m_line + ") -> " + shown + ", error " + std::to_string(error);
+std::string CallLine::Returns(long long result, const CallError& error) const {
+    return Finish(std::to_string(result), result == 0, error);
+}
+
+std::string CallLine::Returns(win::HANDLE result, const CallError& error) const {
+    const bool failed = result == nullptr || result == win::INVALID_HANDLE_VALUE;
+    return Finish(result == nullptr ? "null" : failed ? "invalid" : "handle", failed, error);
+}
+
+std::string CallLine::Returns(long long result, bool failed, const CallError& error) const {
+    return Finish(std::to_string(result), failed, error);
 }
 
 std::string CallLine::ReturnsCode(win::LONG code) const { return m_line + ") -> " + std::to_string(code); }

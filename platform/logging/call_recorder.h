@@ -31,15 +31,23 @@ private:
 
 // The last error the inner call left, read when it is made and set back
 // when it goes: whatever the logging does in between (allocating, locking,
-// the log's own writes) must not change what the caller reads next.
-class KeptError {
+// the log's own writes, asking the system for the error's text) must not
+// change what the caller reads next.
+class KeptError : public CallError {
 public:
     explicit KeptError(Machine& machine) : m_machine(machine), m_error(machine.GetLastError()) {}
-    ~KeptError() { m_machine.SetLastError(m_error); }
+    ~KeptError() override { m_machine.SetLastError(m_error); }
     KeptError(const KeptError&) = delete;
     KeptError& operator=(const KeptError&) = delete;
 
     win::DWORD value() const { return m_error; }
+    win::DWORD code() const override { return m_error; }
+    // The system's text; none for a code it has no text for, which the seam
+    // reads "Unknown error <code>.".
+    std::string text() const override {
+        std::string message = m_machine.serial().FormatSystemMessage(m_error);
+        return message == "Unknown error " + std::to_string(m_error) + "." ? std::string() : message;
+    }
 
 private:
     Machine& m_machine;

@@ -10,7 +10,7 @@ int LoggingArchive::Extract(HMODULE module, const char* archivePath, const char*
     const int result = inner().Extract(module, archivePath, outputFolder, unpacked);
     KeptError error(m_recorder.inner());
     m_recorder.Write(
-        CallLine("Extract").Text("archive", archivePath).Text("to", outputFolder).Returns(result, error.value()));
+        CallLine("Extract").Text("archive", archivePath).Text("to", outputFolder).Returns(result, result != 0, error));
     return result;
 }
 
@@ -26,7 +26,7 @@ BOOL LoggingDevices::EnumPresentUsbPrintInterfaces(std::vector<UsbPrintInterface
             found += (i == 0 ? ": " : ", ") + Quote(((*interfaces)[i].baseName + port).c_str());
         }
     }
-    m_recorder.Write(CallLine("EnumPresentUsbPrintInterfaces").Returns(static_cast<long long>(result), error.value()) +
+    m_recorder.Write(CallLine("EnumPresentUsbPrintInterfaces").Returns(static_cast<long long>(result), error) +
                      found);
     return result;
 }

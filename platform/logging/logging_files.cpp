@@ -15,6 +15,24 @@ win::UINT LoggingFiles::GetWindowsDirectoryA(char* buffer, win::UINT size) {
     return inner().GetWindowsDirectoryA(buffer, size);
 }
 
+// The run's log is written through these: its own writes are not logged.
+HANDLE LoggingFiles::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                                 const win::SECURITY_ATTRIBUTES* security, DWORD creationDisposition,
+                                 DWORD flagsAndAttributes, HANDLE templateFile) {
+    return inner().CreateFileA(fileName, desiredAccess, shareMode, security, creationDisposition, flagsAndAttributes,
+                               templateFile);
+}
+
+BOOL LoggingFiles::GetFileInformationByHandle(HANDLE file, win::BY_HANDLE_FILE_INFORMATION* information) {
+    return inner().GetFileInformationByHandle(file, information);
+}
+
+BOOL LoggingFiles::WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written) {
+    return inner().WriteFile(file, buffer, toWrite, written);
+}
+
+BOOL LoggingFiles::CloseHandle(HANDLE file) { return inner().CloseHandle(file); }
+
 DWORD LoggingFiles::GetFileAttributesA(const char* fileName) { return inner().GetFileAttributesA(fileName); }
 
 BOOL LoggingFiles::CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) {
@@ -24,28 +42,28 @@ BOOL LoggingFiles::CopyFileA(const char* existingFileName, const char* newFileNa
                          .Text("from", existingFileName)
                          .Text("to", newFileName)
                          .Number("failIfExists", failIfExists ? 1 : 0)
-                         .Returns(result, error.value()));
+                         .Returns(result, error));
     return result;
 }
 
 BOOL LoggingFiles::DeleteFileA(const char* fileName) {
     const BOOL result = inner().DeleteFileA(fileName);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("DeleteFileA").Text("file", fileName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("DeleteFileA").Text("file", fileName).Returns(result, error));
     return result;
 }
 
 BOOL LoggingFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) {
     const BOOL result = inner().CreateDirectoryA(pathName, security);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("CreateDirectoryA").Text("folder", pathName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("CreateDirectoryA").Text("folder", pathName).Returns(result, error));
     return result;
 }
 
 BOOL LoggingFiles::RemoveDirectoryA(const char* pathName) {
     const BOOL result = inner().RemoveDirectoryA(pathName);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("RemoveDirectoryA").Text("folder", pathName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("RemoveDirectoryA").Text("folder", pathName).Returns(result, error));
     return result;
 }
 

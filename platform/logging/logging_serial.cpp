@@ -10,7 +10,7 @@ HANDLE LoggingSerial::CreateFileA(const char* fileName, DWORD desiredAccess, DWO
                                               flagsAndAttributes, templateFile);
     KeptError error(m_recorder.inner());
     if (result != win::INVALID_HANDLE_VALUE && result) m_ports.Remember(result, fileName ? fileName : "");
-    m_recorder.Write(CallLine("CreateFileA").Text("file", fileName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("CreateFileA").Text("file", fileName).Returns(result, error));
     return result;
 }
 
@@ -43,7 +43,7 @@ BOOL LoggingSerial::SetCommState(HANDLE file, win::DCB* dcb) {
             .Number("parity", dcb->Parity)
             .Number("stopBits", dcb->StopBits);
     }
-    m_recorder.Write(line.Returns(result, error.value()));
+    m_recorder.Write(line.Returns(result, error));
     return result;
 }
 
@@ -70,7 +70,7 @@ BOOL LoggingSerial::WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DW
     m_recorder.Write(CallLine("WriteFile")
                          .Raw("port", m_ports.Quoted(file))
                          .Number("bytes", toWrite)
-                         .Returns(result, error.value()));
+                         .Returns(result, error));
     return result;
 }
 
@@ -98,7 +98,7 @@ BOOL LoggingSerial::CloseHandle(HANDLE handle) {
     std::string port;
     if (!m_ports.Find(handle, &port)) return result;
     if (result) m_ports.Forget(handle);
-    m_recorder.Write(CallLine("CloseHandle").Text("port", port).Returns(result, error.value()));
+    m_recorder.Write(CallLine("CloseHandle").Text("port", port).Returns(result, error));
     return result;
 }
 

@@ -5,6 +5,8 @@ namespace platform::logging {
 
 namespace {
 
+constexpr win::DWORD kErrorNotAllAssigned = 1300;
+
 unsigned long long LuidKey(const win::LUID& luid) {
     return (static_cast<unsigned long long>(static_cast<win::DWORD>(luid.HighPart)) << 32) | luid.LowPart;
 }
@@ -30,7 +32,7 @@ BOOL LoggingServices::StartServiceA(SC_HANDLE service, DWORD numArgs, const char
     const BOOL result = inner().StartServiceA(service, numArgs, args);
     KeptError error(m_recorder.inner());
     m_recorder.Write(
-        CallLine("StartServiceA").Raw("service", m_services.Quoted(service)).Returns(result, error.value()));
+        CallLine("StartServiceA").Raw("service", m_services.Quoted(service)).Returns(result, error));
     return result;
 }
 
@@ -40,7 +42,7 @@ BOOL LoggingServices::ControlService(SC_HANDLE service, DWORD control, win::SERV
     m_recorder.Write(CallLine("ControlService")
                          .Raw("service", m_services.Quoted(service))
                          .Number("control", control)
-                         .Returns(result, error.value()));
+                         .Returns(result, error));
     return result;
 }
 
@@ -91,7 +93,8 @@ BOOL LoggingServices::AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::
     m_recorder.Write(CallLine("AdjustTokenPrivileges")
                          .Number("disableAll", disableAll ? 1 : 0)
                          .Raw("privileges", Privileges(newState))
-                         .Returns(result, error.value()));
+                         // TRUE with ERROR_NOT_ALL_ASSIGNED: a privilege the token lacks.
+                         .Returns(result, !result || error.value() == kErrorNotAllAssigned, error));
     return result;
 }
 

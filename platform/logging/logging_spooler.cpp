@@ -93,7 +93,7 @@ BOOL LoggingSpooler::EnumPortsA(const char* pName, DWORD level, BYTE* pBuf, DWOR
     KeptError error(m_recorder.inner());
     if (IsSizeProbe(result, error.value())) return result;
     const std::string found = result ? Found(PortShape(level), pBuf, cbBuf, pcReturned) : "";
-    m_recorder.Write(CallLine("EnumPortsA").Server(pName).Number("level", level).Returns(result, error.value()) +
+    m_recorder.Write(CallLine("EnumPortsA").Server(pName).Number("level", level).Returns(result, error) +
                      found);
     return result;
 }
@@ -108,7 +108,7 @@ BOOL LoggingSpooler::EnumPrintersA(DWORD flags, const char* name, DWORD level, B
                          .Number("flags", flags)
                          .Text("name", name)
                          .Number("level", level)
-                         .Returns(result, error.value()) +
+                         .Returns(result, error) +
                      found);
     return result;
 }
@@ -132,7 +132,7 @@ BOOL LoggingSpooler::AddPrinterDriverExA(const char* pName, DWORD level, BYTE* p
             .Text("data", info->pDataFile)
             .Text("config", info->pConfigFile);
     }
-    m_recorder.Write(line.Number("flags", copyFlags).Returns(result, error.value()));
+    m_recorder.Write(line.Number("flags", copyFlags).Returns(result, error));
     return result;
 }
 
@@ -145,7 +145,7 @@ BOOL LoggingSpooler::AddMonitorA(const char* pName, DWORD level, BYTE* pMonitors
         const auto* info = reinterpret_cast<const win::MONITOR_INFO_2*>(pMonitors);
         line.Text("name", info->pName).Text("environment", info->pEnvironment).Text("dll", info->pDLLName);
     }
-    m_recorder.Write(line.Returns(result, error.value()));
+    m_recorder.Write(line.Returns(result, error));
     return result;
 }
 
@@ -156,7 +156,7 @@ BOOL LoggingSpooler::DeleteMonitorA(const char* pName, const char* pEnvironment,
                          .Server(pName)
                          .Text("environment", pEnvironment)
                          .Text("name", pMonitorName)
-                         .Returns(result, error.value()));
+                         .Returns(result, error));
     return result;
 }
 
@@ -174,7 +174,7 @@ BOOL LoggingSpooler::SetPrinterA(HANDLE hPrinter, DWORD level, BYTE* pPrinter, D
                          .Raw("printer", m_printers.Quoted(hPrinter))
                          .Number("level", level)
                          .Number("command", command)
-                         .Returns(result, error.value()));
+                         .Returns(result, error));
     return result;
 }
 
@@ -182,7 +182,7 @@ BOOL LoggingSpooler::DeletePrinter(HANDLE hPrinter) {
     const BOOL result = inner().DeletePrinter(hPrinter);
     KeptError error(m_recorder.inner());
     m_recorder.Write(
-        CallLine("DeletePrinter").Raw("printer", m_printers.Quoted(hPrinter)).Returns(result, error.value()));
+        CallLine("DeletePrinter").Raw("printer", m_printers.Quoted(hPrinter)).Returns(result, error));
     return result;
 }
 
@@ -203,28 +203,28 @@ HANDLE LoggingSpooler::AddPrinterA(const char* pName, DWORD level, BYTE* pPrinte
         line.Text("name", info->pPrinterName).Text("port", info->pPortName).Text("driver", info->pDriverName);
         if (result) m_printers.Remember(result, info->pPrinterName ? info->pPrinterName : "");
     }
-    m_recorder.Write(line.Returns(result, error.value()));
+    m_recorder.Write(line.Returns(result, error));
     return result;
 }
 
 BOOL LoggingSpooler::AddPortA(const char* pName, void* hWnd, const char* pMonitorName) {
     const BOOL result = inner().AddPortA(pName, hWnd, pMonitorName);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("AddPortA").Server(pName).Text("monitor", pMonitorName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("AddPortA").Server(pName).Text("monitor", pMonitorName).Returns(result, error));
     return result;
 }
 
 BOOL LoggingSpooler::ConfigurePortA(const char* pName, void* hWnd, const char* pPortName) {
     const BOOL result = inner().ConfigurePortA(pName, hWnd, pPortName);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("ConfigurePortA").Server(pName).Text("port", pPortName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("ConfigurePortA").Server(pName).Text("port", pPortName).Returns(result, error));
     return result;
 }
 
 BOOL LoggingSpooler::DeletePortA(const char* pName, void* hWnd, const char* pPortName) {
     const BOOL result = inner().DeletePortA(pName, hWnd, pPortName);
     KeptError error(m_recorder.inner());
-    m_recorder.Write(CallLine("DeletePortA").Server(pName).Text("port", pPortName).Returns(result, error.value()));
+    m_recorder.Write(CallLine("DeletePortA").Server(pName).Text("port", pPortName).Returns(result, error));
     return result;
 }
 
@@ -239,7 +239,7 @@ BOOL LoggingSpooler::EnumPrinterDriversA(const char* pName, const char* pEnviron
                          .Server(pName)
                          .Text("environment", pEnvironment)
                          .Number("level", level)
-                         .Returns(result, error.value()) +
+                         .Returns(result, error) +
                      found);
     return result;
 }
@@ -254,7 +254,7 @@ BOOL LoggingSpooler::DeletePrinterDriverExA(const char* pName, const char* pEnvi
                          .Text("name", pDriverName)
                          .Number("flags", dwDeleteFlag)
                          .Number("version", dwVersionFlag)
-                         .Returns(result, error.value()));
+                         .Returns(result, error));
     return result;
 }
 
@@ -274,7 +274,7 @@ BOOL LoggingSpooler::XcvDataW(HANDLE hXcv, const win::WCHAR* pszDataName, BYTE* 
             .Number("portNumber", data->dwPortNumber);
     }
     if (result && pdwStatus) line.Number("status", *pdwStatus);
-    m_recorder.Write(line.Returns(result, error.value()));
+    m_recorder.Write(line.Returns(result, error));
     return result;
 }
 

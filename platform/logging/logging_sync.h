@@ -1,5 +1,5 @@
-// Logging machine: named mutexes. Creating one is logged (error 183 says it
-// already existed), and so are its release and close.
+// Logging machine: named mutexes. Creating one is logged ("already exists"
+// when it was there before), and so are its release and close.
 #pragma once
 
 #include "platform/logging/call_recorder.h"
@@ -12,6 +12,9 @@ public:
     explicit LoggingSync(CallRecorder& recorder) : m_recorder(recorder) {}
 
     HANDLE CreateMutexA(const win::SECURITY_ATTRIBUTES* security, BOOL initialOwner, const char* name) override;
+    HANDLE CreatePrivateNamespaceMutex(BOOL initialOwner, const char* alias, const char* name,
+                                       HANDLE* privateNamespace) override;
+    BOOL ClosePrivateNamespace(HANDLE privateNamespace, win::DWORD flags) override;
     BOOL ReleaseMutex(HANDLE mutex) override;
     BOOL CloseHandle(HANDLE handle) override;
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -174,7 +175,139 @@ SimFiles::SimFiles(SimEnv& env, std::string sandboxRoot) : m_env(env), m_hostRoo
     }
 }
 
-SimFiles::~SimFiles() = default;
+SimFiles::~SimFiles() {
+    for (const auto& file : m_openFiles) {
+        if (file.second >= 0) ::close(file.second);
+    }
+}
+
+win::HANDLE SimFiles::CreateFileA(const char* fileName, win::DWORD desiredAccess, win::DWORD,
+                                  const win::SECURITY_ATTRIBUTES*, win::DWORD creationDisposition,
+                                  win::DWORD flagsAndAttributes, win::HANDLE) {
+    if (Fault("CreateFileA")) return win::INVALID_HANDLE_VALUE;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (fileName == nullptr || (creationDisposition != win::OPEN_EXISTING && creationDisposition != win::OPEN_ALWAYS) ||
+        (desiredAccess & (win::GENERIC_WRITE | win::FILE_APPEND_DATA)) == 0) {
+        SetLastError(win::ERROR_INVALID_PARAMETER);
+        return win::INVALID_HANDLE_VALUE;
+    }
+    const Resolution r = ResolveLocked(CallerPath(fileName));
+    if (r.error || r.isRoot || r.isDirectory) {
+        SetLastError(r.error ? r.error : win::ERROR_ACCESS_DENIED);
+        return win::INVALID_HANDLE_VALUE;
+    }
+    if (!r.exists && creationDisposition == win::OPEN_EXISTING) {
+        SetLastError(win::ERROR_FILE_NOT_FOUND);
+        return win::INVALID_HANDLE_VALUE;
+    }
+    int fd = -1;
+    if (r.isLink && (flagsAndAttributes & win::FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
+        // The link itself: nothing is written through it here.
+    } else {
+        if (r.isLink) {
+            // Windows follows it; the simulation only as far as its own tree.
+            char* target = ::realpath(r.hostPath.c_str(), nullptr);
+            char* root = ::realpath(m_hostRoot.c_str(), nullptr);
+            const bool inside = target != nullptr && root != nullptr &&
+                                std::strncmp(target, root, std::strlen(root)) == 0 &&
+                                target[std::strlen(root)] == '/';
+            std::free(target);
+            std::free(root);
+            if (!inside) {
+                CountLinkRefusal();
+                SetLastError(win::ERROR_ACCESS_DENIED);
+                return win::INVALID_HANDLE_VALUE;
+            }
+        }
+        const int append = (desiredAccess & win::GENERIC_WRITE) != 0 ? 0 : O_APPEND;
+        fd = ::open(r.hostPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | append, 0644);
+        if (fd < 0) {
+            SetLastError(errno == ENOENT ? win::ERROR_PATH_NOT_FOUND : win::ERROR_ACCESS_DENIED);
+            return win::INVALID_HANDLE_VALUE;
+        }
+        if (!r.exists) NoteEntryLocked(r.hostPath, true);
+    }
+    // The handle keeps the host path of a link, to report it.
+    m_nextFindHandle += 4;
+    m_openFiles[m_nextFindHandle] = fd;
+    if (fd < 0) m_openLinks[m_nextFindHandle] = r.hostPath;
+    SetLastError(r.exists && creationDisposition == win::OPEN_ALWAYS ? win::ERROR_ALREADY_EXISTS : win::ERROR_SUCCESS);
+    return reinterpret_cast<win::HANDLE>(m_nextFindHandle);
+}
+
+win::BOOL SimFiles::GetFileInformationByHandle(win::HANDLE file, win::BY_HANDLE_FILE_INFORMATION* information) {
+    if (Fault("GetFileInformationByHandle")) return 0;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto it = m_openFiles.find(reinterpret_cast<std::uintptr_t>(file));
+    if (it == m_openFiles.end() || information == nullptr) {
+        SetLastError(it == m_openFiles.end() ? win::ERROR_INVALID_HANDLE : win::ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    struct stat st;
+    const bool ok = it->second >= 0 ? ::fstat(it->second, &st) == 0
+                                    : ::lstat(m_openLinks[it->first].c_str(), &st) == 0;
+    if (!ok) {
+        SetLastError(win::ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    *information = {};
+    information->dwFileAttributes =
+        it->second >= 0 ? win::FILE_ATTRIBUTE_ARCHIVE : win::FILE_ATTRIBUTE_REPARSE_POINT | win::FILE_ATTRIBUTE_ARCHIVE;
+    const auto size = static_cast<unsigned long long>(st.st_size);
+    information->nFileSizeHigh = static_cast<win::DWORD>(size >> 32);
+    information->nFileSizeLow = static_cast<win::DWORD>(size);
+    information->nNumberOfLinks = static_cast<win::DWORD>(st.st_nlink);
+    information->nFileIndexHigh = static_cast<win::DWORD>(static_cast<unsigned long long>(st.st_ino) >> 32);
+    information->nFileIndexLow = static_cast<win::DWORD>(st.st_ino);
+    return 1;
+}
+
+win::BOOL SimFiles::WriteFile(win::HANDLE file, const void* buffer, win::DWORD toWrite, win::DWORD* written) {
+    if (written != nullptr) *written = 0;
+    if (Fault("WriteFile")) return 0;
+    int fd = -1;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        auto it = m_openFiles.find(reinterpret_cast<std::uintptr_t>(file));
+        if (it == m_openFiles.end()) {
+            SetLastError(win::ERROR_INVALID_HANDLE);
+            return 0;
+        }
+        fd = it->second;
+    }
+    if (fd < 0) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    const char* bytes = static_cast<const char*>(buffer);
+    win::DWORD done = 0;
+    while (done < toWrite) {
+        const ssize_t n = ::write(fd, bytes + done, toWrite - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            SetLastError(errno == ENOSPC ? 112 /* ERROR_DISK_FULL */ : win::ERROR_ACCESS_DENIED);
+            if (written != nullptr) *written = done;
+            return 0;
+        }
+        done += static_cast<win::DWORD>(n);
+    }
+    if (written != nullptr) *written = done;
+    return 1;
+}
+
+win::BOOL SimFiles::CloseHandle(win::HANDLE file) {
+    if (Fault("CloseHandle")) return 0;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto it = m_openFiles.find(reinterpret_cast<std::uintptr_t>(file));
+    if (it == m_openFiles.end()) {
+        SetLastError(win::ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    if (it->second >= 0) ::close(it->second);
+    m_openLinks.erase(it->first);
+    m_openFiles.erase(it);
+    return 1;
+}
 
 bool SimFiles::Fault(const char* operation) {
     win::DWORD error = 0;
@@ -766,6 +899,18 @@ bool SimFiles::MakeLink(const std::string& winPath, const std::string& hostTarge
     Resolution r = ResolveLocked(winPath);
     if (r.error || r.exists) return false;
     if (::symlink(hostTarget.c_str(), r.hostPath.c_str()) != 0) return false;
+    NoteEntryLocked(r.hostPath, true);
+    return true;
+}
+
+bool SimFiles::MakeHardLink(const std::string& winPath, const std::string& existingWinPath) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const Resolution existing = ResolveLocked(existingWinPath);
+    const Resolution r = ResolveLocked(winPath);
+    if (existing.error || !existing.exists || existing.isLink || existing.isDirectory || r.error || r.exists) {
+        return false;
+    }
+    if (::link(existing.hostPath.c_str(), r.hostPath.c_str()) != 0) return false;
     NoteEntryLocked(r.hostPath, true);
     return true;
 }

@@ -50,6 +50,8 @@ public:
     SimFiles(SimEnv& env, std::string sandboxRoot);
     ~SimFiles() override;
     SimFiles(const SimFiles&) = delete;
+    // (CreateFileA follows a link only to a file inside the sandbox, and
+    // refuses any other, as the tree's other operations refuse links.)
     SimFiles& operator=(const SimFiles&) = delete;
 
     win::DWORD GetCurrentDirectoryA(win::DWORD bufferLength, char* buffer) override;
@@ -63,6 +65,12 @@ public:
     win::HANDLE FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) override;
     win::BOOL FindNextFileA(win::HANDLE findFile, win::WIN32_FIND_DATAA* findData) override;
     win::BOOL FindClose(win::HANDLE findFile) override;
+    win::HANDLE CreateFileA(const char* fileName, win::DWORD desiredAccess, win::DWORD shareMode,
+                            const win::SECURITY_ATTRIBUTES* security, win::DWORD creationDisposition,
+                            win::DWORD flagsAndAttributes, win::HANDLE templateFile) override;
+    win::BOOL GetFileInformationByHandle(win::HANDLE file, win::BY_HANDLE_FILE_INFORMATION* information) override;
+    win::BOOL WriteFile(win::HANDLE file, const void* buffer, win::DWORD toWrite, win::DWORD* written) override;
+    win::BOOL CloseHandle(win::HANDLE file) override;
 
     win::DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, win::DWORD size, const char* fileName) override;
     win::DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
@@ -77,6 +85,8 @@ public:
     std::string HostPath(const std::string& winPath) const;  // empty when it cannot be resolved
     // A host symbolic link at winPath (its folder must exist) to hostTarget.
     bool MakeLink(const std::string& winPath, const std::string& hostTarget);
+    // A second name (a hard link) at winPath for the file at existingWinPath.
+    bool MakeHardLink(const std::string& winPath, const std::string& existingWinPath);
     bool SetCurrentDirectory(const std::string& winPath);  // an existing folder
     // What GetSystemDirectoryA reports ("C:\Windows\System32" by default).
     void SetSystemDirectory(const std::string& winPath);
@@ -144,6 +154,9 @@ private:
     std::string m_systemDirectory = "C:\\Windows\\System32";
     std::string m_windowsDirectory = "C:\\Windows";
     std::map<std::uintptr_t, FindState> m_finds;
+    // Open files: a host descriptor, or -1 for a link opened itself.
+    std::map<std::uintptr_t, int> m_openFiles;
+    std::map<std::uintptr_t, std::string> m_openLinks;  // the host path of each link opened itself
     std::uintptr_t m_nextFindHandle = 0x1000;
     mutable int m_linkRefusals = 0;
     bool m_wow64Redirection = false;

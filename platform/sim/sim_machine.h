@@ -60,6 +60,7 @@ public:
     SimSpooler& sim_spooler() { return m_spooler; }
     SimSerial& sim_serial() { return m_serial; }
     SimDevices& sim_devices() { return m_devices; }
+    SimSync& sim_sync() { return m_sync; }
 
     // 0 makes Sleep return at once; the default 1.0 sleeps for real.
     void SetTimeScale(double scale);

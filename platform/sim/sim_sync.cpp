@@ -127,6 +127,10 @@ HANDLE SimSync::CreateMutexA(const win::SECURITY_ATTRIBUTES*, BOOL initialOwner,
             return nullptr;
         }
     }
+    return AddMutexHandle(std::move(handle), created, initialOwner);
+}
+
+HANDLE SimSync::AddMutexHandle(Handle handle, bool created, BOOL initialOwner) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_nextHandle += 4;
     if (handle.key.empty()) handle.key = "#" + std::to_string(m_nextHandle);
@@ -141,12 +145,91 @@ HANDLE SimSync::CreateMutexA(const win::SECURITY_ATTRIBUTES*, BOOL initialOwner,
     return reinterpret_cast<HANDLE>(m_nextHandle);
 }
 
+HANDLE SimSync::CreatePrivateNamespaceMutex(BOOL initialOwner, const char* alias, const char* name,
+                                            HANDLE* privateNamespace) {
+    if (privateNamespace != nullptr) *privateNamespace = nullptr;
+    win::DWORD fault = 0;
+    if (m_env.TakeFault("CreatePrivateNamespaceMutex", &fault)) {
+        Fail(fault);
+        return nullptr;
+    }
+    bool present = false;
+    Caller caller = Caller::kAdministrator;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        present = m_privateNamespaces;
+        caller = m_caller;
+    }
+    if (!present) {
+        Fail(win::ERROR_NOT_SUPPORTED);
+        return nullptr;
+    }
+    if (privateNamespace == nullptr || alias == nullptr || *alias == '\0' || name == nullptr || *name == '\0' ||
+        std::string(name).find('\\') != std::string::npos) {
+        Fail(win::ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    // The boundary holds the Administrators group's SID: a token without it
+    // may neither create the namespace nor open it.
+    if (caller == Caller::kStandardUser) {
+        Fail(win::ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    win::DWORD error = 0;
+    bool namespaceCreated = false;
+    Handle space;
+    space.key = "namespace/" + Encode(alias);
+    space.isNamespace = true;
+    space.heldFd = OpenNamed(space.key, &namespaceCreated, &error);
+    if (space.heldFd < 0) {
+        Fail(error);
+        return nullptr;
+    }
+    Handle mutex;
+    bool created = true;
+    mutex.key = "private/" + Encode(alias) + "/" + Encode(name);
+    mutex.heldFd = OpenNamed(mutex.key, &created, &error);
+    if (mutex.heldFd < 0) {
+        ::close(space.heldFd);
+        Fail(error);
+        return nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nextHandle += 4;
+        *privateNamespace = reinterpret_cast<HANDLE>(m_nextHandle);
+        m_handles.emplace(m_nextHandle, std::move(space));
+    }
+    return AddMutexHandle(std::move(mutex), created, initialOwner);
+}
+
+BOOL SimSync::ClosePrivateNamespace(HANDLE privateNamespace, win::DWORD) {
+    win::DWORD fault = 0;
+    if (m_env.TakeFault("ClosePrivateNamespace", &fault)) return Fail(fault);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_handles.find(reinterpret_cast<std::uintptr_t>(privateNamespace));
+    if (it == m_handles.end() || !it->second.isNamespace) return Fail(win::ERROR_INVALID_HANDLE);
+    ::close(it->second.heldFd);
+    m_handles.erase(it);
+    return 1;
+}
+
+void SimSync::SetCaller(Caller caller) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_caller = caller;
+}
+
+void SimSync::SetPrivateNamespaces(bool present) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_privateNamespaces = present;
+}
+
 BOOL SimSync::ReleaseMutex(HANDLE mutex) {
     win::DWORD fault = 0;
     if (m_env.TakeFault("ReleaseMutex", &fault)) return Fail(fault);
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_handles.find(reinterpret_cast<std::uintptr_t>(mutex));
-    if (it == m_handles.end()) return Fail(win::ERROR_INVALID_HANDLE);
+    if (it == m_handles.end() || it->second.isNamespace) return Fail(win::ERROR_INVALID_HANDLE);
     Owner& owner = m_owners[it->second.key];
     if (owner.count == 0 || owner.thread != std::this_thread::get_id()) return Fail(kErrorNotOwner);
     --owner.count;
@@ -158,7 +241,7 @@ BOOL SimSync::CloseHandle(HANDLE handle) {
     if (m_env.TakeFault("CloseHandle", &fault)) return Fail(fault);
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_handles.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (it == m_handles.end()) return Fail(win::ERROR_INVALID_HANDLE);
+    if (it == m_handles.end() || it->second.isNamespace) return Fail(win::ERROR_INVALID_HANDLE);
     if (it->second.heldFd >= 0) ::close(it->second.heldFd);
     auto owner = m_owners.find(it->second.key);
     if (owner != m_owners.end() && --owner->second.handles == 0) m_owners.erase(owner);

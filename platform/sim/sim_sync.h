@@ -9,6 +9,12 @@
 // learn.microsoft.com describes) is decided under an exclusive lock on its
 // ".guard" file. flock() locks belong to the open file description, so two
 // simulated machines of one process on one sandbox see each other too.
+//
+// A private namespace is such an object as well (it exists while a handle
+// to it is open), and its mutexes are kept apart from the global and local
+// ones. Its boundary is the Administrators group: a machine whose caller is
+// a standard user can neither create nor open it. Whether the system has
+// private namespaces at all is a setting (Wine and Windows XP have none).
 #pragma once
 
 #include <cstdint>
@@ -29,15 +35,29 @@ public:
     SimSync(const SimSync&) = delete;
     SimSync& operator=(const SimSync&) = delete;
 
+    // Who the process runs as: an administrator (elevated) or SYSTEM, or a
+    // standard user, whose objects of global names are still made.
+    enum class Caller { kAdministrator, kStandardUser };
+
     HANDLE CreateMutexA(const win::SECURITY_ATTRIBUTES* security, BOOL initialOwner, const char* name) override;
+    HANDLE CreatePrivateNamespaceMutex(BOOL initialOwner, const char* alias, const char* name,
+                                       HANDLE* privateNamespace) override;
+    BOOL ClosePrivateNamespace(HANDLE privateNamespace, win::DWORD flags) override;
     BOOL ReleaseMutex(HANDLE mutex) override;
     BOOL CloseHandle(HANDLE handle) override;
+
+    void SetCaller(Caller caller);           // default: an administrator
+    void SetPrivateNamespaces(bool present);  // default: present
 
 private:
     struct Handle {
         std::string key;  // the mutex's namespace and name, or unique to an unnamed one
         int heldFd = -1;  // -1 for an unnamed mutex
+        bool isNamespace = false;
     };
+
+    // A new handle to a mutex whose ".held" file is open (or -1: unnamed).
+    HANDLE AddMutexHandle(Handle handle, bool created, BOOL initialOwner);
     // Ownership, kept for the mutexes this machine has handles to; only a
     // creator can own a mutex here, there being no wait function.
     struct Owner {
@@ -56,6 +76,8 @@ private:
     std::map<std::uintptr_t, Handle> m_handles;
     std::map<std::string, Owner> m_owners;
     std::uintptr_t m_nextHandle = 0x6000;
+    Caller m_caller = Caller::kAdministrator;
+    bool m_privateNamespaces = true;
 };
 
 }  // namespace platform::sim

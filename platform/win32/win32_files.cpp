@@ -1,7 +1,7 @@
 // Windows backend: files, folders and profile files, through kernel32.
 #include "platform/win32/win32_files.h"
 
-#include "platform/win32/windows_support.h"
+#include "platform/win32/pass_through.h"
 
 namespace platform::win32 {
 
@@ -18,6 +18,26 @@ win::UINT Win32Files::GetSystemDirectoryA(char* buffer, win::UINT size) { return
 win::UINT Win32Files::GetWindowsDirectoryA(char* buffer, win::UINT size) {
     return ::GetWindowsDirectoryA(buffer, size);
 }
+
+HANDLE Win32Files::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                               const win::SECURITY_ATTRIBUTES* security, DWORD creationDisposition,
+                               DWORD flagsAndAttributes, HANDLE templateFile) {
+    return ::CreateFileA(fileName, desiredAccess, shareMode,
+                         reinterpret_cast<::SECURITY_ATTRIBUTES*>(const_cast<win::SECURITY_ATTRIBUTES*>(security)),
+                         creationDisposition, flagsAndAttributes, templateFile);
+}
+
+BOOL Win32Files::GetFileInformationByHandle(HANDLE file, win::BY_HANDLE_FILE_INFORMATION* information) {
+    static_assert(sizeof(win::BY_HANDLE_FILE_INFORMATION) == sizeof(::BY_HANDLE_FILE_INFORMATION),
+                  "layout of BY_HANDLE_FILE_INFORMATION");
+    return ::GetFileInformationByHandle(file, reinterpret_cast<::BY_HANDLE_FILE_INFORMATION*>(information));
+}
+
+BOOL Win32Files::WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written) {
+    return ::WriteFile(file, buffer, toWrite, Out(written).get(), nullptr);
+}
+
+BOOL Win32Files::CloseHandle(HANDLE file) { return ::CloseHandle(file); }
 
 DWORD Win32Files::GetFileAttributesA(const char* fileName) { return ::GetFileAttributesA(fileName); }
 

@@ -18,6 +18,12 @@ public:
     HANDLE FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) override;
     BOOL FindNextFileA(HANDLE findFile, win::WIN32_FIND_DATAA* findData) override;
     BOOL FindClose(HANDLE findFile) override;
+    HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                       const win::SECURITY_ATTRIBUTES* security, DWORD creationDisposition, DWORD flagsAndAttributes,
+                       HANDLE templateFile) override;
+    BOOL GetFileInformationByHandle(HANDLE file, win::BY_HANDLE_FILE_INFORMATION* information) override;
+    BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written) override;
+    BOOL CloseHandle(HANDLE file) override;
 
     DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) override;
     DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,

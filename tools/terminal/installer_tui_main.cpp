@@ -21,6 +21,7 @@
 #include "tools/terminal/front_end.h"
 #include "tools/terminal/front_end_machine.h"
 #include "tools/terminal/front_end_options.h"
+#include "tools/terminal/host_log_files.h"
 #include "tools/terminal/machine_report.h"
 #include "tools/terminal/text_display.h"
 #include "ui/portable/portable_toolkit.h"
@@ -96,10 +97,14 @@ public:
         return ((error ? std::filesystem::path("/tmp") : folder) / "DriverSetup.log").string();
     }
     std::string ToUtf8(const std::string& text) override { return terminal::Cp936ToUtf8(text); }
+    // /LOG takes a path of this machine, not of the simulated one.
+    platform::Files& LogFiles() override { return m_logFiles; }
+    win::DWORD LogFilesError() override { return terminal::HostLogFiles::LastError(); }
 
 private:
     terminal::FrontEndMachine& m_machine;
     ui::portable::PortableToolkit& m_screen;
+    terminal::HostLogFiles m_logFiles;
 };
 
 }  // namespace
