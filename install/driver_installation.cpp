@@ -115,6 +115,25 @@ void DriverInstallation::StageFile(const std::string& source, const std::string&
     m_view.PublishStatus(destination);
 }
 
+void DriverInstallation::StageMonitor(const std::string& source, const std::string& copy,
+                                      const std::string& systemPath) {
+    platform::Files& files = m_machine.files();
+    // Under WOW64 the copy goes through Sysnative, which 64-bit Windows XP
+    // and Server 2003 have only with the update that added it (KB942589):
+    // there the folder is not found, and the copy is made once more with
+    // the redirection turned off for this thread ("File System Redirector",
+    // Wow64DisableWow64FsRedirection), then on again before anything else.
+    if (!files.CopyFileA(source.c_str(), copy.c_str(), 0) && copy != systemPath &&
+        m_machine.GetLastError() == win::ERROR_PATH_NOT_FOUND) {
+        void* redirection = nullptr;
+        if (files.Wow64DisableWow64FsRedirection(&redirection)) {
+            files.CopyFileA(source.c_str(), systemPath.c_str(), 0);
+            files.Wow64RevertWow64FsRedirection(redirection);
+        }
+    }
+    m_view.PublishStatus(copy);
+}
+
 bool DriverInstallation::RegisterDriver(DriverRecordText record, win::DWORD* error) {
     std::string dataType = CATALOGUE_DATA_TYPE;
     win::DRIVER_INFO_3 info{};

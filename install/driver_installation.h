@@ -83,6 +83,10 @@ private:
     bool DriverDirectory(std::string* directory, std::string* environment);
     // Copies one file and shows where it went.
     void StageFile(const std::string& source, const std::string& destination);
+    // Copies the language monitor to `copy`, its place in the real system
+    // folder as this program names it (`systemPath` but for WOW64), and
+    // shows where it went.
+    void StageMonitor(const std::string& source, const std::string& copy, const std::string& systemPath);
     // Registers the driver (version 2 on Windows NT 4.0, 3 elsewhere, data
     // type "RAW"); false with *error the thread's last error on failure.
     bool RegisterDriver(DriverRecordText record, win::DWORD* error);

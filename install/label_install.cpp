@@ -41,7 +41,7 @@ void DriverInstallation::InstallLabelDriver() {
         monitorCopy = std::string(windows) + "\\" + CATALOGUE_NATIVE_SYSTEM_FOLDER + "\\" +
                       dlls[CATALOGUE_LABEL_MONITOR_ROW];
     }
-    StageFile(source + dlls[CATALOGUE_LABEL_MONITOR_ROW], monitorCopy);
+    StageMonitor(source + dlls[CATALOGUE_LABEL_MONITOR_ROW], monitorCopy, monitorDll);
 
     // The spooler was started before its driver directory was asked for;
     // starting it again here would only repeat a box about its state.

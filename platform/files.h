@@ -27,6 +27,13 @@ public:
     virtual BOOL FindNextFileA(HANDLE findFile, win::WIN32_FIND_DATAA* findData) = 0;
     virtual BOOL FindClose(HANDLE findFile) = 0;
 
+    // WOW64's file-system redirection of the calling thread, as kernel32's
+    // calls of these names ("File System Redirector"): off until reverted,
+    // for every file call of the thread. Fails with ERROR_INVALID_FUNCTION
+    // in a process that is not under WOW64, and where kernel32 lacks them.
+    virtual BOOL Wow64DisableWow64FsRedirection(void** oldValue) = 0;
+    virtual BOOL Wow64RevertWow64FsRedirection(void* oldValue) = 0;
+
     // A file opened to append to (the run's log). The simulated machine
     // takes GENERIC_WRITE or FILE_APPEND_DATA, OPEN_EXISTING or OPEN_ALWAYS
     // (ERROR_ALREADY_EXISTS when it was there), and the flag

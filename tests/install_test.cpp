@@ -536,6 +536,23 @@ TEST_F(InstallTest, SixtyFourBitProgramTakesTheX64DriverWithoutWow64) {
     EXPECT_EQ(driver->driverPath, std::string(kX64Directory) + "\\LBXDRV56.DLL");
 }
 
+// 64-bit Windows XP and Server 2003 without the update that added
+// Sysnative: the monitor still reaches the real System32, where the spooler
+// loads it, and the redirection is on again for every later copy.
+TEST_F(InstallTest, WithoutSysnativeTheMonitorIsCopiedWithTheRedirectionOff) {
+    harness.Machine().SetWindowsVersion(win::VER_PLATFORM_WIN32_NT, 5, 2);
+    harness.Machine().sim_files().SetHasSysnative(false);
+    StartWithUsbPorts({"USB001"}, "USB001");
+    harness.ChooseModel(ModelOfRow(30));
+    harness.Install();
+    ASSERT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+    EXPECT_TRUE(harness.Boxes().empty()) << harness.Describe();
+    EXPECT_TRUE(harness.Machine().sim_files().Exists("C:\\Windows\\System32\\qmtNLM64.dll"));
+    EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\Windows\\SysWOW64\\qmtNLM64.dll"));
+    EXPECT_TRUE(harness.Machine().sim_spooler().FindMonitor("Advanced Language Monitor").has_value());
+    EXPECT_EQ(harness.Machine().env().CallCount("Wow64RevertWow64FsRedirection"), 1);
+}
+
 class Install32BitTest : public InstallTest {
 protected:
     Install32BitTest() : InstallTest(platform::sim::SimPreset::kWindows7x86) {}

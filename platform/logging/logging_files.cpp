@@ -46,6 +46,20 @@ BOOL LoggingFiles::CopyFileA(const char* existingFileName, const char* newFileNa
     return result;
 }
 
+BOOL LoggingFiles::Wow64DisableWow64FsRedirection(void** oldValue) {
+    const BOOL result = inner().Wow64DisableWow64FsRedirection(oldValue);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("Wow64DisableWow64FsRedirection").Returns(result, error));
+    return result;
+}
+
+BOOL LoggingFiles::Wow64RevertWow64FsRedirection(void* oldValue) {
+    const BOOL result = inner().Wow64RevertWow64FsRedirection(oldValue);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("Wow64RevertWow64FsRedirection").Returns(result, error));
+    return result;
+}
+
 BOOL LoggingFiles::DeleteFileA(const char* fileName) {
     const BOOL result = inner().DeleteFileA(fileName);
     KeptError error(m_recorder.inner());

@@ -16,6 +16,8 @@ public:
     win::UINT GetWindowsDirectoryA(char* buffer, win::UINT size) override;
     DWORD GetFileAttributesA(const char* fileName) override;
     BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) override;
+    BOOL Wow64DisableWow64FsRedirection(void** oldValue) override;
+    BOOL Wow64RevertWow64FsRedirection(void* oldValue) override;
     BOOL DeleteFileA(const char* fileName) override;
     BOOL CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) override;
     BOOL RemoveDirectoryA(const char* pathName) override;

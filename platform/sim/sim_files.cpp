@@ -329,11 +329,14 @@ std::string SimFiles::CallerPath(const char* winPath) const {
     std::string path = winPath ? winPath : "";
     std::vector<std::string> components;
     if (!m_wow64Redirection || SimEnv::InternalScope::Active() ||
+        m_redirectionOff.count(std::this_thread::get_id()) != 0 ||
         !SplitWindowsPath(path, m_currentDirectory, &components)) {
         return path;
     }
     std::string redirected = "C:";
-    for (const std::string& name : Wow64FileComponents(std::move(components))) redirected += "\\" + name;
+    for (const std::string& name : Wow64FileComponents(std::move(components), m_hasSysnative)) {
+        redirected += "\\" + name;
+    }
     return redirected.size() == 2 ? "C:\\" : redirected;
 }
 
@@ -931,6 +934,35 @@ void SimFiles::SetSystemDirectory(const std::string& winPath) {
 void SimFiles::SetWow64Redirection(bool on) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_wow64Redirection = on;
+}
+
+void SimFiles::SetHasSysnative(bool present) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_hasSysnative = present;
+}
+
+win::BOOL SimFiles::Wow64DisableWow64FsRedirection(void** oldValue) {
+    if (Fault("Wow64DisableWow64FsRedirection")) return 0;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!m_wow64Redirection) {
+        SetLastError(win::ERROR_INVALID_FUNCTION);
+        return 0;
+    }
+    // The old value is opaque to the caller: whether it was off before.
+    const bool wasOff = !m_redirectionOff.insert(std::this_thread::get_id()).second;
+    if (oldValue != nullptr) *oldValue = wasOff ? this : nullptr;
+    return 1;
+}
+
+win::BOOL SimFiles::Wow64RevertWow64FsRedirection(void* oldValue) {
+    if (Fault("Wow64RevertWow64FsRedirection")) return 0;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!m_wow64Redirection) {
+        SetLastError(win::ERROR_INVALID_FUNCTION);
+        return 0;
+    }
+    if (oldValue == nullptr) m_redirectionOff.erase(std::this_thread::get_id());
+    return 1;
 }
 
 std::string SimFiles::ToString() const {

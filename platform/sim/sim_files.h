@@ -21,7 +21,9 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -59,6 +61,8 @@ public:
     win::UINT GetWindowsDirectoryA(char* buffer, win::UINT size) override;
     win::DWORD GetFileAttributesA(const char* fileName) override;
     win::BOOL CopyFileA(const char* existingFileName, const char* newFileName, win::BOOL failIfExists) override;
+    win::BOOL Wow64DisableWow64FsRedirection(void** oldValue) override;
+    win::BOOL Wow64RevertWow64FsRedirection(void* oldValue) override;
     win::BOOL DeleteFileA(const char* fileName) override;
     win::BOOL CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) override;
     win::BOOL RemoveDirectoryA(const char* pathName) override;
@@ -94,6 +98,8 @@ public:
     // (not these helpers, nor the machine's own services) see the folders
     // through WOW64's file-system redirection (sim_wow64.h).
     void SetWow64Redirection(bool on);
+    // Whether WOW64 offers the Sysnative alias (the default).
+    void SetHasSysnative(bool present);
     // How many times an operation refused to go through a link.
     int LinkRefusals() const;
     const std::string& HostRoot() const { return m_hostRoot; }
@@ -160,6 +166,9 @@ private:
     std::uintptr_t m_nextFindHandle = 0x1000;
     mutable int m_linkRefusals = 0;
     bool m_wow64Redirection = false;
+    bool m_hasSysnative = true;
+    // The threads that have turned the redirection off.
+    std::set<std::thread::id> m_redirectionOff;
     mutable std::unordered_map<std::string, FolderIndex> m_folderIndex;  // by host folder
     mutable std::recursive_mutex m_mutex;
 };

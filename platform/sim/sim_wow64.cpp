@@ -61,9 +61,10 @@ Names SplitKeyPath(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> Wow64FileComponents(std::vector<std::string> components) {
+std::vector<std::string> Wow64FileComponents(std::vector<std::string> components, bool sysnative) {
     if (components.size() < 2 || !SameName(components[0], "Windows")) return components;
     if (SameName(components[1], "Sysnative")) {
+        if (!sysnative) return components;
         components[1] = "System32";
     } else if (SameName(components[1], "System32")) {
         for (const Names& exempt : kExemptFolders) {

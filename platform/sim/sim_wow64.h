@@ -13,7 +13,9 @@ namespace platform::sim {
 // Follows the "File System Redirector" page: Windows\System32 goes to
 // Windows\SysWOW64, except its catroot, catroot2, driverstore, drivers\etc,
 // logfiles and spool folders; Windows\Sysnative is the real System32.
-std::vector<std::string> Wow64FileComponents(std::vector<std::string> components);
+// Without `sysnative` (64-bit Windows XP and Server 2003 without the update
+// that added the alias, KB942589) Windows\Sysnative is no folder at all.
+std::vector<std::string> Wow64FileComponents(std::vector<std::string> components, bool sysnative = true);
 
 // The HKEY_LOCAL_MACHINE key a 32-bit program reaches through
 // `localMachinePath` in its own (32-bit) view. Follows "Registry Keys

@@ -7,6 +7,14 @@ namespace platform::win32 {
 
 namespace {
 ::WIN32_FIND_DATAA* FindData(win::WIN32_FIND_DATAA* data) { return reinterpret_cast<::WIN32_FIND_DATAA*>(data); }
+
+// 32-bit Windows XP and earlier lack these: looked up, never imported.
+template <typename Function>
+Function Kernel32Function(const char* name) {
+    ::HMODULE kernel32 = ::GetModuleHandleA("kernel32");
+    return kernel32 != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)))
+                               : nullptr;
+}
 }  // namespace
 
 DWORD Win32Files::GetCurrentDirectoryA(DWORD bufferLength, char* buffer) {
@@ -40,6 +48,26 @@ BOOL Win32Files::WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD
 BOOL Win32Files::CloseHandle(HANDLE file) { return ::CloseHandle(file); }
 
 DWORD Win32Files::GetFileAttributesA(const char* fileName) { return ::GetFileAttributesA(fileName); }
+
+BOOL Win32Files::Wow64DisableWow64FsRedirection(void** oldValue) {
+    using Function = ::BOOL(WINAPI*)(::PVOID*);
+    const auto disable = Kernel32Function<Function>("Wow64DisableWow64FsRedirection");
+    if (disable == nullptr) {
+        ::SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    return disable(oldValue);
+}
+
+BOOL Win32Files::Wow64RevertWow64FsRedirection(void* oldValue) {
+    using Function = ::BOOL(WINAPI*)(::PVOID);
+    const auto revert = Kernel32Function<Function>("Wow64RevertWow64FsRedirection");
+    if (revert == nullptr) {
+        ::SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    return revert(oldValue);
+}
 
 BOOL Win32Files::CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) {
     return ::CopyFileA(existingFileName, newFileName, failIfExists);

@@ -40,6 +40,8 @@ public:
     }
     win::BOOL FindNextFileA(win::HANDLE, win::WIN32_FIND_DATAA*) override { return Unsupported(); }
     win::BOOL FindClose(win::HANDLE) override { return Unsupported(); }
+    win::BOOL Wow64DisableWow64FsRedirection(void**) override { return Unsupported(); }
+    win::BOOL Wow64RevertWow64FsRedirection(void*) override { return Unsupported(); }
     win::DWORD GetPrivateProfileSectionNamesA(char*, win::DWORD, const char*) override { return Unsupported(); }
     win::DWORD GetPrivateProfileStringA(const char*, const char*, const char*, char*, win::DWORD,
                                         const char*) override {
