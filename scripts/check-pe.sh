@@ -17,6 +17,8 @@ headers=$("$objdump" -p "$exe")
 grep -q 'file format pei-i386' <<<"$headers" || fail "not a pei-i386 image"
 grep -Eq '^Magic[[:space:]]+010b[[:space:]]+\(PE32\)' <<<"$headers" || fail "not PE32 (32-bit)"
 grep -Eq '^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows GUI\)' <<<"$headers" || fail "subsystem is not Windows GUI"
+# What is shipped carries no debugging sections.
+if "$objdump" -h "$exe" | grep -Eq '[[:space:]]\.(debug|zdebug)'; then fail "carries debugging sections: link with -s"; fi
 
 # Resources as type/name pairs, from objdump's tree of the .rsrc section
 # (type entries are indented by 3 spaces, name entries by 5).
