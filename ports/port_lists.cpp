@@ -15,6 +15,10 @@ const char* SpoolerPorts::Name(std::size_t i) const {
     return Records()[i].pPortName != nullptr ? Records()[i].pPortName : "";
 }
 
+const char* SpoolerPorts::Monitor(std::size_t i) const {
+    return Records()[i].pMonitorName != nullptr ? Records()[i].pMonitorName : "";
+}
+
 const char* SpoolerPorts::Description(std::size_t i) const {
     return Records()[i].pDescription != nullptr ? Records()[i].pDescription : "";
 }

@@ -19,8 +19,10 @@ public:
 
     std::size_t size() const { return m_count; }
     const win::PORT_INFO_2& operator[](std::size_t i) const { return Records()[i]; }
-    // The record's name and description, empty where the spooler gave none.
+    // The record's name, monitor and description, empty where the spooler
+    // gave none.
     const char* Name(std::size_t i) const;
+    const char* Monitor(std::size_t i) const;
     const char* Description(std::size_t i) const;
 
 private:

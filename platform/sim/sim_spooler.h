@@ -129,8 +129,12 @@ public:
     void SetWritesOnLineFlags(bool writes);
     // kSimEnvironmentX86 or kSimEnvironmentX64; anything else is refused.
     bool SetNativeEnvironment(const std::string& environment);
+    // kCreate makes the port `name` with that description, under the
+    // monitor given; without one, under the TCP/IP monitor when the
+    // description is one of its own (English or Chinese), else under the
+    // local port monitor: a port of another kind.
     void SetPortWizard(PortWizard mode, const std::string& name = std::string(),
-                       const std::string& description = kSimTcpMonitor);
+                       const std::string& description = kSimTcpMonitor, const std::string& monitor = std::string());
     void SetPortWizard(PortWizard mode, win::DWORD error);
 
     // Queries.
@@ -217,6 +221,7 @@ private:
     PortWizard m_wizardMode = kCancel;
     std::string m_wizardName;
     std::string m_wizardDescription = kSimTcpMonitor;
+    std::string m_wizardMonitor;
     win::DWORD m_wizardError = win::ERROR_CANCELLED;
 };
 
