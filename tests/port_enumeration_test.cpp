@@ -89,6 +89,13 @@ TEST_F(PortEnumerationTest, TcpIpPortsAreKnownByTheirMonitorInAnyLanguage) {
     EXPECT_EQ(classes.lpt, (Names{"LPT1:"}));
 }
 
+TEST_F(PortEnumerationTest, APortAddedBetweenTheSizeAndTheRecordsIsListedToo) {
+    m_machine.sim_spooler().AddPortAfterNextEnumeration({"USB001", "USB Monitor", "Virtual printer port for USB"});
+    const ports::PortClasses classes = Classify({{"COM1:", ""}, {"LPT1:", ""}});
+    EXPECT_EQ(classes.all, (Names{"COM1:", "LPT1:", "USB001"}));
+    EXPECT_EQ(classes.defaultType, app::PORTTYPE_USB);
+}
+
 TEST_F(PortEnumerationTest, OnlyTheFirst256PortsCount) {
     std::vector<std::pair<std::string, std::string>> ports;
     for (int i = 0; i < 256; ++i) ports.emplace_back("FILE" + std::to_string(i) + ":", "");

@@ -178,6 +178,19 @@ bool SimSpooler::Enter(const char* operation, const char* serverName) {
 
 BOOL SimSpooler::EnumPortsA(const char* pName, DWORD level, BYTE* pBuf, DWORD cbBuf, DWORD* pcbNeeded,
                             DWORD* pcReturned) {
+    // Ports due to appear after this call are added when it returns,
+    // whichever way it ends (declared before the lock, released after it).
+    struct Arrivals {
+        SimSpooler& spooler;
+        std::vector<PortRecord> ports;
+        ~Arrivals() {
+            for (const PortRecord& port : ports) spooler.AddPort(port.name, port.monitor, port.description);
+        }
+    } arrivals{*this, {}};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        arrivals.ports.swap(m_portsAfterEnumeration);
+    }
     const DWORD callersError = LastError();
     if (!Enter("EnumPortsA", pName)) return kFalse;
     SimEnv::InternalScope internal;
@@ -971,6 +984,11 @@ void SimSpooler::AddPort(const std::string& name, const std::string& monitor, co
     } else {
         m_ports.push_back(PortRecord{name, monitor, description});
     }
+}
+
+void SimSpooler::AddPortAfterNextEnumeration(const PortRecord& port) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_portsAfterEnumeration.push_back(port);
 }
 
 bool SimSpooler::RemovePort(const std::string& name) {

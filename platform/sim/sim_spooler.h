@@ -119,6 +119,10 @@ public:
     void AddPort(const std::string& name, const std::string& monitor, const std::string& description);
     bool RemovePort(const std::string& name);
     void ClearPorts();
+    // An injected fault: the port appears right after the next EnumPortsA
+    // call, as when another program adds one between a caller's size query
+    // and its call for the records.
+    void AddPortAfterNextEnumeration(const PortRecord& port);
     void AttachUsbPrinter(const std::string& portName);
     void DetachUsbPrinter(const std::string& portName);
     // The ports a USB printer is attached to, as they were named.
@@ -208,6 +212,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<PortRecord> m_ports;
+    std::vector<PortRecord> m_portsAfterEnumeration;
     std::vector<Printer> m_printers;
     std::vector<DriverRecord> m_drivers;
     std::vector<MonitorRecord> m_monitors;
