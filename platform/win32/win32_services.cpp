@@ -34,6 +34,12 @@ BOOL Win32Services::ControlService(SC_HANDLE service, DWORD control, win::SERVIC
 
 BOOL Win32Services::CloseServiceHandle(SC_HANDLE handle) { return ::CloseServiceHandle(Service(handle)); }
 
+BOOL Win32Services::EnumDependentServicesA(SC_HANDLE service, DWORD serviceState, win::ENUM_SERVICE_STATUSA* services,
+                                           DWORD bufSize, DWORD* bytesNeeded, DWORD* servicesReturned) {
+    return ::EnumDependentServicesA(Service(service), serviceState, reinterpret_cast<::ENUM_SERVICE_STATUSA*>(services),
+                                    bufSize, Out(bytesNeeded).get(), Out(servicesReturned).get());
+}
+
 HANDLE Win32Services::GetCurrentProcess() { return ::GetCurrentProcess(); }
 
 BOOL Win32Services::OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) {
