@@ -382,8 +382,8 @@ void SerialDeclined(const ScenarioArgs& args) {
 }
 
 // The 64-bit prefix: the program runs under WOW64 and takes the x64 paths.
-// Wine's AddPrinterA from a 32-bit caller looks the driver up in the x86
-// environment and fails with 87 (docs/wine-differences.md).
+// Wine's AddPrinterW from a 32-bit caller looks the driver up in the x86
+// environment and fails with 1797 (docs/wine-differences.md).
 void Wow64(const ScenarioArgs& args) {
     InstallerRun run;
     if (!StartPrepared(run, args)) return;
@@ -392,7 +392,7 @@ void Wow64(const ScenarioArgs& args) {
     HWND box = run.WaitMessageBox(30000);
     if (!Check(box != nullptr, "printer creation failure box shown")) return;
     Check(WindowText(box) == L"错误提示", "box caption \"" + Utf8(WindowText(box)) + "\"");
-    Check(MessageBoxText(box) == L"Error AddPrinter  87", "box text \"" + Utf8(MessageBoxText(box)) + "\"");
+    Check(MessageBoxText(box) == L"Error AddPrinter  1797", "box text \"" + Utf8(MessageBoxText(box)) + "\"");
     PostCommand(box, IDOK);
     Check(run.WaitInstallButton(kInstall, 20000), "Install usable again with its caption");
     Check(CountPrinters(Narrow(kReceiptModel)) == 0, "no printer created");
