@@ -255,7 +255,8 @@ TEST_P(SpoolerContract, DriverWithAMissingFileIsRefused) {
 // removal of an existing printer before it is created anew.
 TEST_P(SpoolerContract, PrinterLifeCycle) {
     const std::string driver = AddPlaceholderDriver();
-    const std::string name = Unique("Contract Printer");
+    // "样例" in 936: the name must read back the same whatever the ANSI code page.
+    const std::string name = Unique("Contract Printer \xD1\xF9\xC0\xFD");
 
     SetLastError(kDeadBeef);
     EXPECT_EQ(nullptr, AddPrinter(name, "LPT1:", Unique("Contract No Driver")));
