@@ -21,6 +21,15 @@ public:
     virtual BOOL StartServiceA(SC_HANDLE service, DWORD numArgs, const char** args) = 0;
     virtual BOOL ControlService(SC_HANDLE service, DWORD control, win::SERVICE_STATUS* status) = 0;
     virtual BOOL CloseServiceHandle(SC_HANDLE handle) = 0;
+    // The services that depend on this one, directly or through others, in
+    // the state asked for (SERVICE_ACTIVE, SERVICE_INACTIVE or
+    // SERVICE_STATE_ALL), in the reverse of their start order: the order to
+    // stop them in before stopping it. The records come first in the
+    // buffer, their strings after them; ERROR_MORE_DATA with the size needed
+    // when they do not fit ("EnumDependentServicesA function"; the handle
+    // needs SERVICE_ENUMERATE_DEPENDENTS).
+    virtual BOOL EnumDependentServicesA(SC_HANDLE service, DWORD serviceState, win::ENUM_SERVICE_STATUSA* services,
+                                        DWORD bufSize, DWORD* bytesNeeded, DWORD* servicesReturned) = 0;
 
     virtual HANDLE GetCurrentProcess() = 0;
     virtual BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) = 0;

@@ -66,6 +66,7 @@ constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 constexpr DWORD ERROR_IO_PENDING = 997;
 constexpr DWORD ERROR_CANTWRITE = 1013;
+constexpr DWORD ERROR_DEPENDENT_SERVICES_RUNNING = 1051;
 constexpr DWORD ERROR_SERVICE_REQUEST_TIMEOUT = 1053;
 constexpr DWORD ERROR_SERVICE_ALREADY_RUNNING = 1056;
 constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
@@ -187,6 +188,20 @@ struct SERVICE_STATUS {
     DWORD dwServiceSpecificExitCode;
     DWORD dwCheckPoint;
     DWORD dwWaitHint;
+};
+
+// EnumDependentServicesA: the access it needs, the states it selects by,
+// and its records.
+constexpr DWORD SERVICE_QUERY_STATUS = 0x0004;
+constexpr DWORD SERVICE_ENUMERATE_DEPENDENTS = 0x0008;
+constexpr DWORD SERVICE_ACTIVE = 1;
+constexpr DWORD SERVICE_INACTIVE = 2;
+constexpr DWORD SERVICE_STATE_ALL = 3;
+
+struct ENUM_SERVICE_STATUSA {
+    char* lpServiceName;
+    char* lpDisplayName;
+    SERVICE_STATUS ServiceStatus;
 };
 
 // Process token.

@@ -29,10 +29,10 @@ PortClasses ClassifyPorts(const SpoolerPorts& records) {
         if (BeginsWith(name, "FILE")) ++fileCount;
         if (BeginsWith(name, "USB")) ++usbCount;
 
-        // The name decides before the description does.
+        // The name decides before the monitor and the description do.
         if (BeginsWith(name, "USB")) {
             classes.usb.push_back(name);
-        } else if (IsTcpIpDescription(description)) {
+        } else if (IsTcpIpPort(records.Monitor(i), description)) {
             classes.tcp.push_back(name);
         } else if (BeginsWith(name, "LPT")) {
             classes.lpt.push_back(name);

@@ -10,17 +10,19 @@
 
 namespace ports {
 
-// The spooler's ports as EnumPortsA gives them at level 2: asked once for
-// the size, then for the records. A spooler that cannot list its ports
-// lists none.
+// The spooler's ports as EnumPortsA gives them at level 2: asked for the
+// size, then for the records, again while the list outgrows the buffer (up
+// to three times). A spooler that cannot list its ports lists none.
 class SpoolerPorts {
 public:
     explicit SpoolerPorts(platform::Spooler& spooler);
 
     std::size_t size() const { return m_count; }
     const win::PORT_INFO_2& operator[](std::size_t i) const { return Records()[i]; }
-    // The record's name and description, empty where the spooler gave none.
+    // The record's name, monitor and description, empty where the spooler
+    // gave none.
     const char* Name(std::size_t i) const;
+    const char* Monitor(std::size_t i) const;
     const char* Description(std::size_t i) const;
 
 private:

@@ -18,6 +18,11 @@ bool IsTcpIpDescription(const char* description) {
            (std::strcmp(description, "Standard TCP/IP Port") == 0 || std::strcmp(description, "标准 TCP/IP 端口") == 0);
 }
 
+bool IsTcpIpPort(const char* monitor, const char* description) {
+    return (monitor != nullptr && std::strcmp(monitor, "Standard TCP/IP Port") == 0) ||
+           IsTcpIpDescription(description);
+}
+
 std::string StringFromRegistryData(const win::BYTE* data, win::DWORD size) {
     const auto* text = reinterpret_cast<const char*>(data);
     size_t length = 0;

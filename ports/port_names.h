@@ -13,6 +13,10 @@ inline bool BeginsWith(const std::string& name, const char* prefix) { return Beg
 
 // Descriptions of standard TCP/IP ports, on English and Chinese systems.
 bool IsTcpIpDescription(const char* description);
+// A standard TCP/IP port: its monitor is "Standard TCP/IP Port", a name
+// Windows does not translate, or its description is one of the above (the
+// description is translated with the display language).
+bool IsTcpIpPort(const char* monitor, const char* description);
 
 // The string held by registry data of `size` bytes, which may or may not
 // carry its terminating zero.

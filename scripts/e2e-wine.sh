@@ -2,6 +2,7 @@
 # Runs the Windows side of the tests under Wine on a virtual display:
 #   1. win32_backend_tests and win32_contract_tests (the Win32 backends and
 #      the shared contract suites against Wine's real services);
+#      both also where the ANSI code page is 1252 (C.UTF-8), not 936;
 #   2. the end-to-end scenarios: e2e_driver starts the installer from the
 #      release folder and drives it like a person, one scenario per fresh
 #      prefix, and checks what Wine's spooler, registry and files hold;
@@ -57,6 +58,9 @@ wine=${E2E_WINE:-wine}
 if [ "${1:-}" = --scenario ]; then
   name=$2 arch=$3 prefix=$4
   export WINEPREFIX=$prefix WINEARCH=$arch
+  # ansi-*: a system whose ANSI code page is not 936 (C.UTF-8 gives 1252),
+  # where the program must still show and name things in Chinese.
+  case $name in ansi-*) export LANG=C.UTF-8 LC_ALL=C.UTF-8 ;; esac
   # $LIB is expanded by the dynamic loader: 32- or 64-bit shim as fits.
   export LD_PRELOAD="$work/shim/\$LIB/pty_shim.so"
   c=$prefix/drive_c
@@ -114,8 +118,9 @@ if [ "${1:-}" = --scenario ]; then
 fi
 
 if [ "${1:-}" = --binary ]; then
-  exe=$2 prefix=$3 arch=${4:-win32} filter=${5:-*}
+  exe=$2 prefix=$3 arch=${4:-win32} filter=${5:-*} locale=${6:-}
   export WINEPREFIX=$prefix WINEARCH=$arch LD_PRELOAD="$work/shim/\$LIB/pty_shim.so"
+  [ -z "$locale" ] || export LANG=$locale LC_ALL=$locale
   pid=""
   # The server stops before the printer simulator: a pty that hangs up under
   # it sends it SIGHUP, on which it prints every object it holds.
@@ -280,6 +285,13 @@ for exe in win32_backend_tests win32_contract_tests; do
   fresh_prefix "$work/template-$arch" "$prefix"
   run_in_display "$exe" --binary "$tests/$exe.exe" "$prefix" $arch
 done
+# The same binaries where the ANSI code page is 1252: the toolkit and the
+# backends hand the program's 936 texts to the system converted.
+for exe in win32_backend_tests win32_contract_tests; do
+  prefix=$work/prefix-$exe-1252
+  fresh_prefix "$work/template-$arch" "$prefix"
+  run_in_display "$exe-1252" --binary "$tests/$exe.exe" "$prefix" $arch '*' C.UTF-8
+done
 # The same binaries in the 64-bit prefix, for what only WOW64 shows: the
 # file-system and registry redirection suites, and IsWow64Process2.
 if [ $win32 = 1 ]; then
@@ -294,7 +306,7 @@ fi
 scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label
            reinstall default-off usb-cancel usb-retry-cancel network-no-port network-dialog serial-receipt serial-declined
            serial-label serial-flood silent-parallel-receipt silent-label silent-serial silent-usb-no-port
-           silent-bad-command-line silent-remove silent-tcp-address)
+           silent-bad-command-line silent-remove silent-tcp-address ansi-1252)
 for s in "${scenarios[@]}"; do
   prefix=$work/prefix-$s
   fresh_prefix "$work/template-$arch" "$prefix"

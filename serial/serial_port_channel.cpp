@@ -351,7 +351,12 @@ std::string SerialPortChannel::ComposeIoFailure(const char* label) {
 }
 
 void SerialPortChannel::ShowIoFailure(const std::string& text) {
-    if (m_toolkit) m_toolkit->MessageBox(nullptr, text.c_str(), kFailureCaption, win::MB_OK | win::MB_ICONSTOP);
+    // Owned by the window the channel serves, so that it opens above the
+    // installer and keeps it disabled meanwhile; without an owner it can
+    // open behind it ("MessageBox function": hWnd is the owner window).
+    if (m_toolkit) {
+        m_toolkit->MessageBox(m_ownerWindow, text.c_str(), kFailureCaption, win::MB_OK | win::MB_ICONSTOP);
+    }
 }
 
 void SerialPortChannel::Notify(win::UINT message, win::WPARAM wParam) {

@@ -116,6 +116,34 @@ TEST_P(ServicesContract, SpoolerCyclesThroughStopAndStart) {
     EXPECT_EQ(kTrue, svc().CloseServiceHandle(manager));
 }
 
+// Neither the simulated machine's spooler nor Wine's has a running
+// dependant (on Windows, Fax may be one). Wine's EnumDependentServicesA is a
+// stub that lists nothing and sets neither the size nor an error
+// (docs/wine-differences.md).
+TEST_P(ServicesContract, SpoolerWithoutRunningDependantsListsNone) {
+    SC_HANDLE manager = svc().OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_ALL_ACCESS);
+    ASSERT_NE(nullptr, manager) << LastError();
+    SC_HANDLE spooler = svc().OpenServiceA(manager, "Spooler", SERVICE_ENUMERATE_DEPENDENTS | SERVICE_QUERY_STATUS);
+    ASSERT_NE(nullptr, spooler) << LastError();
+
+    DWORD needed = 77, returned = 77;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(kTrue, svc().EnumDependentServicesA(spooler, SERVICE_ACTIVE, nullptr, 0, &needed, &returned));
+    EXPECT_EQ(0u, returned);
+    if (!contract::UnderWine()) {
+        EXPECT_EQ(0u, needed);
+        // The handle must carry SERVICE_ENUMERATE_DEPENDENTS.
+        SC_HANDLE queryOnly = svc().OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS);
+        ASSERT_NE(nullptr, queryOnly) << LastError();
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(kFalse, svc().EnumDependentServicesA(queryOnly, SERVICE_ACTIVE, nullptr, 0, &needed, &returned));
+        EXPECT_EQ(ERROR_ACCESS_DENIED, LastError());
+        EXPECT_EQ(kTrue, svc().CloseServiceHandle(queryOnly));
+    }
+    EXPECT_EQ(kTrue, svc().CloseServiceHandle(spooler));
+    EXPECT_EQ(kTrue, svc().CloseServiceHandle(manager));
+}
+
 TEST_P(ServicesContract, LoadDriverPrivilegeCanBeEnabled) {
     HANDLE process = svc().GetCurrentProcess();
     EXPECT_EQ(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)), process);

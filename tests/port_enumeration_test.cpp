@@ -74,6 +74,28 @@ TEST_F(PortEnumerationTest, TheNameDecidesBeforeTheDescriptionAndTheDefaultRowFo
     }
 }
 
+// The monitor's name is not translated; descriptions are, with the display
+// language (French and German ones here).
+TEST_F(PortEnumerationTest, TcpIpPortsAreKnownByTheirMonitorInAnyLanguage) {
+    auto& spooler = m_machine.sim_spooler();
+    spooler.AddPort("IP_10.0.0.1", kTcp, "Port TCP/IP standard");
+    spooler.AddPort("IP_10.0.0.2", kTcp, "Standard-TCP/IP-Anschluss");
+    spooler.AddPort("IP_10.0.0.3", "Local Port", kTcp);
+    spooler.AddPort("USB001", kTcp, "");
+    spooler.AddPort("LPT1:", "Local Port", "Druckeranschluss");
+    const ports::PortClasses classes = ports::ClassifyPorts(ports::SpoolerPorts(m_machine.spooler()));
+    EXPECT_EQ(classes.tcp, (Names{"IP_10.0.0.1", "IP_10.0.0.2", "IP_10.0.0.3"}));
+    EXPECT_EQ(classes.usb, (Names{"USB001"}));
+    EXPECT_EQ(classes.lpt, (Names{"LPT1:"}));
+}
+
+TEST_F(PortEnumerationTest, APortAddedBetweenTheSizeAndTheRecordsIsListedToo) {
+    m_machine.sim_spooler().AddPortAfterNextEnumeration({"USB001", "USB Monitor", "Virtual printer port for USB"});
+    const ports::PortClasses classes = Classify({{"COM1:", ""}, {"LPT1:", ""}});
+    EXPECT_EQ(classes.all, (Names{"COM1:", "LPT1:", "USB001"}));
+    EXPECT_EQ(classes.defaultType, ports::PORTTYPE_USB);
+}
+
 TEST_F(PortEnumerationTest, OnlyTheFirst256PortsCount) {
     std::vector<std::pair<std::string, std::string>> ports;
     for (int i = 0; i < 256; ++i) ports.emplace_back("FILE" + std::to_string(i) + ":", "");

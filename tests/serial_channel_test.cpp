@@ -174,7 +174,7 @@ protected:
         EXPECT_EQ(text, shown.text);
         EXPECT_EQ("Application Error", shown.caption);
         EXPECT_EQ(win::MB_OK | win::MB_ICONSTOP, shown.boxType);
-        EXPECT_EQ(nullptr, shown.owner);
+        EXPECT_EQ(m_owner.hwnd(), shown.owner);
         m_toolkit.AnswerMessageBox(box, win::IDOK);
     }
 

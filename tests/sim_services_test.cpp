@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace platform::sim {
@@ -105,6 +107,44 @@ TEST_F(SimServicesTest, RefusedStopLeavesTheServiceRunning) {
     EXPECT_EQ(SERVICE_RUNNING, status.dwCurrentState);
     EXPECT_EQ((std::vector<DWORD>{SERVICE_RUNNING}), Query(1));
     EXPECT_EQ(0, m_services.StopCount("Spooler"));
+}
+
+// "Stopping a Service": a running dependant refuses the stop with 1051;
+// EnumDependentServicesA lists the dependants, those further down first, in
+// the order to stop them.
+TEST_F(SimServicesTest, RunningDependantsKeepTheSpoolerFromStopping) {
+    m_services.AddService("Fax", true);
+    m_services.AddService("FaxHelper", true);
+    m_services.AddService("Idle", false);
+    m_services.SetDependencies("Fax", {"spooler"});
+    m_services.SetDependencies("FaxHelper", {"Fax"});
+    m_services.SetDependencies("Idle", {"Spooler"});
+
+    SERVICE_STATUS status = {};
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, m_services.ControlService(m_spooler, SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(ERROR_DEPENDENT_SERVICES_RUNNING, LastError());
+    EXPECT_EQ(SERVICE_RUNNING, m_services.State("Spooler"));
+
+    const auto list = [&](DWORD state) {
+        DWORD needed = 0, returned = 7;
+        EXPECT_EQ(0, m_services.EnumDependentServicesA(m_spooler, state, nullptr, 0, &needed, &returned));
+        EXPECT_EQ(ERROR_MORE_DATA, LastError());
+        EXPECT_EQ(0u, returned);
+        std::vector<std::uint64_t> buffer(needed / 8 + 1);
+        auto* records = reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data());
+        EXPECT_EQ(1, m_services.EnumDependentServicesA(m_spooler, state, records, needed, &needed, &returned));
+        std::vector<std::string> names;
+        for (DWORD i = 0; i < returned; ++i) names.push_back(records[i].lpServiceName);
+        return names;
+    };
+    EXPECT_EQ(list(SERVICE_ACTIVE), (std::vector<std::string>{"FaxHelper", "Fax"}));
+    EXPECT_EQ(list(SERVICE_INACTIVE), (std::vector<std::string>{"Idle"}));
+    EXPECT_EQ(list(SERVICE_STATE_ALL), (std::vector<std::string>{"FaxHelper", "Fax", "Idle"}));
+
+    m_services.SetRunning("FaxHelper", false);
+    m_services.SetRunning("Fax", false);
+    Stop();
 }
 
 TEST_F(SimServicesTest, StartHookRunsOnceEachTimeTheServiceComesUp) {

@@ -1,6 +1,8 @@
 // Logging machine: the service control manager and the process token.
 #include "platform/logging/logging_services.h"
 
+#include <vector>
+
 namespace platform::logging {
 
 namespace {
@@ -50,6 +52,26 @@ BOOL LoggingServices::CloseServiceHandle(SC_HANDLE handle) {
     const BOOL result = inner().CloseServiceHandle(handle);
     KeptError error(m_recorder.inner());
     if (result) m_services.Forget(handle);
+    return result;
+}
+
+BOOL LoggingServices::EnumDependentServicesA(SC_HANDLE service, DWORD serviceState,
+                                             win::ENUM_SERVICE_STATUSA* services, DWORD bufSize, DWORD* bytesNeeded,
+                                             DWORD* servicesReturned) {
+    const BOOL result = inner().EnumDependentServicesA(service, serviceState, services, bufSize, bytesNeeded,
+                                                       servicesReturned);
+    KeptError error(m_recorder.inner());
+    // A size query is not worth a line; what was found is.
+    if (!result && error.value() == win::ERROR_MORE_DATA && services == nullptr) return result;
+    std::vector<std::string> names;
+    for (DWORD i = 0; result && servicesReturned && services && i < *servicesReturned; ++i) {
+        names.push_back(services[i].lpServiceName ? services[i].lpServiceName : "");
+    }
+    m_recorder.Write(CallLine("EnumDependentServicesA")
+                         .Raw("service", m_services.Quoted(service))
+                         .Number("state", serviceState)
+                         .Returns(result, error) +
+                     (result ? FoundNames(names) : std::string()));
     return result;
 }
 

@@ -22,6 +22,8 @@ public:
     BOOL StartServiceA(SC_HANDLE service, DWORD numArgs, const char** args) override;
     BOOL ControlService(SC_HANDLE service, DWORD control, win::SERVICE_STATUS* status) override;
     BOOL CloseServiceHandle(SC_HANDLE handle) override;
+    BOOL EnumDependentServicesA(SC_HANDLE service, DWORD serviceState, win::ENUM_SERVICE_STATUSA* services,
+                                DWORD bufSize, DWORD* bytesNeeded, DWORD* servicesReturned) override;
 
     HANDLE GetCurrentProcess() override;
     BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) override;

@@ -1,175 +1,12 @@
-// Simulated machine (Linux host): reading profile (.ini) files.
-//
-// The rules are those of the Windows profile functions: lines end in CR, LF
-// or CRLF, the last one need not; blanks around section names, keys and
-// values are dropped; "[name]" starts a section (the name runs to the line's
-// last ']'); a line without '=' names no value; lines starting with ';' are
-// comments. Names compare without case; only the first section of a
-// duplicated name is searched, but every one is listed. The bytes are code
-// page 936 and pass through unchanged.
-#include <algorithm>
-#include <cstring>
+// Simulated machine (Linux host): reading profile (.ini) files, by the
+// rules of platform/profile_text.h.
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "platform/profile_text.h"
 #include "platform/sim/sim_files.h"
 
 namespace platform::sim {
-
-namespace {
-
-struct ProfileKey {
-    std::string name;
-    bool hasValue = false;
-    std::string value;
-};
-
-struct ProfileSection {
-    std::string name;  // empty for the lines before the first section
-    std::vector<ProfileKey> keys;
-};
-
-bool IsProfileSpace(char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == ' '; }
-
-bool IsLead(char c) {
-    unsigned char u = static_cast<unsigned char>(c);
-    return u >= 0x81 && u <= 0xFE;
-}
-
-std::string Trim(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && IsProfileSpace(text[begin])) ++begin;
-    while (end > begin && IsProfileSpace(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-// Position of the line's last ']' that is a character of its own (a trail
-// byte of a double-byte character can be 0x5D too), npos when none.
-size_t LastCloseBracket(const std::string& line) {
-    size_t found = std::string::npos;
-    for (size_t i = 0; i < line.size(); ++i) {
-        if (IsLead(line[i]) && i + 1 < line.size()) {
-            ++i;
-        } else if (line[i] == ']') {
-            found = i;
-        }
-    }
-    return found;
-}
-
-std::vector<ProfileSection> ParseProfile(const std::string& bytes) {
-    std::vector<ProfileSection> sections(1);
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        size_t end = pos;
-        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
-        std::string line = Trim(bytes.substr(pos, end - pos));
-        pos = end;
-        while (pos < bytes.size() && (bytes[pos] == '\r' || bytes[pos] == '\n')) ++pos;
-        if (line.empty()) continue;
-
-        if (line[0] == '[') {
-            size_t close = LastCloseBracket(line);
-            if (close != std::string::npos && close > 0) {
-                ProfileSection section;
-                section.name = Trim(line.substr(1, close - 1));
-                sections.push_back(section);
-                continue;
-            }
-            // No closing bracket: an ordinary line.
-        }
-
-        ProfileKey key;
-        size_t equals = line.find('=');  // '=' is never a trail byte
-        if (equals == std::string::npos) {
-            key.name = line;
-        } else {
-            key.name = Trim(line.substr(0, equals));
-            key.hasValue = true;
-            key.value = Trim(line.substr(equals + 1));
-        }
-        std::vector<ProfileKey>& keys = sections.back().keys;
-        // A nameless line right after another nameless one adds nothing.
-        if (key.name.empty() && !keys.empty() && keys.back().name.empty()) continue;
-        keys.push_back(key);
-    }
-    return sections;
-}
-
-bool IsComment(const ProfileKey& key) { return !key.name.empty() && key.name[0] == ';'; }
-
-const ProfileSection* FindSection(const std::vector<ProfileSection>& sections, const std::string& wanted) {
-    std::string name = Trim(wanted);
-    for (const ProfileSection& section : sections) {
-        if (NamesEqualNoCase(section.name, name)) return &section;
-    }
-    return nullptr;
-}
-
-const ProfileKey* FindKey(const ProfileSection& section, const std::string& wanted) {
-    std::string name = Trim(wanted);
-    for (const ProfileKey& key : section.keys) {
-        if (!IsComment(key) && NamesEqualNoCase(key.name, name)) return &key;
-    }
-    return nullptr;
-}
-
-// Copies as much as fits with its zero byte; returns the bytes copied.
-win::DWORD CopyTruncated(const std::string& text, char* buffer, win::DWORD size) {
-    size_t n = std::min<size_t>(text.size(), size - 1);
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-    return static_cast<win::DWORD>(n);
-}
-
-// Matching quotes around a value are not part of it.
-std::string Unquote(const std::string& value) {
-    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
-        return value.substr(1, value.size() - 2);
-    }
-    return value;
-}
-
-// A list of zero-ended strings ended by one more zero. When the list does
-// not fit, the last string is cut, both zeros are written and the result is
-// size - 2.
-win::DWORD CopyList(const std::vector<std::string>& items, char* buffer, win::DWORD size) {
-    if (size == 1) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    size_t room = size - 1;  // keeps the final zero's place
-    char* out = buffer;
-    for (const std::string& item : items) {
-        size_t needed = item.size() + 1;
-        if (needed >= room) {
-            if (room > 0) {
-                std::memcpy(out, item.data(), room - 1);
-                out += room - 1;
-                *out++ = '\0';
-            }
-            *out = '\0';
-            return size - 2;
-        }
-        std::memcpy(out, item.c_str(), needed);
-        out += needed;
-        room -= needed;
-    }
-    *out = '\0';
-    return static_cast<win::DWORD>(out - buffer);
-}
-
-std::vector<std::string> SectionNames(const std::vector<ProfileSection>& sections) {
-    std::vector<std::string> names;
-    for (const ProfileSection& section : sections) {
-        if (!section.name.empty()) names.push_back(section.name);
-    }
-    return names;
-}
-
-}  // namespace
 
 std::optional<std::string> SimFiles::ReadProfileLocked(const char* fileName) const {
     if (!fileName || !*fileName) return std::nullopt;
@@ -194,13 +31,7 @@ win::DWORD SimFiles::GetPrivateProfileSectionNamesA(char* returnBuffer, win::DWO
         return 0;
     }
     if (!returnBuffer || size == 0) return 0;
-    std::optional<std::string> bytes = ReadProfileLocked(fileName);
-    if (!bytes) {
-        // A missing file gives an empty string, not an empty list.
-        returnBuffer[0] = '\0';
-        return 0;
-    }
-    return CopyList(SectionNames(ParseProfile(*bytes)), returnBuffer, size);
+    return ProfileSectionNames(ReadProfileLocked(fileName), returnBuffer, size);
 }
 
 win::DWORD SimFiles::GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
@@ -211,30 +42,7 @@ win::DWORD SimFiles::GetPrivateProfileStringA(const char* appName, const char* k
         return 0;
     }
     if (!returnedString || size == 0) return 0;
-    std::optional<std::string> bytes = ReadProfileLocked(fileName);
-    std::vector<ProfileSection> sections;
-    if (bytes) sections = ParseProfile(*bytes);
-
-    if (!appName) return CopyList(SectionNames(sections), returnedString, size);
-
-    std::string fallback = defaultValue ? defaultValue : "";
-    if (!keyName) {
-        std::vector<std::string> keys;
-        if (const ProfileSection* section = FindSection(sections, appName)) {
-            for (const ProfileKey& key : section->keys) {
-                if (key.hasValue && !IsComment(key)) keys.push_back(key.name);
-            }
-        }
-        if (!keys.empty()) return CopyList(keys, returnedString, size);
-        return CopyTruncated(bytes ? Unquote(fallback) : fallback, returnedString, size);
-    }
-
-    // Blanks at the end of the default are not part of it.
-    while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
-    if (!bytes) return CopyTruncated(fallback, returnedString, size);
-    const ProfileKey* key = nullptr;
-    if (const ProfileSection* section = FindSection(sections, appName)) key = FindKey(*section, keyName);
-    return CopyTruncated(Unquote(key && key->hasValue ? key->value : fallback), returnedString, size);
+    return ProfileString(ReadProfileLocked(fileName), appName, keyName, defaultValue, returnedString, size);
 }
 
 }  // namespace platform::sim

@@ -2,6 +2,7 @@
 #include "platform/sim/sim_services.h"
 
 #include <cstring>
+#include <set>
 
 namespace platform::sim {
 
@@ -19,6 +20,8 @@ constexpr DWORD kServiceQueryStatus = 0x0004;
 constexpr DWORD kServiceStart = 0x0010;
 constexpr DWORD kServiceStop = 0x0020;
 constexpr DWORD kServiceInterrogate = 0x0080;
+// What the service manager's RPC stubs answer for a null out-pointer.
+constexpr DWORD kErrorNullRefPointer = 1780;  // RPC_X_NULL_REF_POINTER
 constexpr DWORD kServiceControlInterrogate = 4;
 constexpr DWORD kServiceWin32OwnProcess = 0x10;
 constexpr DWORD kServiceAcceptStop = 0x1;
@@ -249,6 +252,11 @@ BOOL SimServices::ControlService(SC_HANDLE handle, DWORD control, win::SERVICE_S
     if (service->state == win::SERVICE_STOPPED) return Fail(win::ERROR_SERVICE_NOT_ACTIVE);
     if (control == kServiceControlInterrogate) return TRUE;
     if (service->state != win::SERVICE_RUNNING) return Fail(kErrorServiceCannotAcceptCtrl);
+    // "Stopping a Service": a running dependant (Fax, on the spooler) makes
+    // the stop fail until it has been stopped first.
+    for (const Service* dependant : DependantsLocked(*service)) {
+        if (dependant->state != win::SERVICE_STOPPED) return Fail(win::ERROR_DEPENDENT_SERVICES_RUNNING);
+    }
     if (service->behaviour.stopRefusedError) return Fail(service->behaviour.stopRefusedError);
     service->state = win::SERVICE_STOP_PENDING;
     service->pendingQueries = service->behaviour.stopPendingQueries;
@@ -263,6 +271,62 @@ BOOL SimServices::CloseServiceHandle(SC_HANDLE handle) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_scHandles.erase(handle) == 0) return Fail(ERROR_INVALID_HANDLE);
     return TRUE;
+}
+
+BOOL SimServices::EnumDependentServicesA(SC_HANDLE handle, DWORD serviceState, win::ENUM_SERVICE_STATUSA* services,
+                                         DWORD bufSize, DWORD* bytesNeeded, DWORD* servicesReturned) {
+    DWORD fault = 0;
+    if (m_env.TakeFault("EnumDependentServicesA", &fault)) return Fail(fault);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DWORD error = 0;
+    const Service* service = ServiceForLocked(handle, win::SERVICE_ENUMERATE_DEPENDENTS, &error);
+    if (!service) return Fail(error);
+    if (!bytesNeeded || !servicesReturned) return Fail(kErrorNullRefPointer);
+    if (serviceState < win::SERVICE_ACTIVE || serviceState > win::SERVICE_STATE_ALL) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    std::vector<const Service*> listed;
+    for (const Service* dependant : DependantsLocked(*service)) {
+        const bool active = dependant->state != win::SERVICE_STOPPED;
+        if ((serviceState & (active ? win::SERVICE_ACTIVE : win::SERVICE_INACTIVE)) != 0) listed.push_back(dependant);
+    }
+    // The records, then each one's name and display name (the sim's
+    // services are displayed by their names).
+    std::size_t needed = listed.size() * sizeof(win::ENUM_SERVICE_STATUSA);
+    for (const Service* dependant : listed) needed += 2 * (dependant->name.size() + 1);
+    *servicesReturned = 0;
+    *bytesNeeded = static_cast<DWORD>(needed);
+    if (bufSize < needed || (needed > 0 && !services)) return Fail(win::ERROR_MORE_DATA);
+    char* strings = reinterpret_cast<char*>(services + listed.size());
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        const std::string& name = listed[i]->name;
+        services[i].lpServiceName = strings;
+        std::memcpy(strings, name.c_str(), name.size() + 1);
+        strings += name.size() + 1;
+        services[i].lpDisplayName = strings;
+        std::memcpy(strings, name.c_str(), name.size() + 1);
+        strings += name.size() + 1;
+        Fill(*listed[i], &services[i].ServiceStatus);
+    }
+    *servicesReturned = static_cast<DWORD>(listed.size());
+    return TRUE;
+}
+
+std::vector<const SimServices::Service*> SimServices::DependantsLocked(const Service& service) const {
+    std::vector<const Service*> found;
+    std::set<const Service*> visited{&service};  // a circle of dependencies ends
+    std::function<void(const std::string&)> visit = [&](const std::string& folded) {
+        for (const auto& entry : m_services) {
+            const Service& candidate = entry.second;
+            bool depends = false;
+            for (const std::string& name : candidate.dependsOn) depends = depends || name == folded;
+            if (!depends || !visited.insert(&candidate).second) continue;
+            visit(entry.first);  // those that depend on it come first: they stop first
+            found.push_back(&candidate);
+        }
+    };
+    visit(FoldName(service.name));
+    return found;
 }
 
 // ---------------------------------------------------------------------------
@@ -380,6 +444,14 @@ void SimServices::SetRunning(const std::string& name, bool running) {
         service->pendingQueries = 0;
         service->exitCode = 0;
     }
+}
+
+void SimServices::SetDependencies(const std::string& name, const std::vector<std::string>& dependsOn) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Service* service = FindLocked(name);
+    if (!service) return;
+    service->dependsOn.clear();
+    for (const std::string& other : dependsOn) service->dependsOn.push_back(FoldName(other));
 }
 
 void SimServices::SetStartHook(const std::string& name, std::function<void()> hook) {

@@ -67,6 +67,8 @@ public:
     BOOL StartServiceA(SC_HANDLE service, DWORD numArgs, const char** args) override;
     BOOL ControlService(SC_HANDLE service, DWORD control, win::SERVICE_STATUS* status) override;
     BOOL CloseServiceHandle(SC_HANDLE handle) override;
+    BOOL EnumDependentServicesA(SC_HANDLE service, DWORD serviceState, win::ENUM_SERVICE_STATUSA* services,
+                                DWORD bufSize, DWORD* bytesNeeded, DWORD* servicesReturned) override;
     HANDLE GetCurrentProcess() override;
     BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) override;
     BOOL LookupPrivilegeValueA(const char* systemName, const char* name, win::LUID* luid) override;
@@ -80,6 +82,10 @@ public:
     void AddService(const std::string& name, bool running);
     void SetBehaviour(const std::string& name, const SimServiceBehaviour& behaviour);
     void SetRunning(const std::string& name, bool running);
+    // The service depends on these (CreateService's lpDependencies): none of
+    // them stops while it runs (ERROR_DEPENDENT_SERVICES_RUNNING), and
+    // EnumDependentServicesA of each lists it.
+    void SetDependencies(const std::string& name, const std::vector<std::string>& dependsOn);
     // Called every time the service enters SERVICE_RUNNING, on the thread
     // whose status query saw it, before that query returns. No lock is held.
     void SetStartHook(const std::string& name, std::function<void()> hook);
@@ -120,6 +126,7 @@ private:
         int starts = 0;
         int stops = 0;
         std::function<void()> startHook;
+        std::vector<std::string> dependsOn;  // folded names
     };
     struct ScHandle {
         bool isManager = false;
@@ -140,6 +147,9 @@ private:
     Privilege* PrivilegeByNameLocked(const std::string& name);
     Privilege* PrivilegeByLuidLocked(const win::LUID& luid);
     static void Fill(const Service& service, win::SERVICE_STATUS* status);
+    // Every service that depends on this one, directly or not, each after
+    // those that depend on it.
+    std::vector<const Service*> DependantsLocked(const Service& service) const;
 
     SimEnv& m_env;
     mutable std::mutex m_mutex;

@@ -178,6 +178,19 @@ bool SimSpooler::Enter(const char* operation, const char* serverName) {
 
 BOOL SimSpooler::EnumPortsA(const char* pName, DWORD level, BYTE* pBuf, DWORD cbBuf, DWORD* pcbNeeded,
                             DWORD* pcReturned) {
+    // Ports due to appear after this call are added when it returns,
+    // whichever way it ends (declared before the lock, released after it).
+    struct Arrivals {
+        SimSpooler& spooler;
+        std::vector<PortRecord> ports;
+        ~Arrivals() {
+            for (const PortRecord& port : ports) spooler.AddPort(port.name, port.monitor, port.description);
+        }
+    } arrivals{*this, {}};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        arrivals.ports.swap(m_portsAfterEnumeration);
+    }
     const DWORD callersError = LastError();
     if (!Enter("EnumPortsA", pName)) return kFalse;
     SimEnv::InternalScope internal;
@@ -245,8 +258,16 @@ BOOL SimSpooler::RunPortWizard(const std::string& monitor) {
     }
     if (m_wizardName.empty()) return Fail(win::ERROR_INVALID_PARAMETER);
     if (FindPortLocked(m_wizardName) != m_ports.end()) return Fail(win::ERROR_ALREADY_EXISTS);
-    const std::string description = monitor == kSimTcpMonitor ? m_wizardDescription : kSimLocalMonitor;
-    m_ports.push_back(PortRecord{m_wizardName, monitor, description});
+    if (monitor != kSimTcpMonitor) {
+        m_ports.push_back(PortRecord{m_wizardName, monitor, kSimLocalMonitor});
+        return kTrue;
+    }
+    const bool tcpDescription = m_wizardDescription == kSimTcpMonitor ||
+                                m_wizardDescription == "\xB1\xEA\xD7\xBC TCP/IP \xB6\xCB\xBF\xDA";  // 标准 TCP/IP 端口
+    const std::string madeMonitor = !m_wizardMonitor.empty() ? m_wizardMonitor
+                                    : tcpDescription         ? std::string(kSimTcpMonitor)
+                                                             : std::string(kSimLocalMonitor);
+    m_ports.push_back(PortRecord{m_wizardName, madeMonitor, m_wizardDescription});
     return kTrue;
 }
 
@@ -986,6 +1007,11 @@ void SimSpooler::AddPort(const std::string& name, const std::string& monitor, co
     }
 }
 
+void SimSpooler::AddPortAfterNextEnumeration(const PortRecord& port) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_portsAfterEnumeration.push_back(port);
+}
+
 bool SimSpooler::RemovePort(const std::string& name) {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto port = FindPortLocked(name);
@@ -1044,11 +1070,13 @@ bool SimSpooler::SetNativeEnvironment(const std::string& environment) {
     return true;
 }
 
-void SimSpooler::SetPortWizard(PortWizard mode, const std::string& name, const std::string& description) {
+void SimSpooler::SetPortWizard(PortWizard mode, const std::string& name, const std::string& description,
+                               const std::string& monitor) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_wizardMode = mode;
     m_wizardName = name;
     m_wizardDescription = description;
+    m_wizardMonitor = monitor;
 }
 
 void SimSpooler::SetPortWizard(PortWizard mode, win::DWORD error) {

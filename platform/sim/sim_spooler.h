@@ -119,6 +119,10 @@ public:
     void AddPort(const std::string& name, const std::string& monitor, const std::string& description);
     bool RemovePort(const std::string& name);
     void ClearPorts();
+    // An injected fault: the port appears right after the next EnumPortsA
+    // call, as when another program adds one between a caller's size query
+    // and its call for the records.
+    void AddPortAfterNextEnumeration(const PortRecord& port);
     void AttachUsbPrinter(const std::string& portName);
     void DetachUsbPrinter(const std::string& portName);
     // The ports a USB printer is attached to, as they were named.
@@ -135,8 +139,12 @@ public:
     bool QueueJobs(const std::string& printerName, int count);
     // kSimEnvironmentX86 or kSimEnvironmentX64; anything else is refused.
     bool SetNativeEnvironment(const std::string& environment);
+    // kCreate makes the port `name` with that description, under the
+    // monitor given; without one, under the TCP/IP monitor when the
+    // description is one of its own (English or Chinese), else under the
+    // local port monitor: a port of another kind.
     void SetPortWizard(PortWizard mode, const std::string& name = std::string(),
-                       const std::string& description = kSimTcpMonitor);
+                       const std::string& description = kSimTcpMonitor, const std::string& monitor = std::string());
     void SetPortWizard(PortWizard mode, win::DWORD error);
 
     // Queries.
@@ -216,6 +224,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<PortRecord> m_ports;
+    std::vector<PortRecord> m_portsAfterEnumeration;
     std::vector<Printer> m_printers;
     std::vector<DriverRecord> m_drivers;
     std::vector<MonitorRecord> m_monitors;
@@ -230,6 +239,7 @@ private:
     PortWizard m_wizardMode = kCancel;
     std::string m_wizardName;
     std::string m_wizardDescription = kSimTcpMonitor;
+    std::string m_wizardMonitor;
     win::DWORD m_wizardError = win::ERROR_CANCELLED;
 };
 

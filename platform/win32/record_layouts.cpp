@@ -46,6 +46,11 @@ SAME_FIELD(win::SERVICE_STATUS, SERVICE_STATUS, dwServiceSpecificExitCode);
 SAME_FIELD(win::SERVICE_STATUS, SERVICE_STATUS, dwCheckPoint);
 SAME_FIELD(win::SERVICE_STATUS, SERVICE_STATUS, dwWaitHint);
 
+SAME_SIZE(win::ENUM_SERVICE_STATUSA, ENUM_SERVICE_STATUSA);
+SAME_FIELD(win::ENUM_SERVICE_STATUSA, ENUM_SERVICE_STATUSA, lpServiceName);
+SAME_FIELD(win::ENUM_SERVICE_STATUSA, ENUM_SERVICE_STATUSA, lpDisplayName);
+SAME_FIELD(win::ENUM_SERVICE_STATUSA, ENUM_SERVICE_STATUSA, ServiceStatus);
+
 SAME_SIZE(win::LUID, LUID);
 SAME_FIELD(win::LUID, LUID, LowPart);
 SAME_FIELD(win::LUID, LUID, HighPart);
@@ -191,6 +196,33 @@ static_assert(sizeof(win::HANDLE) == sizeof(HANDLE) && sizeof(win::HKEY) == size
 static_assert(sizeof(win::DWORD) == sizeof(DWORD) && sizeof(win::LONG) == sizeof(LONG) &&
                   sizeof(win::WPARAM) == sizeof(WPARAM) && sizeof(win::LPARAM) == sizeof(LPARAM),
               "integer sizes");
+
+// The backends call the W functions and lay the W records out again as A
+// records (platform/win32/wide_records.h): both forms must have the same
+// fields at the same places, the strings' type apart.
+#define SAME_AS_WIDE(A, W, field) static_assert(offsetof(A, field) == offsetof(W, field), #A "::" #field " as in " #W)
+static_assert(sizeof(PORT_INFO_1A) == sizeof(PORT_INFO_1W) && sizeof(PORT_INFO_2A) == sizeof(PORT_INFO_2W) &&
+                  sizeof(PRINTER_INFO_1A) == sizeof(PRINTER_INFO_1W) &&
+                  sizeof(PRINTER_INFO_2A) == sizeof(PRINTER_INFO_2W) &&
+                  sizeof(PRINTER_INFO_4A) == sizeof(PRINTER_INFO_4W) &&
+                  sizeof(PRINTER_INFO_5A) == sizeof(PRINTER_INFO_5W) &&
+                  sizeof(DRIVER_INFO_1A) == sizeof(DRIVER_INFO_1W) && sizeof(DRIVER_INFO_2A) == sizeof(DRIVER_INFO_2W) &&
+                  sizeof(DRIVER_INFO_3A) == sizeof(DRIVER_INFO_3W) &&
+                  sizeof(MONITOR_INFO_2A) == sizeof(MONITOR_INFO_2W) &&
+                  sizeof(ENUM_SERVICE_STATUSA) == sizeof(ENUM_SERVICE_STATUSW) &&
+                  sizeof(PRINTER_DEFAULTSA) == sizeof(PRINTER_DEFAULTSW),
+              "A and W records of the same size");
+SAME_AS_WIDE(PORT_INFO_2A, PORT_INFO_2W, pDescription);
+SAME_AS_WIDE(PORT_INFO_2A, PORT_INFO_2W, fPortType);
+SAME_AS_WIDE(PRINTER_INFO_2A, PRINTER_INFO_2W, pDevMode);
+SAME_AS_WIDE(PRINTER_INFO_2A, PRINTER_INFO_2W, pSecurityDescriptor);
+SAME_AS_WIDE(PRINTER_INFO_2A, PRINTER_INFO_2W, AveragePPM);
+SAME_AS_WIDE(DRIVER_INFO_3A, DRIVER_INFO_3W, pDependentFiles);
+SAME_AS_WIDE(DRIVER_INFO_3A, DRIVER_INFO_3W, pDefaultDataType);
+SAME_AS_WIDE(ENUM_SERVICE_STATUSA, ENUM_SERVICE_STATUSW, ServiceStatus);
+// DEVMODEA is DEVMODEW with its two names in bytes.
+static_assert(sizeof(DEVMODEW) - sizeof(DEVMODEA) == sizeof(WCHAR) * (CCHDEVICENAME + CCHFORMNAME) / 2,
+              "DEVMODE's names");
 
 // PORT_DATA_1 comes from tcpxcv.h, which mingw-w64 does not ship: its
 // offsets as the "PORT_DATA_1 structure" page declares the fields.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/archive_paths.h"
-#include "platform/win32/windows_support.h"
+#include "platform/win32/code_page.h"
 
 namespace platform::win32 {
 
@@ -63,7 +63,7 @@ FNOPEN(CabOpen) {
     // FDI opens only the cabinet itself through this; output files come from
     // the notification callback.
     if ((oflag & (_O_WRONLY | _O_RDWR)) != 0) return -1;
-    HANDLE file = ::CreateFileA(pszFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = ::CreateFileW(Wide(pszFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(file);
 }
@@ -112,10 +112,10 @@ FNSEEK(CabSeek) {
     return position == INVALID_SET_FILE_POINTER ? -1 : static_cast<__LONG32>(position);
 }
 
-// The entry's name in the ANSI code page, which is what CreateFileA will
-// see. Names flagged as UTF-8 are converted; a character the code page
-// lacks refuses the name rather than letting a best-fit substitute (which
-// could be a separator or a dot) through.
+// The entry's name in code page 936, the program's narrow strings (paths
+// reach the system converted from 936). Names flagged as UTF-8 are
+// converted; a character 936 lacks refuses the name rather than letting a
+// best-fit substitute (which could be a separator or a dot) through.
 bool AnsiEntryName(const char* name, unsigned attributes, std::string* ansi) {
     if ((attributes & _A_NAME_IS_UTF) == 0) {
         *ansi = name;
@@ -126,11 +126,11 @@ bool AnsiEntryName(const char* name, unsigned attributes, std::string* ansi) {
     std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide.data(), wideLength);
     BOOL usedDefault = FALSE;
-    int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), -1, nullptr, 0, nullptr,
+    int length = ::WideCharToMultiByte(kProgramCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), -1, nullptr, 0, nullptr,
                                        &usedDefault);
     if (length <= 0 || usedDefault) return false;
     std::vector<char> narrow(static_cast<size_t>(length));
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), -1, narrow.data(), length, nullptr,
+    ::WideCharToMultiByte(kProgramCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), -1, narrow.data(), length, nullptr,
                           &usedDefault);
     if (usedDefault) return false;
     ansi->assign(narrow.data());
@@ -138,7 +138,7 @@ bool AnsiEntryName(const char* name, unsigned attributes, std::string* ansi) {
 }
 
 bool CreateFolder(const std::string& path) {
-    return ::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+    return ::CreateDirectoryW(Wide(path).c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 // A new file beside the target, under a name of GetTempFileNameA's shape
@@ -150,7 +150,7 @@ HANDLE CreateTemporaryFile(Extraction& extraction, const std::string& folder, st
         char leaf[16];
         std::snprintf(leaf, sizeof leaf, "cab%04X.tmp", static_cast<unsigned>(extraction.nextTemporary++ & 0xFFFF));
         *name = folder + leaf;
-        HANDLE file = ::CreateFileA(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+        HANDLE file = ::CreateFileW(Wide(*name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                     nullptr);
         if (file != INVALID_HANDLE_VALUE) return file;
         const ::DWORD error = ::GetLastError();
@@ -193,7 +193,7 @@ bool FinishFile(Extraction& extraction, const FDINOTIFICATION& info) {
     if (extraction.written != extraction.expectedSize) {
         ::CloseHandle(file);
         extraction.output = INVALID_HANDLE_VALUE;
-        ::DeleteFileA(extraction.temporaryName.c_str());
+        ::DeleteFileW(Wide(extraction.temporaryName).c_str());
         extraction.temporaryName.clear();
         return false;
     }
@@ -205,8 +205,8 @@ bool FinishFile(Extraction& extraction, const FDINOTIFICATION& info) {
     extraction.output = INVALID_HANDLE_VALUE;
     // Never over a file: the first pass found none in its place, and one
     // that appeared since is not the package's.
-    bool renamed = ::MoveFileExA(extraction.temporaryName.c_str(), extraction.targetName.c_str(), 0) != 0;
-    if (!renamed) ::DeleteFileA(extraction.temporaryName.c_str());
+    bool renamed = ::MoveFileExW(Wide(extraction.temporaryName).c_str(), Wide(extraction.targetName).c_str(), 0) != 0;
+    if (!renamed) ::DeleteFileW(Wide(extraction.temporaryName).c_str());
     extraction.temporaryName.clear();
     return renamed;
 }
@@ -233,7 +233,7 @@ INT_PTR CheckEntry(Extraction& extraction, const std::string& name, unsigned lon
         path += components[i];
         if (i + 1 == components.size()) break;
         if (extraction.checkedFolders.insert(path).second) {
-            ::DWORD attributes = ::GetFileAttributesA(path.c_str());
+            ::DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES &&
                 (IsLinkOrJunction(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)) {
                 extraction.refused = true;
@@ -247,7 +247,7 @@ INT_PTR CheckEntry(Extraction& extraction, const std::string& name, unsigned lon
         extraction.refused = true;
         return -1;
     }
-    ::DWORD attributes = ::GetFileAttributesA(path.c_str());
+    ::DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
     if (IsLinkOrJunction(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         extraction.refused = true;
@@ -255,7 +255,7 @@ INT_PTR CheckEntry(Extraction& extraction, const std::string& name, unsigned lon
     }
     // Only a copy of the entry itself, left by an earlier run, may stand in
     // its place: anything else is the user's and is not overwritten.
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     LARGE_INTEGER present{};
     if (file == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file, &present) ||
@@ -370,7 +370,7 @@ bool RunPass(FdiCopyFunction fdiCopy, HFDI fdi, const std::string& folder, const
         extraction.output = INVALID_HANDLE_VALUE;
     }
     if (!extraction.temporaryName.empty()) {
-        ::DeleteFileA(extraction.temporaryName.c_str());
+        ::DeleteFileW(Wide(extraction.temporaryName).c_str());
         extraction.temporaryName.clear();
     }
     return copied != 0 && !extraction.refused && !extraction.writeFailed;
@@ -393,7 +393,7 @@ int Win32Archive::Extract(HMODULE module, const char* archivePath, const char* o
     if (unpacked != nullptr) unpacked->clear();
     if (!HasEntryPoints(module)) return kExtractNoEntryPoints;
     if (archivePath == nullptr || outputFolder == nullptr || *outputFolder == '\0') return kExtractNoArchive;
-    ::DWORD attributes = ::GetFileAttributesA(archivePath);
+    ::DWORD attributes = ::GetFileAttributesW(WideArg(archivePath).get());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return kExtractNoArchive;
     }

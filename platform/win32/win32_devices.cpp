@@ -9,7 +9,7 @@
 // RegCloseKey). The class GUID is GUID_DEVINTERFACE_USBPRINT of usbprint.h.
 #include "platform/win32/win32_devices.h"
 
-#include "platform/win32/windows_support.h"
+#include "platform/win32/code_page.h"
 
 #include <setupapi.h>
 
@@ -42,19 +42,19 @@ bool ReadPortValues(::HKEY key, UsbPrintInterface* record) {
     ::DWORD type = REG_NONE;
     ::DWORD number = 0;
     ::DWORD size = sizeof(number);
-    if (::RegQueryValueExA(key, "Port Number", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) !=
+    if (::RegQueryValueExW(key, L"Port Number", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) !=
             ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof(number)) {
         return false;
     }
-    char baseName[kBaseNameBytes + 1] = {};
+    wchar_t baseName[kBaseNameBytes / sizeof(wchar_t) + 1] = {};
     size = kBaseNameBytes;
-    if (::RegQueryValueExA(key, "Base Name", nullptr, &type, reinterpret_cast<BYTE*>(baseName), &size) !=
+    if (::RegQueryValueExW(key, L"Base Name", nullptr, &type, reinterpret_cast<BYTE*>(baseName), &size) !=
             ERROR_SUCCESS ||
         type != REG_SZ) {
         return false;
     }
-    record->baseName.assign(baseName);  // the zero after the data is ours when the value lacks one
+    record->baseName = Narrow(baseName);  // the zero after the data is ours when the value lacks one
     record->portNumber = number;
     return true;
 }

@@ -1,6 +1,9 @@
-// Windows backend: COM devices, overlapped I/O and events, through kernel32.
+// Windows backend: COM devices, overlapped I/O and events, through kernel32
+// (names and texts through the W functions, in code page 936 on our side:
+// platform/win32/code_page.h).
 #include "platform/win32/win32_serial.h"
 
+#include "platform/win32/code_page.h"
 #include "platform/win32/pass_through.h"
 
 namespace platform::win32 {
@@ -18,7 +21,7 @@ namespace {
 HANDLE Win32Serial::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
                                 const win::SECURITY_ATTRIBUTES* security, DWORD creationDisposition,
                                 DWORD flagsAndAttributes, HANDLE templateFile) {
-    return ::CreateFileA(fileName, desiredAccess, shareMode, Security(security), creationDisposition,
+    return ::CreateFileW(WideArg(fileName).get(), desiredAccess, shareMode, Security(security), creationDisposition,
                          flagsAndAttributes, templateFile);
 }
 
@@ -37,7 +40,7 @@ BOOL Win32Serial::GetCommMask(HANDLE file, DWORD* eventMask) { return ::GetCommM
 BOOL Win32Serial::GetCommState(HANDLE file, win::DCB* dcb) { return ::GetCommState(file, Dcb(dcb)); }
 
 BOOL Win32Serial::BuildCommDCBA(const char* definition, win::DCB* dcb) {
-    return ::BuildCommDCBA(definition, Dcb(dcb));
+    return ::BuildCommDCBW(WideArg(definition).get(), Dcb(dcb));
 }
 
 BOOL Win32Serial::SetCommState(HANDLE file, win::DCB* dcb) { return ::SetCommState(file, Dcb(dcb)); }
@@ -70,7 +73,7 @@ BOOL Win32Serial::GetOverlappedResult(HANDLE file, win::OVERLAPPED* overlapped, 
 
 HANDLE Win32Serial::CreateEventA(const win::SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
                                  const char* name) {
-    return ::CreateEventA(Security(security), manualReset, initialState, name);
+    return ::CreateEventW(Security(security), manualReset, initialState, WideArg(name).get());
 }
 
 BOOL Win32Serial::SetEvent(HANDLE event) { return ::SetEvent(event); }
@@ -85,16 +88,18 @@ BOOL Win32Serial::CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
 
 std::string Win32Serial::FormatSystemMessage(DWORD code) {
     // The system sizes the text itself, so no message can be cut or overrun.
-    char* text = nullptr;
+    // In UTF-16, then 936 like every text the program shows: the A form
+    // would give it in the ANSI code page.
+    wchar_t* text = nullptr;
     const ::DWORD length =
-        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0,
                          nullptr);
     if (length == 0 || text == nullptr) {
         // The same words as the simulated machine's for a code without text.
         return "Unknown error " + std::to_string(code) + ".";
     }
-    std::string message(text, length);
+    std::string message = Narrow(text, length);
     ::LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
         message.pop_back();

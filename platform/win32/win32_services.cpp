@@ -1,7 +1,14 @@
-// Windows backend: the service control manager and the process token.
+// Windows backend: the service control manager and the process token,
+// through the W functions with the program's code page 936 names converted
+// at the call (platform/win32/code_page.h).
 #include "platform/win32/win32_services.h"
 
+#include <cstddef>
+#include <string>
+#include <vector>
+
 #include "platform/win32/pass_through.h"
+#include "platform/win32/wide_records.h"
 
 namespace platform::win32 {
 
@@ -13,11 +20,11 @@ win::SC_HANDLE Ours(::SC_HANDLE handle) { return reinterpret_cast<win::SC_HANDLE
 }  // namespace
 
 SC_HANDLE Win32Services::OpenSCManagerA(const char* machineName, const char* databaseName, DWORD desiredAccess) {
-    return Ours(::OpenSCManagerA(machineName, databaseName, desiredAccess));
+    return Ours(::OpenSCManagerW(WideArg(machineName).get(), WideArg(databaseName).get(), desiredAccess));
 }
 
 SC_HANDLE Win32Services::OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD desiredAccess) {
-    return Ours(::OpenServiceA(Service(manager), serviceName, desiredAccess));
+    return Ours(::OpenServiceW(Service(manager), WideArg(serviceName).get(), desiredAccess));
 }
 
 BOOL Win32Services::QueryServiceStatus(SC_HANDLE service, win::SERVICE_STATUS* status) {
@@ -25,7 +32,12 @@ BOOL Win32Services::QueryServiceStatus(SC_HANDLE service, win::SERVICE_STATUS* s
 }
 
 BOOL Win32Services::StartServiceA(SC_HANDLE service, DWORD numArgs, const char** args) {
-    return ::StartServiceA(Service(service), numArgs, args);
+    if (args == nullptr) return ::StartServiceW(Service(service), numArgs, nullptr);
+    std::vector<std::wstring> wide;
+    std::vector<const wchar_t*> pointers;
+    for (DWORD i = 0; i < numArgs; ++i) wide.push_back(Wide(args[i]));
+    for (DWORD i = 0; i < numArgs; ++i) pointers.push_back(args[i] != nullptr ? wide[i].c_str() : nullptr);
+    return ::StartServiceW(Service(service), numArgs, pointers.data());
 }
 
 BOOL Win32Services::ControlService(SC_HANDLE service, DWORD control, win::SERVICE_STATUS* status) {
@@ -34,6 +46,21 @@ BOOL Win32Services::ControlService(SC_HANDLE service, DWORD control, win::SERVIC
 
 BOOL Win32Services::CloseServiceHandle(SC_HANDLE handle) { return ::CloseServiceHandle(Service(handle)); }
 
+BOOL Win32Services::EnumDependentServicesA(SC_HANDLE service, DWORD serviceState, win::ENUM_SERVICE_STATUSA* services,
+                                           DWORD bufSize, DWORD* bytesNeeded, DWORD* servicesReturned) {
+    const auto call = [&](::BYTE* buffer, ::DWORD size, ::DWORD* needed, ::DWORD* returned) {
+        return ::EnumDependentServicesW(Service(service), serviceState, reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer),
+                                        size, needed, returned);
+    };
+    return EnumerateNarrow(
+        call, sizeof(ENUM_SERVICE_STATUSW),
+        [](NarrowRecords& records) {
+            records.Strings({offsetof(ENUM_SERVICE_STATUSW, lpServiceName), offsetof(ENUM_SERVICE_STATUSW, lpDisplayName)});
+        },
+        reinterpret_cast<::BYTE*>(services), bufSize, Out(bytesNeeded).get(), Out(servicesReturned).get(),
+        ERROR_MORE_DATA);
+}
+
 HANDLE Win32Services::GetCurrentProcess() { return ::GetCurrentProcess(); }
 
 BOOL Win32Services::OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) {
@@ -41,7 +68,7 @@ BOOL Win32Services::OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE
 }
 
 BOOL Win32Services::LookupPrivilegeValueA(const char* systemName, const char* name, win::LUID* luid) {
-    return ::LookupPrivilegeValueA(systemName, name, reinterpret_cast<::LUID*>(luid));
+    return ::LookupPrivilegeValueW(WideArg(systemName).get(), WideArg(name).get(), reinterpret_cast<::LUID*>(luid));
 }
 
 BOOL Win32Services::AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::TOKEN_PRIVILEGES* newState,

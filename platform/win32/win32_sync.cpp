@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/win32/code_page.h"
 #include "platform/win32/pass_through.h"
 
 namespace platform::win32 {
@@ -26,9 +27,6 @@ Function Kernel32Export(const char* name) {
                                : reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)));
 }
 
-// The names are ASCII: the program's own.
-std::wstring Wide(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
-
 // Full access for SYSTEM and the Administrators group, nobody else.
 const wchar_t kNamespaceAccess[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
@@ -37,8 +35,8 @@ using ConvertSecurityDescriptorFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, PSECURIT
 }  // namespace
 
 HANDLE Win32Sync::CreateMutexA(const win::SECURITY_ATTRIBUTES* security, BOOL initialOwner, const char* name) {
-    return ::CreateMutexA(reinterpret_cast<::SECURITY_ATTRIBUTES*>(const_cast<win::SECURITY_ATTRIBUTES*>(security)),
-                          initialOwner, name);
+    return ::CreateMutexW(reinterpret_cast<::SECURITY_ATTRIBUTES*>(const_cast<win::SECURITY_ATTRIBUTES*>(security)),
+                          initialOwner, WideArg(name).get());
 }
 
 HANDLE Win32Sync::CreatePrivateNamespaceMutex(BOOL initialOwner, const char* alias, const char* name,

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -381,9 +382,34 @@ void SerialDeclined(const ScenarioArgs& args) {
     CloseByDone(run);
 }
 
+// A system whose ANSI code page is not 936 (Wine under a C.UTF-8 locale:
+// 1252). The program's texts are 936 and reach the windows and the
+// spooler converted, so they read the same there as on a Chinese system:
+// the dialog's texts in UTF-16, and a Chinese model's printer name.
+void NonChineseCodePage(const ScenarioArgs& args) {
+    Check(::GetACP() != 936, "the system's ANSI code page is " + std::to_string(::GetACP()));
+    const std::wstring model = L"样例票据打印机 58";
+    InstallerRun run;
+    if (!StartPrepared(run, args)) return;
+    Check(WindowText(run.main()) == L"设置并安装票据/标签 驱动", "caption \"" + Utf8(WindowText(run.main())) + "\"");
+    Check(run.Status().rfind(L"当前系统为Microsoft Windows", 0) == 0, "status \"" + Utf8(run.Status()) + "\"");
+    HWND types = ::GetDlgItem(run.main(), kPortList);
+    Check(ListItemText(types, 0, 0) == L"串口" && ListItemText(types, 2, 1) == L"安装之前程序会提示您选择一个LPT端口",
+          "port type rows \"" + Utf8(ListItemText(types, 0, 0)) + "\", \"" + Utf8(ListItemText(types, 2, 1)) + "\"");
+    const std::vector<std::wstring> models = ComboItems(::GetDlgItem(run.main(), 1000));
+    Check(std::find(models.begin(), models.end(), model) != models.end(), "the model list holds \"" + Utf8(model) + "\"");
+    if (!InstallOnParallel(run, model, 0) || !WaitDone(run)) return;
+    CheckStatus(run, kFinished);
+    Check(ItemText(run.main(), kNameEdit) == model, "name field \"" + Utf8(ItemText(run.main(), kNameEdit)) + "\"");
+    const std::vector<std::wstring> printers = PrinterNamesW();
+    Check(std::count(printers.begin(), printers.end(), model) == 1, "one printer \"" + Utf8(model) + "\" in the spooler");
+    CloseByDone(run);
+    CheckCleanedUp();
+}
+
 // The 64-bit prefix: the program runs under WOW64 and takes the x64 paths.
-// Wine's AddPrinterA from a 32-bit caller looks the driver up in the x86
-// environment and fails with 87 (docs/wine-differences.md).
+// Wine's AddPrinterW from a 32-bit caller looks the driver up in the x86
+// environment and fails with 1797 (docs/wine-differences.md).
 void Wow64(const ScenarioArgs& args) {
     InstallerRun run;
     if (!StartPrepared(run, args)) return;
@@ -392,7 +418,7 @@ void Wow64(const ScenarioArgs& args) {
     HWND box = run.WaitMessageBox(30000);
     if (!Check(box != nullptr, "printer creation failure box shown")) return;
     Check(WindowText(box) == L"错误提示", "box caption \"" + Utf8(WindowText(box)) + "\"");
-    Check(MessageBoxText(box) == L"Error AddPrinter  87", "box text \"" + Utf8(MessageBoxText(box)) + "\"");
+    Check(MessageBoxText(box) == L"Error AddPrinter  1797", "box text \"" + Utf8(MessageBoxText(box)) + "\"");
     PostCommand(box, IDOK);
     Check(run.WaitInstallButton(kInstall, 20000), "Install usable again with its caption");
     Check(CountPrinters(Narrow(kReceiptModel)) == 0, "no printer created");
@@ -442,6 +468,7 @@ const std::vector<Scenario>& Scenarios() {
         {"serial-label", SerialLabel},
         {"serial-flood", SerialFlood},
         {"wow64", Wow64},
+        {"ansi-1252", NonChineseCodePage},
     };
     return kScenarios;
 }

@@ -39,6 +39,19 @@ std::vector<PrinterRecord> Printers() {
     return printers;
 }
 
+std::vector<std::wstring> PrinterNamesW() {
+    DWORD count = 0;
+    std::vector<BYTE> buffer = EnumerateInto(
+        [](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+            return ::EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, data, size, needed, returned);
+        },
+        &count);
+    std::vector<std::wstring> names;
+    const auto* records = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) names.push_back(records[i].pPrinterName ? records[i].pPrinterName : L"");
+    return names;
+}
+
 std::vector<DriverRecord> Drivers(const char* environment) {
     DWORD count = 0;
     std::vector<BYTE> buffer = EnumerateInto(

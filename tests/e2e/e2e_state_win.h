@@ -23,6 +23,8 @@ struct DriverRecord {
 };
 
 std::vector<PrinterRecord> Printers();
+// The printers' names as the spooler keeps them, in UTF-16.
+std::vector<std::wstring> PrinterNamesW();
 std::vector<DriverRecord> Drivers(const char* environment);
 std::vector<std::string> MonitorNames();
 std::string DriverDirectory(const char* environment);

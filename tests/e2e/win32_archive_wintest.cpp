@@ -9,15 +9,18 @@
 #include "platform/win32/win32_archive.h"
 #include "tests/e2e/cabinet_writer.h"
 
-#include "platform/win32/windows_support.h"
+#include "platform/win32/code_page.h"
 
 namespace {
 
 using e2e::CabinetEntry;
+using platform::win32::Wide;
 using platform::win32::Win32Archive;
 
+// Paths are the program's: code page 936, whatever the ANSI code page is.
+
 std::string Slurp(const std::string& path) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string data;
     char buffer[4096];
@@ -28,7 +31,7 @@ std::string Slurp(const std::string& path) {
 }
 
 void Spill(const std::string& path, const std::string& data) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     DWORD done = 0;
     ::WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
@@ -225,7 +228,7 @@ TEST_F(Win32ArchiveTest, ArchivePathWithDoubleByteFolderName) {
     // "驱动" in code page 936; its second character's trail byte is not a
     // separator, but a byte scan that ignored lead bytes could split there.
     std::string folder = m_root + "\\\xC7\xFD\xB6\xAF";
-    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr)) << "the ANSI code page must be 936";
+    ASSERT_TRUE(::CreateDirectoryW(Wide(folder).c_str(), nullptr));
     std::string cab = folder + "\\DriverData.Drv";
     Spill(cab, e2e::MakeCabinet({{"DriverName.cfg", "x"}}));
     EXPECT_EQ(0, m_archive.Extract(m_module, cab.c_str(), m_out.c_str(), nullptr));

@@ -214,4 +214,26 @@ TEST(Win32ToolkitTest, ServeSentMessagesRunsAPendingSendWithoutALoop) {
     EXPECT_TRUE(served);
 }
 
+// The manifest linked in is the program's: every processorArchitecture in
+// it must name this build's width or any ("*"). One that names another width
+// keeps the program from starting where the system has both (0xc000007b).
+TEST(Win32ToolkitTest, ManifestNamesNoOtherProcessorArchitecture) {
+    HMODULE module = ::GetModuleHandleA(nullptr);
+    HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_NE(nullptr, resource);
+    const char* data = static_cast<const char*>(::LockResource(::LoadResource(module, resource)));
+    ASSERT_NE(nullptr, data);
+    const std::string manifest(data, ::SizeofResource(module, resource));
+    const std::string own = sizeof(void*) == 8 ? "amd64" : "x86";
+    const std::string key = "processorArchitecture=\"";
+    int found = 0;
+    for (size_t at = manifest.find(key); at != std::string::npos; at = manifest.find(key, at + 1)) {
+        const size_t begin = at + key.size();
+        const std::string value = manifest.substr(begin, manifest.find('"', begin) - begin);
+        EXPECT_TRUE(value == "*" || value == own) << value;
+        ++found;
+    }
+    EXPECT_EQ(2, found) << "the program's identity and the common controls";
+}
+
 }  // namespace

@@ -2,12 +2,18 @@
 #include "ui/win32/win32_toolkit.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
-#include "platform/win32/windows_support.h"
+#include "platform/win32/code_page.h"
 
 namespace ui::win32 {
 
 namespace {
+
+using platform::win32::CopyWhole;
+using platform::win32::Narrow;
+using platform::win32::Wide;
 
 // Dialog-init resources (RT_DLGINIT, as the resource script writes them):
 // records of control id, message, data length and data, ended by a zero id.
@@ -27,7 +33,7 @@ struct DialogStart {
 
 // Adds the template's initial combo and list box strings before the
 // dialog's own WM_INITDIALOG handling, as MFC's ExecuteDlgInit does. The
-// strings are in the ANSI code page, so they go to the A messages as they are.
+// strings are code page 936, like every narrow string of the program.
 void RunDialogInit(::HWND dialog, int templateId) {
     HMODULE module = ::GetModuleHandleA(nullptr);
     HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(kDlgInitResourceType));
@@ -49,10 +55,11 @@ void RunDialogInit(::HWND dialog, int templateId) {
         if (length > size - offset) break;  // a damaged record: stop rather than read past the resource
         const char* text = reinterpret_cast<const char*>(data + offset);
         if (length > 0 && text[length - 1] == '\0') {
+            const std::wstring wide = Wide(text);
             if (message == kDlgInitComboBoxAddString) {
-                ::SendDlgItemMessageA(dialog, controlId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+                ::SendDlgItemMessageW(dialog, controlId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
             } else if (message == kDlgInitListBoxAddString) {
-                ::SendDlgItemMessageA(dialog, controlId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+                ::SendDlgItemMessageW(dialog, controlId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
             }
         }
         offset += length;
@@ -88,11 +95,11 @@ INT_PTR CALLBACK DialogProc(::HWND dialog, ::UINT message, ::WPARAM wParam, ::LP
     if (message == WM_INITDIALOG) {
         const auto* start = reinterpret_cast<const DialogStart*>(lParam);
         procedure = start->procedure;
-        ::SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(procedure));
+        ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(procedure));
         RunDialogInit(dialog, start->templateId);
         lParam = reinterpret_cast<::LPARAM>(procedure);
     } else {
-        procedure = reinterpret_cast<DialogProcedure*>(::GetWindowLongPtrA(dialog, DWLP_USER));
+        procedure = reinterpret_cast<DialogProcedure*>(::GetWindowLongPtrW(dialog, DWLP_USER));
     }
     // Messages before WM_INITDIALOG (WM_SETFONT) have no object yet.
     if (procedure == nullptr) return FALSE;
@@ -100,8 +107,155 @@ INT_PTR CALLBACK DialogProc(::HWND dialog, ::UINT message, ::WPARAM wParam, ::LP
     win::LRESULT result = 0;
     if (!procedure->HandleDialogMessage(Ours(dialog), message, wParam, lParam, &result)) return FALSE;
     if (ReturnsResultDirectly(message)) return result;
-    ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);
+    ::SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
     return TRUE;
+}
+
+// A window's whole text, asked in UTF-16.
+std::wstring WindowTextW(::HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    if (length <= 0) return std::wstring();
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(window, &text[0], length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+// A combo or list box item's text, asked in UTF-16; false when there is no
+// such item.
+bool ItemTextW(::HWND box, ::UINT lengthMessage, ::UINT textMessage, ::WPARAM index, std::wstring* text) {
+    const LRESULT length = ::SendMessageW(box, lengthMessage, index, 0);
+    if (length < 0) return false;
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = ::SendMessageW(box, textMessage, index, reinterpret_cast<LPARAM>(buffer.data()));
+    if (copied < 0) return false;
+    text->assign(buffer.data(), static_cast<std::size_t>(copied));
+    return true;
+}
+
+// The list-view A records are the W records but for the text's type, so a
+// W copy needs only its text pointer replaced. The program's records stop
+// early (ui/win_ui_types.h): only their own bytes are read or written, the
+// later fields stay zero.
+static_assert(sizeof(LVITEMA) == sizeof(LVITEMW) && sizeof(LVCOLUMNA) == sizeof(LVCOLUMNW), "list-view records");
+constexpr std::size_t kItemBytes = sizeof(win::LVITEMA);
+constexpr std::size_t kColumnBytes = sizeof(win::LVCOLUMNA);
+
+LVITEMW WideItem(const LVITEMA& item, std::wstring* text, bool withText) {
+    LVITEMW wide{};
+    std::memcpy(&wide, &item, kItemBytes);
+    if (withText && item.pszText != nullptr && item.pszText != LPSTR_TEXTCALLBACKA) {
+        *text = Wide(item.pszText);
+        wide.pszText = &(*text)[0];
+    }
+    return wide;
+}
+
+// Sends a list-view message that reads an item's text: the W message into
+// a UTF-16 buffer, whose text then goes into the caller's record in 936.
+LRESULT GetListViewItemText(::HWND list, ::UINT wideMessage, WPARAM wParam, LVITEMA* item) {
+    if (item == nullptr || item->pszText == nullptr || item->cchTextMax <= 0) {
+        return ::SendMessageW(list, wideMessage, wParam, reinterpret_cast<LPARAM>(item));
+    }
+    // A 936 text of n bytes is at most n UTF-16 units: whatever fits the
+    // caller's buffer fits this one.
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(item->cchTextMax) + 1, L'\0');
+    LVITEMW wide{};
+    std::memcpy(&wide, item, kItemBytes);
+    wide.pszText = buffer.data();
+    wide.cchTextMax = item->cchTextMax;
+    const LRESULT result = ::SendMessageW(list, wideMessage, wParam, reinterpret_cast<LPARAM>(&wide));
+    char* const callersText = item->pszText;
+    const int callersSize = item->cchTextMax;
+    std::memcpy(item, &wide, kItemBytes);
+    item->pszText = callersText;
+    item->cchTextMax = callersSize;
+    // LVM_GETITEM may point pszText at the list's own copy instead.
+    const std::size_t copied =
+        CopyWhole(Narrow(wide.pszText != nullptr ? wide.pszText : L""), callersText, static_cast<std::size_t>(callersSize));
+    return wideMessage == LVM_GETITEMTEXTW ? static_cast<LRESULT>(copied) : result;
+}
+
+// The USER and list-view messages that carry the program's narrow text,
+// sent as their W forms with the text converted; every other message is
+// sent as it is (to a W window: its text messages have been taken here).
+LRESULT SendTextMessage(::HWND window, ::UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto* text = reinterpret_cast<const char*>(lParam);
+    switch (message) {
+    case WM_SETTEXT:
+    case CB_ADDSTRING:
+    case CB_INSERTSTRING:
+    case CB_FINDSTRING:
+    case CB_FINDSTRINGEXACT:
+    case CB_SELECTSTRING:
+    case LB_ADDSTRING:
+    case LB_INSERTSTRING:
+    case LB_FINDSTRING:
+    case LB_FINDSTRINGEXACT:
+    case LB_SELECTSTRING: {
+        if (text == nullptr) return ::SendMessageW(window, message, wParam, lParam);
+        const std::wstring wide = Wide(text);
+        return ::SendMessageW(window, message, wParam, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(Narrow(WindowTextW(window)).size());
+    case WM_GETTEXT:
+        return static_cast<LRESULT>(
+            CopyWhole(Narrow(WindowTextW(window)), reinterpret_cast<char*>(lParam), static_cast<std::size_t>(wParam)));
+    case CB_GETLBTEXTLEN:
+    case LB_GETTEXTLEN:
+    case CB_GETLBTEXT:
+    case LB_GETTEXT: {
+        const bool combo = message == CB_GETLBTEXTLEN || message == CB_GETLBTEXT;
+        std::wstring item;
+        if (!ItemTextW(window, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, combo ? CB_GETLBTEXT : LB_GETTEXT, wParam,
+                       &item)) {
+            return combo ? CB_ERR : LB_ERR;
+        }
+        const std::string narrow = Narrow(item);
+        // The A message trusts the caller's buffer to hold the whole text.
+        if (message == CB_GETLBTEXT || message == LB_GETTEXT) {
+            std::memcpy(reinterpret_cast<char*>(lParam), narrow.c_str(), narrow.size() + 1);
+        }
+        return static_cast<LRESULT>(narrow.size());
+    }
+    case LVM_INSERTITEMA:
+    case LVM_SETITEMA:
+    case LVM_SETITEMTEXTA: {
+        auto* item = reinterpret_cast<LVITEMA*>(lParam);
+        if (item == nullptr) break;
+        std::wstring storage;
+        LVITEMW wide = WideItem(*item, &storage, message == LVM_SETITEMTEXTA || (item->mask & LVIF_TEXT) != 0);
+        const ::UINT wideMessage = message == LVM_INSERTITEMA ? LVM_INSERTITEMW
+                                   : message == LVM_SETITEMA  ? LVM_SETITEMW
+                                                              : LVM_SETITEMTEXTW;
+        return ::SendMessageW(window, wideMessage, wParam, reinterpret_cast<LPARAM>(&wide));
+    }
+    case LVM_GETITEMTEXTA:
+        return GetListViewItemText(window, LVM_GETITEMTEXTW, wParam, reinterpret_cast<LVITEMA*>(lParam));
+    case LVM_GETITEMA: {
+        auto* item = reinterpret_cast<LVITEMA*>(lParam);
+        if (item == nullptr || (item->mask & LVIF_TEXT) == 0) break;
+        return GetListViewItemText(window, LVM_GETITEMW, wParam, item);
+    }
+    case LVM_INSERTCOLUMNA:
+    case LVM_SETCOLUMNA: {
+        auto* column = reinterpret_cast<LVCOLUMNA*>(lParam);
+        if (column == nullptr) break;
+        LVCOLUMNW wide{};
+        std::memcpy(&wide, column, kColumnBytes);
+        std::wstring heading;
+        if ((column->mask & LVCF_TEXT) != 0 && column->pszText != nullptr) {
+            heading = Wide(column->pszText);
+            wide.pszText = &heading[0];
+        }
+        return ::SendMessageW(window, message == LVM_INSERTCOLUMNA ? LVM_INSERTCOLUMNW : LVM_SETCOLUMNW, wParam,
+                              reinterpret_cast<LPARAM>(&wide));
+    }
+    default:
+        break;
+    }
+    return ::SendMessageW(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -115,21 +269,25 @@ Win32Toolkit::Win32Toolkit() {
 
 INT_PTR Win32Toolkit::DialogBox(const DialogTemplate& dialogTemplate, HWND parent, DialogProcedure& procedure) {
     DialogStart start{&procedure, dialogTemplate.id};
-    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialogTemplate.id), Native(parent),
+    // A W dialog: its controls keep their texts in UTF-16 and report to it
+    // in the W forms, whatever the system's ANSI code page.
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogTemplate.id), Native(parent),
                              DialogProc, reinterpret_cast<::LPARAM>(&start));
 }
 
 BOOL Win32Toolkit::EndDialog(HWND dialog, INT_PTR result) { return ::EndDialog(Native(dialog), result); }
 
 LRESULT Win32Toolkit::SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::SendMessageA(Native(window), message, wParam, lParam);
+    return SendTextMessage(Native(window), message, wParam, lParam);
 }
 
 BOOL Win32Toolkit::PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::PostMessageA(Native(window), message, wParam, lParam);
+    return ::PostMessageW(Native(window), message, wParam, lParam);
 }
 
-UINT Win32Toolkit::RegisterWindowMessage(const char* name) { return ::RegisterWindowMessageA(name); }
+UINT Win32Toolkit::RegisterWindowMessage(const char* name) {
+    return name != nullptr ? ::RegisterWindowMessageW(Wide(name).c_str()) : ::RegisterWindowMessageW(nullptr);
+}
 
 HWND Win32Toolkit::GetDlgItem(HWND dialog, int controlId) { return Ours(::GetDlgItem(Native(dialog), controlId)); }
 
@@ -137,10 +295,14 @@ BOOL Win32Toolkit::EnableWindow(HWND window, BOOL enable) { return ::EnableWindo
 
 BOOL Win32Toolkit::IsWindowEnabled(HWND window) { return ::IsWindowEnabled(Native(window)); }
 
-BOOL Win32Toolkit::SetWindowText(HWND window, const char* text) { return ::SetWindowTextA(Native(window), text); }
+BOOL Win32Toolkit::SetWindowText(HWND window, const char* text) {
+    if (text == nullptr) return ::SetWindowTextW(Native(window), nullptr);
+    return ::SetWindowTextW(Native(window), Wide(text).c_str());
+}
 
 int Win32Toolkit::GetWindowText(HWND window, char* buffer, int bufferSize) {
-    return ::GetWindowTextA(Native(window), buffer, bufferSize);
+    if (buffer == nullptr || bufferSize <= 0) return 0;
+    return static_cast<int>(CopyWhole(Narrow(WindowTextW(Native(window))), buffer, static_cast<std::size_t>(bufferSize)));
 }
 
 UINT_PTR Win32Toolkit::SetTimer(HWND window, UINT_PTR timerId, UINT elapseMs) {
@@ -150,7 +312,10 @@ UINT_PTR Win32Toolkit::SetTimer(HWND window, UINT_PTR timerId, UINT elapseMs) {
 BOOL Win32Toolkit::KillTimer(HWND window, UINT_PTR timerId) { return ::KillTimer(Native(window), timerId); }
 
 int Win32Toolkit::MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-    return ::MessageBoxA(Native(owner), text, caption, type);
+    const std::wstring wideText = Wide(text);
+    const std::wstring wideCaption = Wide(caption);
+    // A null caption is the system's "Error"; a null text an empty box.
+    return ::MessageBoxW(Native(owner), wideText.c_str(), caption != nullptr ? wideCaption.c_str() : nullptr, type);
 }
 
 void Win32Toolkit::ServeSentMessages() {
@@ -158,7 +323,7 @@ void Win32Toolkit::ServeSentMessages() {
     // thread's windows before it looks at the queue; PM_QS_SENDMESSAGE keeps
     // it from touching posted messages and input.
     MSG message;
-    ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 }  // namespace ui::win32
