@@ -13,7 +13,7 @@ const char* const kTcpIpMonitor = "Standard TCP/IP Port";
 
 NetworkPortDialog::NetworkPortDialog(platform::Machine& machine, ui::Toolkit& toolkit, ui::HWND parent)
     : PortListDialog(machine, toolkit, NetworkPortDialogTemplate(), parent,
-                     [](const win::PORT_INFO_2& port) { return ports::IsTcpIpDescription(port.pDescription); }) {}
+                     [](const win::PORT_INFO_2& port) { return ports::IsTcpIpPort(port.pMonitorName, port.pDescription); }) {}
 
 bool NetworkPortDialog::OnDialogMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam,
                                         win::LRESULT* result) {

@@ -3,6 +3,8 @@
 #include "services/service_control.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "services/service_wait.h"
 
@@ -11,6 +13,50 @@ namespace services {
 namespace {
 const char* const kServiceDatabase = "ServicesActive";
 const char* const kUnknownStateText = "无法确定服务状态";
+
+// The running services that depend on `service`, directly or through
+// others, in the order to stop them in.
+std::vector<std::string> RunningDependants(platform::Machine& machine, win::SC_HANDLE service) {
+    platform::Services& services = machine.services();
+    win::DWORD needed = 0;
+    win::DWORD count = 0;
+    if (services.EnumDependentServicesA(service, win::SERVICE_ACTIVE, nullptr, 0, &needed, &count)) return {};
+    if (machine.GetLastError() != win::ERROR_MORE_DATA || needed == 0) return {};
+    std::vector<win::ENUM_SERVICE_STATUSA> records(needed / sizeof(win::ENUM_SERVICE_STATUSA) + 1);
+    const auto size = static_cast<win::DWORD>(records.size() * sizeof(win::ENUM_SERVICE_STATUSA));
+    if (!services.EnumDependentServicesA(service, win::SERVICE_ACTIVE, records.data(), size, &needed, &count)) return {};
+    std::vector<std::string> names;
+    for (win::DWORD i = 0; i < count && i < records.size(); ++i) {
+        if (records[i].lpServiceName != nullptr) names.push_back(records[i].lpServiceName);
+    }
+    return names;
+}
+
+// Stops a dependant and waits for it, within the usual bound. What fails
+// here shows when the service it depends on will not stop.
+void StopDependant(platform::Machine& machine, win::SC_HANDLE manager, const std::string& name) {
+    platform::Services& services = machine.services();
+    win::SC_HANDLE service = services.OpenServiceA(manager, name.c_str(), win::SERVICE_ALL_ACCESS);
+    if (service == nullptr) return;
+    win::SERVICE_STATUS status{};
+    if (services.ControlService(service, win::SERVICE_CONTROL_STOP, &status)) {
+        WaitForServiceState(machine, service, &status, win::SERVICE_STOPPED);
+    }
+    services.CloseServiceHandle(service);
+}
+
+// Starts a dependant again and waits for it, within the usual bound.
+void StartDependant(platform::Machine& machine, win::SC_HANDLE manager, const std::string& name) {
+    platform::Services& services = machine.services();
+    win::SC_HANDLE service = services.OpenServiceA(manager, name.c_str(), win::SERVICE_ALL_ACCESS);
+    if (service == nullptr) return;
+    win::SERVICE_STATUS status{};
+    if (services.StartServiceA(service, 0, nullptr) && services.QueryServiceStatus(service, &status)) {
+        WaitForServiceState(machine, service, &status, win::SERVICE_RUNNING);
+    }
+    services.CloseServiceHandle(service);
+}
+
 }  // namespace
 
 void ServiceControl::StartOrRestartService(const char* serviceName, int mode) {
@@ -50,10 +96,18 @@ void ServiceControl::StartOrRestartService(const char* serviceName, int mode) {
         services.CloseServiceHandle(controlled);
     } else if (mode != SVCMODE_START) {
         win::SC_HANDLE controlled = services.OpenServiceA(manager, serviceName, win::SERVICE_ALL_ACCESS);
+        // A running service that depends on this one (the fax service on the
+        // spooler) makes the stop fail with ERROR_DEPENDENT_SERVICES_RUNNING
+        // ("Stopping a Service"): those stop first, and start again once it
+        // runs again, as "net stop /y" and "net start" would have them.
+        const std::vector<std::string> dependants = RunningDependants(m_machine, controlled);
+        for (const std::string& dependant : dependants) StopDependant(m_machine, manager, dependant);
         services.ControlService(controlled, win::SERVICE_CONTROL_STOP, &status);
         if (waitFor(win::SERVICE_STOPPED, "停止")) {
             services.StartServiceA(controlled, 0, nullptr);
-            waitFor(win::SERVICE_RUNNING, "启动");
+            if (waitFor(win::SERVICE_RUNNING, "启动")) {
+                for (auto it = dependants.rbegin(); it != dependants.rend(); ++it) StartDependant(m_machine, manager, *it);
+            }
         }
         services.CloseServiceHandle(controlled);
     }

@@ -85,6 +85,23 @@ TEST_F(ServiceControlTest, RefusedStopDoesNotStartAgain) {
     EXPECT_TRUE(machine.sim_services().IsRunning("Spooler"));
 }
 
+// A running dependant would refuse the spooler's stop (1051) and leave the
+// restart to time out: it stops first and runs again afterwards.
+TEST_F(ServiceControlTest, RestartStopsTheRunningDependantsFirstAndStartsThemAgain) {
+    machine.sim_services().AddService("Fax", true);
+    machine.sim_services().SetDependencies("Fax", {"Spooler"});
+    machine.sim_services().AddService("Idle", false);
+    machine.sim_services().SetDependencies("Idle", {"Spooler"});
+    const int stops = Stops();
+    EXPECT_EQ(RunAndAnswerBox(services::SVCMODE_RESTART), "");
+    EXPECT_EQ(Stops() - stops, 1);
+    EXPECT_TRUE(machine.sim_services().IsRunning("Spooler"));
+    EXPECT_TRUE(machine.sim_services().IsRunning("Fax"));
+    EXPECT_EQ(machine.sim_services().StopCount("Fax"), 1);
+    EXPECT_FALSE(machine.sim_services().IsRunning("Idle")) << "a stopped dependant is left as it was";
+    EXPECT_EQ(machine.sim_services().OpenHandleCount(), 0u);
+}
+
 TEST_F(ServiceControlTest, LoadDriverPrivilegeIsEnabled) {
     ASSERT_FALSE(machine.sim_services().IsPrivilegeEnabled("SeLoadDriverPrivilege"));
     control.EnableLoadDriverPrivilege();
