@@ -246,6 +246,16 @@ TEST_F(SilentRunTest, LabelWithoutDefaultOnANamedParallelPort) {
     EXPECT_EQ(PrinterPort(kLabelModel), "LPT2:");
     EXPECT_FALSE(DefaultPrinter().has_value()) << *DefaultPrinter();
     EXPECT_TRUE(harness.Machine().sim_spooler().FindMonitor("Advanced Language Monitor").has_value());
+
+    // Runs that share a log add to it: the installation's lines stay.
+    ASSERT_EQ(Run({"/S", "/REMOVE", "/MODEL=" + kLabelModel}), unattended::EXIT_INSTALLED) << Log();
+    const std::string log = Log();
+    const size_t installation = log.find("DriverSetup started: /S \"/MODEL=" + kLabelModel + "\"");
+    const size_t removal = log.find("DriverSetup started: /S /REMOVE");
+    ASSERT_NE(installation, std::string::npos) << log;
+    ASSERT_NE(removal, std::string::npos) << log;
+    EXPECT_LT(installation, removal);
+    EXPECT_EQ(log.find("\xEF\xBB\xBF", 3), std::string::npos) << "one byte-order mark, at the start";
 }
 
 TEST_F(SilentRunTest, UsbExitCodeSaysWhetherThePrinterAnswered) {

@@ -149,7 +149,7 @@ void DriverInfoToWide(WideRecord& record, ::DWORD level) {
 }
 }  // namespace
 
-BOOL Win32SpoolerWINSPOOL(EnumPortsA)(const char* pName, DWORD level, BYTE* pBuf, DWORD cbBuf, DWORD* pcbNeeded,
+BOOL Win32Spooler::EnumPortsA(const char* pName, DWORD level, BYTE* pBuf, DWORD cbBuf, DWORD* pcbNeeded,
                               DWORD* pcReturned) {
     if (level != 1 && level != 2) {
         return WINSPOOL(EnumPortsA)(Str(pName), level, pBuf, cbBuf, Out(pcbNeeded).get(), Out(pcReturned).get());
@@ -163,7 +163,7 @@ BOOL Win32SpoolerWINSPOOL(EnumPortsA)(const char* pName, DWORD level, BYTE* pBuf
                            Out(pcbNeeded).get(), Out(pcReturned).get());
 }
 
-BOOL Win32SpoolerWINSPOOL(EnumPrintersA)(DWORD flags, const char* name, DWORD level, BYTE* pBuf, DWORD cbBuf,
+BOOL Win32Spooler::EnumPrintersA(DWORD flags, const char* name, DWORD level, BYTE* pBuf, DWORD cbBuf,
                                  DWORD* pcbNeeded, DWORD* pcReturned) {
     const std::size_t recordSize = PrinterRecordSize(level);
     if (recordSize == 0) {
@@ -177,7 +177,7 @@ BOOL Win32SpoolerWINSPOOL(EnumPrintersA)(DWORD flags, const char* name, DWORD le
                            cbBuf, Out(pcbNeeded).get(), Out(pcReturned).get());
 }
 
-BOOL Win32SpoolerWINSPOOL(GetPrinterDriverDirectoryA)(const char* pName, const char* pEnvironment, DWORD level,
+BOOL Win32Spooler::GetPrinterDriverDirectoryA(const char* pName, const char* pEnvironment, DWORD level,
                                               BYTE* pDriverDirectory, DWORD cbBuf, DWORD* pcbNeeded) {
     if (level != 1 || pcbNeeded == nullptr || (pDriverDirectory == nullptr && cbBuf > 0)) {
         return WINSPOOL(GetPrinterDriverDirectoryA)(Str(pName), Str(pEnvironment), level, pDriverDirectory, cbBuf,
@@ -204,7 +204,7 @@ BOOL Win32SpoolerWINSPOOL(GetPrinterDriverDirectoryA)(const char* pName, const c
     return TRUE;
 }
 
-BOOL Win32SpoolerWINSPOOL(AddPrinterDriverExA)(const char* pName, DWORD level, BYTE* pDriverInfo, DWORD copyFlags) {
+BOOL Win32Spooler::AddPrinterDriverExA(const char* pName, DWORD level, BYTE* pDriverInfo, DWORD copyFlags) {
     if ((level != 2 && level != 3) || pDriverInfo == nullptr) {
         return WINSPOOL(AddPrinterDriverExA)(Str(pName), level, pDriverInfo, copyFlags);
     }
@@ -214,7 +214,7 @@ BOOL Win32SpoolerWINSPOOL(AddPrinterDriverExA)(const char* pName, DWORD level, B
     return WINSPOOL(AddPrinterDriverExW)(name.mutable_get(), level, info.get(), copyFlags);
 }
 
-BOOL Win32SpoolerWINSPOOL(AddMonitorA)(const char* pName, DWORD level, BYTE* pMonitors) {
+BOOL Win32Spooler::AddMonitorA(const char* pName, DWORD level, BYTE* pMonitors) {
     if (level != 2 || pMonitors == nullptr) return WINSPOOL(AddMonitorA)(Str(pName), level, pMonitors);
     WideArg name(pName);
     WideRecord info(pMonitors, sizeof(MONITOR_INFO_2A));
@@ -223,12 +223,12 @@ BOOL Win32SpoolerWINSPOOL(AddMonitorA)(const char* pName, DWORD level, BYTE* pMo
     return WINSPOOL(AddMonitorW)(name.mutable_get(), level, info.get());
 }
 
-BOOL Win32SpoolerWINSPOOL(DeleteMonitorA)(const char* pName, const char* pEnvironment, const char* pMonitorName) {
+BOOL Win32Spooler::DeleteMonitorA(const char* pName, const char* pEnvironment, const char* pMonitorName) {
     WideArg name(pName), environment(pEnvironment), monitor(pMonitorName);
     return WINSPOOL(DeleteMonitorW)(name.mutable_get(), environment.mutable_get(), monitor.mutable_get());
 }
 
-BOOL Win32SpoolerWINSPOOL(OpenPrinterA)(const char* pPrinterName, HANDLE* phPrinter, win::PRINTER_DEFAULTS* pDefault) {
+BOOL Win32Spooler::OpenPrinterA(const char* pPrinterName, HANDLE* phPrinter, win::PRINTER_DEFAULTS* pDefault) {
     // A DEVMODE would need converting too; the program never passes one.
     if (pDefault != nullptr && pDefault->pDevMode != nullptr) {
         return WINSPOOL(OpenPrinterA)(Str(pPrinterName), phPrinter, reinterpret_cast<PRINTER_DEFAULTSA*>(pDefault));
@@ -242,15 +242,15 @@ BOOL Win32SpoolerWINSPOOL(OpenPrinterA)(const char* pPrinterName, HANDLE* phPrin
 
 // Level 0 carries no text (a command such as PRINTER_CONTROL_PURGE), the
 // only level the program uses.
-BOOL Win32SpoolerWINSPOOL(SetPrinterA)(HANDLE hPrinter, DWORD level, BYTE* pPrinter, DWORD command) {
+BOOL Win32Spooler::SetPrinterA(HANDLE hPrinter, DWORD level, BYTE* pPrinter, DWORD command) {
     return WINSPOOL(SetPrinterA)(hPrinter, level, pPrinter, command);
 }
 
-BOOL Win32SpoolerWINSPOOL(DeletePrinter)(HANDLE hPrinter) { return WINSPOOL(DeletePrinter)(hPrinter); }
+BOOL Win32Spooler::DeletePrinter(HANDLE hPrinter) { return WINSPOOL(DeletePrinter)(hPrinter); }
 
-BOOL Win32SpoolerWINSPOOL(ClosePrinter)(HANDLE hPrinter) { return WINSPOOL(ClosePrinter)(hPrinter); }
+BOOL Win32Spooler::ClosePrinter(HANDLE hPrinter) { return WINSPOOL(ClosePrinter)(hPrinter); }
 
-HANDLE Win32SpoolerWINSPOOL(AddPrinterA)(const char* pName, DWORD level, BYTE* pPrinter) {
+HANDLE Win32Spooler::AddPrinterA(const char* pName, DWORD level, BYTE* pPrinter) {
     const auto* info = reinterpret_cast<const PRINTER_INFO_2A*>(pPrinter);
     // A DEVMODE would need converting too; the program never passes one.
     if (level != 2 || info == nullptr || info->pDevMode != nullptr) return WINSPOOL(AddPrinterA)(Str(pName), level, pPrinter);
@@ -265,22 +265,22 @@ HANDLE Win32SpoolerWINSPOOL(AddPrinterA)(const char* pName, DWORD level, BYTE* p
     return WINSPOOL(AddPrinterW)(name.mutable_get(), level, wide.get());
 }
 
-BOOL Win32SpoolerWINSPOOL(AddPortA)(const char* pName, void* hWnd, const char* pMonitorName) {
+BOOL Win32Spooler::AddPortA(const char* pName, void* hWnd, const char* pMonitorName) {
     WideArg name(pName), monitor(pMonitorName);
     return WINSPOOL(AddPortW)(name.mutable_get(), Window(hWnd), monitor.mutable_get());
 }
 
-BOOL Win32SpoolerWINSPOOL(ConfigurePortA)(const char* pName, void* hWnd, const char* pPortName) {
+BOOL Win32Spooler::ConfigurePortA(const char* pName, void* hWnd, const char* pPortName) {
     WideArg name(pName), port(pPortName);
     return WINSPOOL(ConfigurePortW)(name.mutable_get(), Window(hWnd), port.mutable_get());
 }
 
-BOOL Win32SpoolerWINSPOOL(DeletePortA)(const char* pName, void* hWnd, const char* pPortName) {
+BOOL Win32Spooler::DeletePortA(const char* pName, void* hWnd, const char* pPortName) {
     WideArg name(pName), port(pPortName);
     return WINSPOOL(DeletePortW)(name.mutable_get(), Window(hWnd), port.mutable_get());
 }
 
-BOOL Win32SpoolerWINSPOOL(EnumPrinterDriversA)(const char* pName, const char* pEnvironment, DWORD level, BYTE* pDriverInfo,
+BOOL Win32Spooler::EnumPrinterDriversA(const char* pName, const char* pEnvironment, DWORD level, BYTE* pDriverInfo,
                                        DWORD cbBuf, DWORD* pcbNeeded, DWORD* pcReturned) {
     const std::size_t recordSize = DriverRecordSize(level);
     if (recordSize == 0) {
@@ -296,14 +296,14 @@ BOOL Win32SpoolerWINSPOOL(EnumPrinterDriversA)(const char* pName, const char* pE
                            pDriverInfo, cbBuf, Out(pcbNeeded).get(), Out(pcReturned).get());
 }
 
-BOOL Win32SpoolerWINSPOOL(DeletePrinterDriverExA)(const char* pName, const char* pEnvironment, const char* pDriverName,
+BOOL Win32Spooler::DeletePrinterDriverExA(const char* pName, const char* pEnvironment, const char* pDriverName,
                                           DWORD dwDeleteFlag, DWORD dwVersionFlag) {
     WideArg name(pName), environment(pEnvironment), driver(pDriverName);
     return WINSPOOL(DeletePrinterDriverExW)(name.mutable_get(), environment.mutable_get(), driver.mutable_get(), dwDeleteFlag,
                                     dwVersionFlag);
 }
 
-BOOL Win32SpoolerWINSPOOL(XcvDataW)(HANDLE hXcv, const win::WCHAR* pszDataName, BYTE* pInputData, DWORD cbInputData,
+BOOL Win32Spooler::XcvDataW(HANDLE hXcv, const win::WCHAR* pszDataName, BYTE* pInputData, DWORD cbInputData,
                             BYTE* pOutputData, DWORD cbOutputData, DWORD* pcbOutputNeeded, DWORD* pdwStatus) {
     static_assert(sizeof(win::WCHAR) == sizeof(WCHAR), "wide characters");
     return WINSPOOL(XcvDataW)(hXcv, reinterpret_cast<PCWSTR>(pszDataName), pInputData, cbInputData, pOutputData,
