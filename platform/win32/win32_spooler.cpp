@@ -28,6 +28,13 @@ namespace {
     return module;
 }
 
+// Loaded as the program starts, where an import would have been: loading it
+// later, under Wine, once a serial worker and named objects exist, faults.
+const ::HMODULE kWinspoolAtStart = [] {
+    ::DWORD ignored = ERROR_SUCCESS;
+    return Winspool(&ignored);
+}();
+
 // One of winspool's functions, looked up once. Called when the system lacks
 // it, it fails (FALSE or a null handle) with the error that stopped the
 // lookup, as the call would have failed.

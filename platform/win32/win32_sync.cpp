@@ -46,6 +46,15 @@ HANDLE Win32Sync::CreatePrivateNamespaceMutex(BOOL initialOwner, const char* ali
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    // Wine exports these names but implements none of them: some are stubs,
+    // which a 32-bit caller cannot even call safely (a stub does not pop a
+    // stdcall function's arguments, and the stack is off from then on).
+    // Under Wine the system counts as one without namespaces.
+    ::HMODULE ntdll = ::GetModuleHandleA("ntdll");
+    if (ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr) {
+        ::SetLastError(ERROR_NOT_SUPPORTED);
+        return nullptr;
+    }
     const auto createBoundary = Kernel32Export<CreateBoundaryDescriptorWFunction>("CreateBoundaryDescriptorW");
     const auto addSid = Kernel32Export<AddSidToBoundaryDescriptorFunction>("AddSIDToBoundaryDescriptor");
     const auto deleteBoundary = Kernel32Export<DeleteBoundaryDescriptorFunction>("DeleteBoundaryDescriptor");

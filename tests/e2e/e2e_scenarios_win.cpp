@@ -169,16 +169,22 @@ void CloseDuringPreparation(const ScenarioArgs& args) {
     CheckCleanedUp();
 }
 
-void BrokenPackage(const ScenarioArgs& args) {
+// A package that is not there leaves the status line to the system found;
+// one that is there but cannot be used says so.
+void NoUsablePackage(const ScenarioArgs& args, const std::wstring& statusHead) {
     InstallerRun run;
     if (!StartPrepared(run, args)) return;
     Check(ComboItems(::GetDlgItem(run.main(), 1000)).empty(), "model list empty");
     Check(run.InstallEnabled(), "Install enabled all the same");
-    Check(run.Status().rfind(L"当前系统为", 0) == 0, "status \"" + Utf8(run.Status()) + "\"");
+    Check(run.Status().rfind(statusHead, 0) == 0, "status \"" + Utf8(run.Status()) + "\"");
     Check(!PackageUnpacked(), "nothing unpacked into C:\\");
     CloseByCloseBox(run);
     CheckCleanedUp();
 }
+
+void MissingPackage(const ScenarioArgs& args) { NoUsablePackage(args, L"当前系统为"); }
+
+void CorruptPackage(const ScenarioArgs& args) { NoUsablePackage(args, L"驱动程序包DriverData.Drv已损坏"); }
 
 void ParallelReceipt(const ScenarioArgs& args) {
     InstallerRun run;
@@ -453,8 +459,8 @@ const std::vector<Scenario>& Scenarios() {
     static const std::vector<Scenario> kScenarios = {
         {"start-close", StartAndClose},
         {"close-during-preparation", CloseDuringPreparation},
-        {"missing-package", BrokenPackage},
-        {"corrupt-package", BrokenPackage},
+        {"missing-package", MissingPackage},
+        {"corrupt-package", CorruptPackage},
         {"parallel-receipt", ParallelReceipt},
         {"parallel-label", ParallelLabel},
         {"reinstall", Reinstall},
