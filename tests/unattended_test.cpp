@@ -394,7 +394,7 @@ TEST_F(SilentRunTest, AnotherRunHoldingTheMutexStopsASilentRun) {
 std::unique_ptr<platform::sim::SimMachine> StandardUserProcess(platform::sim::SimMachine& machine) {
     const std::string sandbox = std::filesystem::path(machine.sim_files().HostRoot()).parent_path().string();
     auto user = std::make_unique<platform::sim::SimMachine>(sandbox);
-    user->sim_sync().SetCaller(platform::sim::SimSync::Caller::kStandardUser);
+    user->SetToken(platform::sim::SimToken::kStandardUser);
     return user;
 }
 
