@@ -89,7 +89,8 @@ bool InstallerDialog::ReadSelection(install::InstallSelection* selection) {
     const std::string processor = m_system.UnsupportedProcessor();
     if (!processor.empty()) {
         PublishStatus("本驱动程序不支持此系统的处理器(" + processor + ")");
-        EndRun(run::RunOutcome::Stopped("the package has no drivers for the processor " + processor));
+        EndRun(run::RunOutcome::Stopped("the package has no drivers for the processor " + processor,
+                                        run::Refusal::kProcessor));
         m_installButton.EnableWindow(1);
         return false;
     }

@@ -29,6 +29,7 @@ InstallerDialog::InstallerDialog(platform::Machine& machine, ui::Toolkit& toolki
       m_portType(0),
       m_services(machine, *this),
       m_system(machine, *this),
+      m_rights(machine, *this),
       m_ports(machine, *this),
       m_bindings(machine, *this),
       m_usbSearch(machine, *this, m_services, m_bindings),
@@ -85,6 +86,13 @@ win::BOOL InstallerDialog::OnInitDialog() {
 }
 
 void InstallerDialog::PrepareThreadProc() {
+    // What the system forbids is said before the spooler is started or the
+    // package unpacked; Install then stays disabled, and the window closes
+    // as usual with nothing to clean up.
+    if (!m_rights.Check()) {
+        PostMessage(WM_PREPARATION_DONE);
+        return;
+    }
     m_services.StartOrRestartService("Spooler", services::SVCMODE_START);
     m_ports.EnumeratePorts();
     m_staging.PreparePackage();

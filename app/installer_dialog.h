@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "install/driver_installation.h"
+#include "install/install_rights.h"
 #include "install/system_identity.h"
 #include "package/package_staging.h"
 #include "platform/machine.h"
@@ -116,6 +117,7 @@ private:
     int m_portType;
     services::ServiceControl m_services;
     install::SystemIdentity m_system;
+    install::InstallRights m_rights;
     ports::PortInventory m_ports;
     ports::PortBindings m_bindings;
     ports::UsbSearch m_usbSearch;

@@ -155,12 +155,20 @@ bool DriverInstallation::RegisterDriver(DriverRecordText record, win::DWORD* err
 }
 
 void DriverInstallation::ReportDriverRegistrationFailure(win::DWORD error, bool ownedByDialog) {
-    char text[256];
-    std::snprintf(text, sizeof(text), "添加驱动失败 %d\r\n\r\n点击重试：可重新安装\r\n点击取消：退出安装程序",
-                  static_cast<int>(error));
+    // The two refusals of a driver by the system's policy get a line that
+    // says so ("AddPrinterDriverEx function", "System Error Codes (3000-3999)").
+    const char* meaning = nullptr;
+    if (error == win::ERROR_PRINTER_DRIVER_BLOCKED) {
+        meaning = "系统策略阻止了此驱动程序(驱动程序验证级别或排除列表),请管理员检查打印机驱动程序的组策略。\r\n";
+    } else if (error == win::ERROR_PRINTER_DRIVER_WARNED) {
+        meaning = "系统将此驱动程序列为不可靠的驱动程序,拒绝安装。\r\n";
+    }
+    const std::string text = "添加驱动失败 " + std::to_string(static_cast<int>(error)) + "\r\n" +
+                             (meaning != nullptr ? meaning : "") + "\r\n点击重试：可重新安装\r\n点击取消：退出安装程序";
     const int answer = ownedByDialog ? m_view.DialogMessageBox(text, "错误", win::MB_RETRYCANCEL)
                                      : m_view.AppMessageBox(text, win::MB_RETRYCANCEL);
-    const run::RunOutcome outcome = run::RunOutcome::Failed("the spooler refused the driver", error);
+    run::RunOutcome outcome = run::RunOutcome::Failed("the spooler refused the driver", error);
+    if (meaning != nullptr) outcome.refusal = run::Refusal::kPolicy;
     if (answer == win::IDRETRY) {
         EndRunAfterFailure(outcome, run::TEXT_REINSTALL);
     } else {

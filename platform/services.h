@@ -37,6 +37,12 @@ public:
     virtual BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::TOKEN_PRIVILEGES* newState,
                                        DWORD bufferLength, win::TOKEN_PRIVILEGES* previousState,
                                        DWORD* returnLength) = 0;
+    // As advapi32's: TokenElevation (a TOKEN_ELEVATION; Vista and later,
+    // ERROR_INVALID_PARAMETER before) and TokenPrivileges (a TOKEN_PRIVILEGES
+    // of every privilege the token holds; a buffer too small fails with
+    // ERROR_INSUFFICIENT_BUFFER and *returnLength the size needed).
+    virtual BOOL GetTokenInformation(HANDLE token, DWORD infoClass, void* info, DWORD length,
+                                     DWORD* returnLength) = 0;
     virtual BOOL CloseHandle(HANDLE handle) = 0;
 };
 

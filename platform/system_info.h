@@ -27,6 +27,15 @@ public:
     // Only to be called when HasIsWow64Process2() is true. processMachine is
     // IMAGE_FILE_MACHINE_UNKNOWN when the process does not run under WOW64.
     virtual BOOL IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) = 0;
+    // Whether Windows protected print mode is on, as the Windows Runtime's
+    // Windows.Graphics.Printing.ProtectedPrint.WindowsProtectedPrintInfo.
+    // IsProtectedPrintEnabled says (Windows 11 version 24H2 and later). The
+    // one call of this seam that stands for several (combase's RoInitialize,
+    // WindowsCreateString, RoGetActivationFactory, the property's getter),
+    // because they mean nothing apart. S_OK with *enabled set; a failure
+    // (REGDB_E_CLASSNOTREG where the class does not exist, an error of the
+    // loader where combase.dll does not) leaves *enabled FALSE.
+    virtual win::HRESULT QueryProtectedPrintEnabled(BOOL* enabled) = 0;
 };
 
 }  // namespace platform

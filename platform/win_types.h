@@ -79,6 +79,8 @@ constexpr DWORD ERROR_INVALID_PRINTER_NAME = 1801;
 constexpr DWORD ERROR_PRINTER_ALREADY_EXISTS = 1802;
 constexpr DWORD ERROR_UNKNOWN_PRINT_MONITOR = 3000;
 constexpr DWORD ERROR_PRINTER_DRIVER_IN_USE = 3001;
+constexpr DWORD ERROR_PRINTER_DRIVER_WARNED = 3013;
+constexpr DWORD ERROR_PRINTER_DRIVER_BLOCKED = 3014;
 constexpr DWORD ERROR_PRINT_MONITOR_ALREADY_INSTALLED = 3006;
 constexpr DWORD ERROR_PRINT_MONITOR_IN_USE = 3008;
 
@@ -223,6 +225,19 @@ struct TOKEN_PRIVILEGES {
     DWORD PrivilegeCount;
     LUID_AND_ATTRIBUTES Privileges[1];
 };
+
+// GetTokenInformation's classes (TOKEN_INFORMATION_CLASS) the installer asks for.
+constexpr DWORD TokenPrivileges = 3;
+constexpr DWORD TokenElevation = 20;
+
+struct TOKEN_ELEVATION {
+    DWORD TokenIsElevated;
+};
+
+// COM and Windows Runtime results.
+using HRESULT = LONG;
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154);
 
 // System version.
 constexpr DWORD VER_PLATFORM_WIN32s = 0;

@@ -22,6 +22,19 @@ enum class RunEnd {
     kStoppedBeforeChange,
 };
 
+// What of the system's stopped a run, where it was not the run's own doing:
+// a deployment engine is told apart from an ordinary failure.
+enum class Refusal {
+    kNone,
+    // The process has no administrator's elevated token.
+    kNotElevated,
+    // A system policy forbids the package's drivers (Windows protected print
+    // mode; the spooler's ERROR_PRINTER_DRIVER_BLOCKED or _WARNED).
+    kPolicy,
+    // The package has no drivers for the machine's processor.
+    kProcessor,
+};
+
 struct RunOutcome {
     RunEnd end = RunEnd::kFailed;
     // kFailed: the step that failed; kStoppedBeforeChange: why the run stopped.
@@ -30,13 +43,16 @@ struct RunOutcome {
     win::DWORD systemError = 0;
     // kInstalled and kPortNotConfirmed: the port the printer is on.
     std::string port;
+    Refusal refusal = Refusal::kNone;
 
     static RunOutcome Installed(std::string port) { return {RunEnd::kInstalled, {}, 0, std::move(port)}; }
     static RunOutcome PortNotConfirmed(std::string port) {
         return {RunEnd::kPortNotConfirmed, {}, 0, std::move(port)};
     }
     static RunOutcome Failed(std::string step, win::DWORD error = 0) { return {RunEnd::kFailed, std::move(step), error, {}}; }
-    static RunOutcome Stopped(std::string why) { return {RunEnd::kStoppedBeforeChange, std::move(why), 0, {}}; }
+    static RunOutcome Stopped(std::string why, Refusal refusal = Refusal::kNone) {
+        return {RunEnd::kStoppedBeforeChange, std::move(why), 0, {}, refusal};
+    }
 };
 
 // One line for the log, in English: what happened and, for a failure, the

@@ -40,7 +40,9 @@ done
 grep -q '^6/' <<<"$resources" || fail "no string table"
 
 # The manifest is stored as its UTF-8 text.
-grep -aq 'requestedExecutionLevel level="highestAvailable"' "$exe" || fail "manifest lacks highestAvailable"
+# An installer asks for an administrator: a standard user is prompted for
+# one instead of running into "access denied" at the driver.
+grep -aq 'requestedExecutionLevel level="requireAdministrator"' "$exe" || fail "manifest does not require an administrator"
 grep -aq 'Microsoft.Windows.Common-Controls' "$exe" || fail "manifest lacks the Common Controls dependency"
 grep -aq 'supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"' "$exe" || fail "manifest lacks Windows 10 in supportedOS"
 

@@ -404,7 +404,7 @@ TEST_F(SilentRunTest, AnotherRunHoldingTheMutexStopsASilentRun) {
 std::unique_ptr<platform::sim::SimMachine> StandardUserProcess(platform::sim::SimMachine& machine) {
     const std::string sandbox = std::filesystem::path(machine.sim_files().HostRoot()).parent_path().string();
     auto user = std::make_unique<platform::sim::SimMachine>(sandbox);
-    user->sim_sync().SetCaller(platform::sim::SimSync::Caller::kStandardUser);
+    user->SetToken(platform::sim::SimToken::kStandardUser);
     return user;
 }
 
@@ -422,12 +422,12 @@ TEST_F(SilentRunTest, AStandardUserCanNeitherStopNorUnlockTheRuns) {
     EXPECT_EQ(space, nullptr);
     EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
 
-    // The standard user's own run cannot take the lock: it says so and
-    // changes nothing, with a code no deployment engine takes for success.
+    // The standard user's own run cannot take the lock: it says that it
+    // needs an administrator and changes nothing, with the code for that.
     TestHost userHost(*user, LogPath());
     EXPECT_EQ(unattended::RunProgram({"/S", "/REMOVE", "/MODEL=" + kReceiptModel}, userHost),
-              unattended::EXIT_FAILED);
-    EXPECT_NE(Log().find("cannot take the run's mutex (error 5"), std::string::npos) << Log();
+              unattended::EXIT_NOT_ELEVATED);
+    EXPECT_TRUE(Logged(std::string("not elevated: ") + install::TEXT_NOT_ELEVATED)) << Log();
     EXPECT_TRUE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
     user->sync().CloseHandle(squatted);
 }

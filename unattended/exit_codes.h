@@ -11,5 +11,10 @@ constexpr int EXIT_PORT_NOT_FOUND = 1;
 constexpr int EXIT_FAILED = 1603;            // ERROR_INSTALL_FAILURE
 constexpr int EXIT_ANOTHER_RUN = 1618;       // ERROR_INSTALL_ALREADY_RUNNING
 constexpr int EXIT_BAD_COMMAND_LINE = 1639;  // ERROR_INVALID_COMMAND_LINE
+// What the system forbids, each nothing a deployment engine reads as
+// success, retry or reboot ("System Error Codes (500-999)", "(1300-1699)").
+constexpr int EXIT_NOT_ELEVATED = 740;        // ERROR_ELEVATION_REQUIRED
+constexpr int EXIT_POLICY_FORBIDS = 1625;     // ERROR_INSTALL_PACKAGE_REJECTED
+constexpr int EXIT_UNSUPPORTED_SYSTEM = 1633;  // ERROR_INSTALL_PLATFORM_UNSUPPORTED
 
 }  // namespace unattended

@@ -5,6 +5,7 @@
 #include "app/installer_app.h"
 #include "package/model_list.h"
 #include "install/driver_catalogue.h"
+#include "install/install_rights.h"
 #include "platform/logging/logging_machine.h"
 #include "ui/portable/portable_toolkit.h"
 #include "unattended/command_line.h"
@@ -186,6 +187,11 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
         if (unattended && mutex.state() == RunMutex::State::kAnotherRun) {
             log->Record("another run of the installer is in progress on this machine: nothing changed");
             code = EXIT_ANOTHER_RUN;
+        } else if (unattended && !install::ExamineRights(machine).AdministratorRights()) {
+            // Also where the mutex was denied for it: the namespace's
+            // boundary is the Administrators group.
+            log->Record(std::string("not elevated: ") + install::TEXT_NOT_ELEVATED + ": nothing changed");
+            code = EXIT_NOT_ELEVATED;
         } else if (unattended && mutex.state() == RunMutex::State::kUnavailable) {
             // Running without the lock could race another run; calling it
             // "another run" could be a lie told for ever.

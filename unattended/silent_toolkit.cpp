@@ -20,6 +20,16 @@ const ui::portable::WindowState* FindWindow(const std::vector<ui::portable::Wind
     return nullptr;
 }
 
+int ExitCodeFor(run::Refusal refusal) {
+    switch (refusal) {
+        case run::Refusal::kNotElevated: return EXIT_NOT_ELEVATED;
+        case run::Refusal::kPolicy: return EXIT_POLICY_FORBIDS;
+        case run::Refusal::kProcessor: return EXIT_UNSUPPORTED_SYSTEM;
+        case run::Refusal::kNone: break;
+    }
+    return EXIT_FAILED;
+}
+
 std::string Join(const std::vector<std::string>& names) {
     std::string text;
     for (const std::string& name : names) text += (text.empty() ? "" : ", ") + ("\"" + name + "\"");
@@ -98,23 +108,34 @@ int SilentToolkit::MessageBox(ui::HWND, const char* text, const char* caption, u
 }
 
 void SilentToolkit::OnRunEnded(const run::RunOutcome& outcome) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_outcome = outcome;
-    m_log.Record("silent: the run ended: " + run::Describe(outcome));
+    bool refusedPreparation = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_outcome = outcome;
+        m_log.Record("silent: the run ended: " + run::Describe(outcome));
+        // A preparation that the system refuses never makes Install usable:
+        // the next step is to close.
+        refusedPreparation = m_phase == Phase::kPreparing && outcome.refusal != run::Refusal::kNone;
+    }
+    if (refusedPreparation) Inner().PostMessage(m_main.load(), m_stepMessage, 0, 0);
 }
 
 void SilentToolkit::Step(ui::HWND dialog, int templateId) {
     switch (templateId) {
         case app::IDD_INSTALLER: {
             Phase phase;
+            bool refused = false;
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 phase = m_phase;
+                refused = m_outcome.has_value() && m_outcome->refusal != run::Refusal::kNone;
             }
-            if (phase == Phase::kPreparing) {
-                StartInstallation(dialog);
-            } else if (phase == Phase::kInstalling) {
+            // A preparation the system refused ends the run as an
+            // installation that stopped would.
+            if (phase == Phase::kInstalling || (phase == Phase::kPreparing && refused)) {
                 EndRun(dialog);
+            } else if (phase == Phase::kPreparing) {
+                StartInstallation(dialog);
             }
             break;
         }
@@ -199,8 +220,12 @@ void SilentToolkit::EndRun(ui::HWND main) {
         m_phase = Phase::kEnded;
         const run::RunEnd end = m_outcome ? m_outcome->end : run::RunEnd::kFailed;
         installed = end == run::RunEnd::kInstalled || end == run::RunEnd::kPortNotConfirmed;
+        const run::Refusal refusal = m_outcome ? m_outcome->refusal : run::Refusal::kNone;
         if (m_result.exitCode == EXIT_BAD_COMMAND_LINE) {
             // Nothing was installed: the run stopped at the port's choice.
+        } else if (!installed && refusal != run::Refusal::kNone) {
+            m_result = {ExitCodeFor(refusal), "refused: " + run::Describe(*m_outcome) + " (\"" + m_lastStatus + "\"" +
+                                                  (m_lastBox.empty() ? std::string() : ", message \"" + m_lastBox + "\"") + ")"};
         } else if (!installed) {
             m_result = {EXIT_FAILED, "failed at \"" + m_lastStatus + "\"" +
                                          (m_lastBox.empty() ? std::string() : ", message \"" + m_lastBox + "\"")};
@@ -293,8 +318,10 @@ void SilentToolkit::RejectCommandLine(const std::string& reason) {
 RunResult SilentToolkit::Result() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_phase == Phase::kInstalling && m_result.exitCode != EXIT_BAD_COMMAND_LINE) {
-        // The dialog ended itself in the middle of an installation.
-        return {EXIT_FAILED, "the installer closed during the installation at \"" + m_lastStatus + "\"" +
+        // The dialog ended itself in the middle of an installation (the
+        // driver's failure box closes it), perhaps at the system's refusal.
+        const run::Refusal refusal = m_outcome ? m_outcome->refusal : run::Refusal::kNone;
+        return {ExitCodeFor(refusal), "the installer closed during the installation at \"" + m_lastStatus + "\"" +
                                  (m_lastBox.empty() ? std::string() : ", message \"" + m_lastBox + "\"")};
     }
     return m_result;

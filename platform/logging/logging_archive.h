@@ -37,6 +37,9 @@ public:
     BOOL IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) override {
         return inner().IsWow64Process2(process, processMachine, nativeMachine);
     }
+    win::HRESULT QueryProtectedPrintEnabled(BOOL* enabled) override {
+        return inner().QueryProtectedPrintEnabled(enabled);
+    }
 
 private:
     SystemInfo& inner() { return m_recorder.inner().system(); }

@@ -120,6 +120,11 @@ BOOL LoggingServices::AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::
     return result;
 }
 
+BOOL LoggingServices::GetTokenInformation(HANDLE token, DWORD infoClass, void* info, DWORD length,
+                                          DWORD* returnLength) {
+    return inner().GetTokenInformation(token, infoClass, info, length, returnLength);
+}
+
 BOOL LoggingServices::CloseHandle(HANDLE handle) { return inner().CloseHandle(handle); }
 
 }  // namespace platform::logging

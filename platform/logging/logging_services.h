@@ -30,6 +30,7 @@ public:
     BOOL LookupPrivilegeValueA(const char* systemName, const char* name, win::LUID* luid) override;
     BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::TOKEN_PRIVILEGES* newState, DWORD bufferLength,
                                win::TOKEN_PRIVILEGES* previousState, DWORD* returnLength) override;
+    BOOL GetTokenInformation(HANDLE token, DWORD infoClass, void* info, DWORD length, DWORD* returnLength) override;
     BOOL CloseHandle(HANDLE handle) override;
 
 private:

@@ -23,6 +23,17 @@ void SetLastError(win::DWORD code);
 std::string FoldName(std::string_view name);
 bool SameName(std::string_view a, std::string_view b);
 
+// Who the simulated process runs as, as its token tells: a standard user; an
+// administrator before elevation (UAC's filtered token: the Administrators
+// group for denying only, an ordinary user's privileges); an elevated
+// administrator; or SYSTEM (a service, a deployment engine's agent).
+enum class SimToken { kStandardUser, kAdministrator, kElevatedAdministrator, kSystem };
+
+// Whether the token may act as an administrator.
+inline bool IsElevated(SimToken token) {
+    return token == SimToken::kElevatedAdministrator || token == SimToken::kSystem;
+}
+
 class SimEnv {
 public:
     // The next `times` calls of `operation` (the Win32 name, such as

@@ -81,6 +81,15 @@ void SimMachine::ApplyPreset(SimPreset preset) {
         SetWow64(true);
         SetNativeMachine(win::IMAGE_FILE_MACHINE_ARM64);
         break;
+    case SimPreset::kWindows11x64:
+        // The first version with WindowsProtectedPrintInfo.
+        m_system.SetVersion(win::VER_PLATFORM_WIN32_NT, 10, 0, 26100);
+        m_system.SetServicePack(0, 0);
+        m_system.SetHasIsWow64Process(true);
+        m_system.SetHasIsWow64Process2(true);
+        m_system.SetProtectedPrint(SimSystemInfo::ProtectedPrint::kOff);
+        SetWow64(true);
+        break;
     }
 }
 
@@ -122,6 +131,11 @@ void SimMachine::SetNativeMachine(win::USHORT machine) {
     if (machine == win::IMAGE_FILE_MACHINE_ARM64) m_spooler.SetNativeEnvironment(kSimEnvironmentArm64);
     if (machine == win::IMAGE_FILE_MACHINE_AMD64) m_spooler.SetNativeEnvironment(kSimEnvironmentX64);
     if (machine == win::IMAGE_FILE_MACHINE_I386) m_spooler.SetNativeEnvironment(kSimEnvironmentX86);
+}
+
+void SimMachine::SetToken(SimToken token) {
+    m_services.SetToken(token);
+    m_sync.SetCaller(token);
 }
 
 std::string SimMachine::ToString() const {

@@ -23,6 +23,7 @@ enum class SimPreset {
     kWindows10x64,  // 10.0.19045, the 32-bit installer under WOW64
     kWindows7x86,   // 6.1.7601 Service Pack 1, 32-bit
     kWindows11Arm64,  // 10.0.22631 on an ARM64 processor, the installer emulated
+    kWindows11x64,    // 10.0.26100 (version 24H2), WOW64, protected print mode off
 };
 
 // Every service is wired to the others as on Windows: the spooler answers
@@ -78,6 +79,9 @@ public:
     // The processor (IMAGE_FILE_MACHINE_...), and with it the spooler's
     // own environment. SetWow64 sets x64 or x86 again.
     void SetNativeMachine(win::USHORT machine);
+    // Who the process runs as: its token's elevation and privileges, and
+    // whether it passes the Administrators boundary of a private namespace.
+    void SetToken(SimToken token);
 
     // Registry, services, spooler and files, one after the other.
     std::string ToString() const;

@@ -75,6 +75,7 @@ SimServices::SimServices(SimEnv& env) : m_env(env) {
         {"SeRemoteShutdownPrivilege", 24, true, false},
         {"SeUndockPrivilege", 25, true, false},
     };
+    for (Privilege& privilege : m_privileges) privilege.administrators = privilege.held;
     AddService("Spooler", true);
 }
 
@@ -412,6 +413,39 @@ BOOL SimServices::AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::TOKE
     return TRUE;
 }
 
+BOOL SimServices::GetTokenInformation(HANDLE token, DWORD infoClass, void* info, DWORD length,
+                                      DWORD* returnLength) {
+    DWORD fault = 0;
+    if (m_env.TakeFault("GetTokenInformation", &fault)) return Fail(fault);
+    if (!returnLength) return Fail(kErrorNoAccess);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_tokens.find(token);
+    if (it == m_tokens.end()) return Fail(ERROR_INVALID_HANDLE);
+    if (!(*it->second & win::TOKEN_QUERY)) return Fail(ERROR_ACCESS_DENIED);
+    if (infoClass == win::TokenElevation) {
+        *returnLength = sizeof(win::TOKEN_ELEVATION);
+        if (length < sizeof(win::TOKEN_ELEVATION) || !info) return Fail(ERROR_INSUFFICIENT_BUFFER);
+        win::TOKEN_ELEVATION elevation{m_elevated ? 1u : 0u};
+        std::memcpy(info, &elevation, sizeof elevation);
+        return TRUE;
+    }
+    if (infoClass != win::TokenPrivileges) return Fail(ERROR_INVALID_PARAMETER);
+    std::vector<win::LUID_AND_ATTRIBUTES> held;
+    for (const Privilege& privilege : m_privileges) {
+        if (privilege.held) {
+            held.push_back({win::LUID{privilege.luid, 0}, privilege.enabled ? win::SE_PRIVILEGE_ENABLED : 0});
+        }
+    }
+    const DWORD needed = static_cast<DWORD>(sizeof(DWORD) + held.size() * sizeof(win::LUID_AND_ATTRIBUTES));
+    *returnLength = needed;
+    if (length < needed || !info) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    auto* out = static_cast<unsigned char*>(info);
+    const DWORD count = static_cast<DWORD>(held.size());
+    std::memcpy(out, &count, sizeof count);
+    if (!held.empty()) std::memcpy(out + sizeof count, held.data(), held.size() * sizeof(win::LUID_AND_ATTRIBUTES));
+    return TRUE;
+}
+
 BOOL SimServices::CloseHandle(HANDLE handle) {
     DWORD fault = 0;
     if (m_env.TakeFault("CloseHandle", &fault)) return Fail(fault);
@@ -464,6 +498,26 @@ void SimServices::SetPrivilegeHeld(const std::string& name, bool held) {
     if (Privilege* privilege = PrivilegeByNameLocked(name)) {
         privilege->held = held;
         if (!held) privilege->enabled = false;
+    }
+}
+
+void SimServices::SetToken(SimToken token) {
+    // The privileges "whoami /priv" lists for each: an ordinary user's (also
+    // UAC's filtered administrator token) lack SeLoadDriverPrivilege; SYSTEM
+    // holds an administrator's and the few of the trusted computing base.
+    static const char* const kUserPrivileges[] = {"SeShutdownPrivilege", "SeChangeNotifyPrivilege",
+                                                  "SeUndockPrivilege"};
+    static const char* const kSystemOnly[] = {"SeTcbPrivilege", "SeAssignPrimaryTokenPrivilege",
+                                              "SeLockMemoryPrivilege", "SeCreatePermanentPrivilege",
+                                              "SeAuditPrivilege"};
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_elevated = IsElevated(token);
+    for (Privilege& privilege : m_privileges) {
+        bool held = m_elevated && privilege.administrators;
+        for (const char* name : kSystemOnly) held = held || (token == SimToken::kSystem && SameName(name, privilege.name));
+        for (const char* name : kUserPrivileges) held = held || SameName(name, privilege.name);
+        privilege.held = held;
+        privilege.enabled = held && SameName(privilege.name, "SeChangeNotifyPrivilege");
     }
 }
 

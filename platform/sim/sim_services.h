@@ -49,9 +49,9 @@ struct SimServiceBehaviour {
     }
 };
 
-// Services are named without regard to case. The process token holds the
-// privileges of an elevated administrator, all disabled but
-// SeChangeNotifyPrivilege. Faults: every call consults SimEnv under its
+// Services are named without regard to case. The process token is an
+// elevated administrator's by default: its privileges all disabled but
+// SeChangeNotifyPrivilege; SetToken gives it another kind. Faults: every call consults SimEnv under its
 // Win32 name. Safe to call from several threads.
 class SimServices : public platform::Services {
 public:
@@ -74,6 +74,7 @@ public:
     BOOL LookupPrivilegeValueA(const char* systemName, const char* name, win::LUID* luid) override;
     BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::TOKEN_PRIVILEGES* newState, DWORD bufferLength,
                                win::TOKEN_PRIVILEGES* previousState, DWORD* returnLength) override;
+    BOOL GetTokenInformation(HANDLE token, DWORD infoClass, void* info, DWORD length, DWORD* returnLength) override;
     BOOL CloseHandle(HANDLE handle) override;
 
     // Machine configuration. AddService replaces a service of that name.
@@ -92,6 +93,8 @@ public:
     // Whether the token holds the privilege at all (enabling one it does
     // not hold reports ERROR_NOT_ALL_ASSIGNED).
     void SetPrivilegeHeld(const std::string& name, bool held);
+    // The token of that kind: its elevation and the privileges it holds.
+    void SetToken(SimToken token);
 
     // Queries for tests.
     bool HasService(const std::string& name) const;
@@ -138,6 +141,7 @@ private:
         DWORD luid;
         bool held;
         bool enabled;
+        bool administrators = false;  // held by an elevated administrator
     };
 
     Service* FindLocked(const std::string& name);
@@ -157,6 +161,7 @@ private:
     std::map<SC_HANDLE, std::unique_ptr<ScHandle>> m_scHandles;
     std::map<HANDLE, std::unique_ptr<DWORD>> m_tokens;  // token handle -> its access
     std::vector<Privilege> m_privileges;
+    bool m_elevated = true;
 };
 
 }  // namespace platform::sim

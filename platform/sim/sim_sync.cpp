@@ -154,7 +154,7 @@ HANDLE SimSync::CreatePrivateNamespaceMutex(BOOL initialOwner, const char* alias
         return nullptr;
     }
     bool present = false;
-    Caller caller = Caller::kAdministrator;
+    SimToken caller = SimToken::kElevatedAdministrator;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         present = m_privateNamespaces;
@@ -169,9 +169,9 @@ HANDLE SimSync::CreatePrivateNamespaceMutex(BOOL initialOwner, const char* alias
         Fail(win::ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    // The boundary holds the Administrators group's SID: a token without it
-    // may neither create the namespace nor open it.
-    if (caller == Caller::kStandardUser) {
+    // The boundary holds the Administrators group's SID: a token without it,
+    // or with it for denying only, may neither create the namespace nor open it.
+    if (!IsElevated(caller)) {
         Fail(win::ERROR_ACCESS_DENIED);
         return nullptr;
     }
@@ -214,7 +214,7 @@ BOOL SimSync::ClosePrivateNamespace(HANDLE privateNamespace, win::DWORD) {
     return 1;
 }
 
-void SimSync::SetCaller(Caller caller) {
+void SimSync::SetCaller(SimToken caller) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_caller = caller;
 }

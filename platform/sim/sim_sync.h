@@ -13,7 +13,8 @@
 // A private namespace is such an object as well (it exists while a handle
 // to it is open), and its mutexes are kept apart from the global and local
 // ones. Its boundary is the Administrators group: a machine whose caller is
-// a standard user can neither create nor open it. Whether the system has
+// not elevated (a standard user, or an administrator's filtered token) can
+// neither create nor open it. Whether the system has
 // private namespaces at all is a setting (Wine and Windows XP have none).
 #pragma once
 
@@ -35,10 +36,6 @@ public:
     SimSync(const SimSync&) = delete;
     SimSync& operator=(const SimSync&) = delete;
 
-    // Who the process runs as: an administrator (elevated) or SYSTEM, or a
-    // standard user, whose objects of global names are still made.
-    enum class Caller { kAdministrator, kStandardUser };
-
     HANDLE CreateMutexA(const win::SECURITY_ATTRIBUTES* security, BOOL initialOwner, const char* name) override;
     HANDLE CreatePrivateNamespaceMutex(BOOL initialOwner, const char* alias, const char* name,
                                        HANDLE* privateNamespace) override;
@@ -46,7 +43,9 @@ public:
     BOOL ReleaseMutex(HANDLE mutex) override;
     BOOL CloseHandle(HANDLE handle) override;
 
-    void SetCaller(Caller caller);           // default: an administrator
+    // Who the process runs as (SimMachine::SetToken sets it); a token that
+    // is not elevated still makes objects of global names.
+    void SetCaller(SimToken caller);         // default: an elevated administrator
     void SetPrivateNamespaces(bool present);  // default: present
 
 private:
@@ -76,7 +75,7 @@ private:
     std::map<std::uintptr_t, Handle> m_handles;
     std::map<std::string, Owner> m_owners;
     std::uintptr_t m_nextHandle = 0x6000;
-    Caller m_caller = Caller::kAdministrator;
+    SimToken m_caller = SimToken::kElevatedAdministrator;
     bool m_privateNamespaces = true;
 };
 

@@ -131,6 +131,21 @@ void SimSystemInfo::SetHasIsWow64Process(bool present) {
     if (!present) m_hasIsWow64Process2 = false;
 }
 
+win::HRESULT SimSystemInfo::QueryProtectedPrintEnabled(BOOL* enabled) {
+    if (enabled != nullptr) *enabled = 0;
+    win::DWORD fault = 0;
+    if (m_env.TakeFault("QueryProtectedPrintEnabled", &fault)) return static_cast<win::HRESULT>(fault);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_protectedPrint == ProtectedPrint::kNoClass) return win::REGDB_E_CLASSNOTREG;
+    if (enabled != nullptr) *enabled = m_protectedPrint == ProtectedPrint::kOn ? 1 : 0;
+    return win::S_OK;
+}
+
+void SimSystemInfo::SetProtectedPrint(ProtectedPrint answer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_protectedPrint = answer;
+}
+
 void SimSystemInfo::SetWow64(bool wow64) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_wow64 = wow64;
@@ -172,6 +187,8 @@ std::string SimSystemInfo::ToString() const {
     else out += ", no IsWow64Process2";
     if (m_failure == kExtendedFormFails) out += ", GetVersionExA refuses the extended record";
     if (m_failure == kBothFormsFail) out += ", GetVersionExA fails";
+    if (m_protectedPrint != ProtectedPrint::kNoClass)
+        out += m_protectedPrint == ProtectedPrint::kOn ? ", protected print on" : ", protected print off";
     return out + "\n";
 }
 

@@ -9,8 +9,8 @@
 
 namespace platform::sim {
 
-// Faults: "GetVersionExA", "IsWow64Process" and "IsWow64Process2" through
-// SimEnv.
+// Faults: "GetVersionExA", "IsWow64Process", "IsWow64Process2" and
+// "QueryProtectedPrintEnabled" (its HRESULT) through SimEnv.
 class SimSystemInfo : public platform::SystemInfo {
 public:
     // Which forms of the version record GetVersionExA refuses, as systems
@@ -25,6 +25,7 @@ public:
     BOOL IsWow64Process(HANDLE process, BOOL* wow64) override;
     bool HasIsWow64Process2() override;
     BOOL IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) override;
+    win::HRESULT QueryProtectedPrintEnabled(BOOL* enabled) override;
 
     void SetVersion(win::DWORD platformId, win::DWORD major, win::DWORD minor, win::DWORD build = 0,
                     const std::string& csdVersion = std::string());
@@ -38,6 +39,11 @@ public:
     // The processor IsWow64Process2 reports (IMAGE_FILE_MACHINE_...).
     void SetNativeMachine(win::USHORT machine);
     win::USHORT NativeMachine() const;
+
+    // What the Windows Runtime says of Windows protected print mode: no such
+    // class (before Windows 11 version 24H2, and Wine), or the class's answer.
+    enum class ProtectedPrint { kNoClass, kOff, kOn };
+    void SetProtectedPrint(ProtectedPrint answer);
 
     std::string ToString() const;
 
@@ -56,6 +62,7 @@ private:
     bool m_wow64 = true;
     bool m_hasIsWow64Process2 = true;
     win::USHORT m_nativeMachine = win::IMAGE_FILE_MACHINE_AMD64;
+    ProtectedPrint m_protectedPrint = ProtectedPrint::kNoClass;
 };
 
 }  // namespace platform::sim

@@ -78,6 +78,14 @@ BOOL Win32Services::AdjustTokenPrivileges(HANDLE token, BOOL disableAll, win::TO
                                    Out(returnLength).get());
 }
 
+BOOL Win32Services::GetTokenInformation(HANDLE token, DWORD infoClass, void* info, DWORD length, DWORD* returnLength) {
+    ::DWORD needed = 0;
+    const BOOL result =
+        ::GetTokenInformation(token, static_cast<::TOKEN_INFORMATION_CLASS>(infoClass), info, length, &needed);
+    if (returnLength != nullptr) *returnLength = needed;
+    return result;
+}
+
 BOOL Win32Services::CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
 
 }  // namespace platform::win32

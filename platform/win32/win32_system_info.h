@@ -15,6 +15,10 @@ public:
     BOOL IsWow64Process(HANDLE process, BOOL* wow64) override;
     bool HasIsWow64Process2() override;
     BOOL IsWow64Process2(HANDLE process, win::USHORT* processMachine, win::USHORT* nativeMachine) override;
+    // combase.dll is loaded from the system folder when asked, and its
+    // functions looked up: it exists from Windows 8 on, and the class only
+    // from Windows 11 version 24H2.
+    win::HRESULT QueryProtectedPrintEnabled(BOOL* enabled) override;
 };
 
 }  // namespace platform::win32

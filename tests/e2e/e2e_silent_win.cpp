@@ -216,6 +216,60 @@ void SilentTcpAddress(const ScenarioArgs& args) {
     Check(Printers().empty(), "no printer created");
 }
 
+// A policy value under HKLM, set as Group Policy sets it, in the view
+// Windows' own components read (the installer asks for the 64-bit one).
+void SetPolicy(const char* path, const char* name, DWORD value) {
+    HKEY key = nullptr;
+    const LONG created = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                                           nullptr, &key, nullptr);
+    Check(created == ERROR_SUCCESS && ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                                       sizeof value) == ERROR_SUCCESS,
+          std::string("policy ") + name + " = " + std::to_string(value));
+    if (key != nullptr) ::RegCloseKey(key);
+}
+
+const char kProtectedPrintKey[] = "SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers\\WPP";
+const char kValidationKey[] = "Software\\Policies\\Microsoft\\Windows NT\\Printers\\Driver";
+
+// Windows protected print mode by its policy: the window says so before
+// anything is unpacked and can be closed; a silent run ends with 1625.
+// Then a driver validation level of 2 only warns, and the run installs.
+void ProtectedPrintPolicy(const ScenarioArgs& args) {
+    SetPolicy(kProtectedPrintKey, "WindowsProtectedPrintGroupPolicyState", 1);
+    {
+        InstallerRun person;
+        if (!person.Start(args.installer, args.workingFolder)) return;
+        HWND box = nullptr;
+        Check(WaitFor([&] { return (box = FindMessageBox(person.processId())) != nullptr; }, 20000), "a box");
+        if (box != nullptr) {
+            const std::wstring text = MessageBoxText(box);
+            Check(text.find(L"受保护的打印模式已开启") != std::wstring::npos, "the box names the mode: " + Utf8(text));
+            Check(text.find(L"没有对系统做任何更改") != std::wstring::npos, "and says nothing changed");
+            PostCommand(box, IDOK);
+        }
+        Check(WaitFor([&] { return person.Status() == L"Windows受保护的打印模式已开启,不能安装本驱动程序"; }, 10000),
+              "status \"" + Utf8(person.Status()) + "\"");
+        Check(!person.InstallEnabled(), "Install stays disabled");
+        Check(!Exists("C:\\DriverName.cfg"), "nothing unpacked");
+        ::PostMessageW(person.main(), WM_CLOSE, 0, 0);
+        Check(person.WaitExit(20000) == IDCANCEL, "the window closes");
+    }
+    ::DeleteFileA(kLog);
+    const SilentRun refused = RunWithOptions(args, std::string("/S /MODEL=\"Sample R58-01\" /PORT=LPT /LOG=") + kLog);
+    CheckSilent(refused, 1625);
+    const std::string log = ReadLog();
+    Check(Contains(log, "Windows protected print mode is on (policy)"), "the log says why");
+    Check(Contains(log, "exit code 1625"), "the log ends with 1625");
+    Check(Printers().empty(), "no printer created");
+
+    SetPolicy(kProtectedPrintKey, "WindowsProtectedPrintGroupPolicyState", 0);
+    SetPolicy(kValidationKey, "ValidationLevel", 2);
+    ::DeleteFileA(kLog);
+    CheckSilent(RunWithOptions(args, std::string("/S /MODEL=\"Sample R58-01\" /PORT=LPT /LOG=") + kLog), 0);
+    Check(Contains(ReadLog(), "配置驱动程序验证级别\"为2级"), "the validation level's warning is logged");
+    CheckPrinter(kReceiptModel, "LPT1:");
+}
+
 }  // namespace
 
 const std::vector<Scenario>& SilentScenarios() {
@@ -227,6 +281,7 @@ const std::vector<Scenario>& SilentScenarios() {
         {"silent-bad-command-line", SilentBadCommandLine},
         {"silent-remove", SilentRemove},
         {"silent-tcp-address", SilentTcpAddress},
+        {"protected-print-policy", ProtectedPrintPolicy},
     };
     return kScenarios;
 }
