@@ -1,7 +1,7 @@
 // What a run of the installer may ask of the window that shows it, and
 // nothing more: the status line, the progress bar, message boxes, the
-// Install button, the end of a run, the user's choices as read at the
-// moment a step needs them, the port-type list's refresh, the serial
+// Install button, the end of a run, the default-printer tick as it stands
+// when a step reads it, the port-type list's refresh, the serial
 // prompt, the probe timer, and the owner window and toolkit for child
 // dialogs and the serial channel. The installer's dialog implements it;
 // tests implement it without a window.
