@@ -2,16 +2,12 @@
 #include "app/installer_dialog.h"
 #include "app/resource_ids.h"
 #include "install/driver_catalogue.h"
-#include "package/model_list.h"
 
 namespace app {
 
 void InstallerDialog::FillSeriesList() {
     m_seriesCombo.ResetContent();
-    if (m_staging.BroughtModelList()) {
-        package::ForEachPrinterName(m_machine.files(),
-                                    [this](int, const std::string& name) { m_seriesCombo.AddString(name); });
-    }
+    m_staging.ForEachPrinterName([this](int, const std::string& name) { m_seriesCombo.AddString(name); });
     m_seriesCombo.SetCurSel(0);
     OnSelchangeSeries();
     ShowData();
@@ -66,11 +62,9 @@ bool InstallerDialog::ReadSelection(install::InstallSelection* selection) {
     seriesIndex = m_seriesCombo.GetCurSel();
     const std::string chosen = m_seriesCombo.GetWindowText();
     selection->m_printerName = chosen;
-    if (m_staging.BroughtModelList()) {
-        package::ForEachPrinterName(m_machine.files(), [&](int section, const std::string& name) {
-            if (name == chosen) seriesIndex = section;
-        });
-    }
+    m_staging.ForEachPrinterName([&](int section, const std::string& name) {
+        if (name == chosen) seriesIndex = section;
+    });
 
     // No model chosen (an empty list), or a configuration whose sections
     // run past the catalogue: there is no driver to install.

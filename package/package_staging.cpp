@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "package/delete_tree.h"
+#include "package/model_list.h"
 
 namespace package {
 
@@ -59,6 +60,10 @@ void PackageStaging::PreparePackage() {
         }
     }
     m_extractor.Unload();
+}
+
+void PackageStaging::ForEachPrinterName(const std::function<void(int section, const std::string& name)>& visit) {
+    if (m_broughtModelList) package::ForEachPrinterName(m_machine.files(), visit);
 }
 
 void PackageStaging::CleanUp() {

@@ -2,6 +2,7 @@
 // removed again when it closes, sparing what was there before.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,10 @@ public:
     // Removes what the package brought; nothing when it was never prepared.
     void CleanUp();
 
-    // Whether the package brought the model list: a list it did not bring
-    // (left by an older package, or the user's) names drivers it lacks.
-    bool BroughtModelList() const { return m_broughtModelList; }
+    // Calls visit(section, name) for every name of the model list the
+    // package brought, and for none when it brought none: a list it did not
+    // bring (left by an older package, or the user's) names drivers it lacks.
+    void ForEachPrinterName(const std::function<void(int section, const std::string& name)>& visit);
     // After PreparePackage: why a package that is there cannot be used, for
     // the status line; empty when it was unpacked or is missing altogether.
     const std::string& Problem() const { return m_problem; }
