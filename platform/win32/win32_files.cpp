@@ -67,14 +67,6 @@ std::optional<std::string> ReadProfile(const char* fileName) {
     return bytes;
 }
 
-// 32-bit Windows XP and earlier lack some calls: looked up, never imported.
-template <typename Function>
-Function Kernel32Function(const char* name) {
-    ::HMODULE kernel32 = ::GetModuleHandleA("kernel32");
-    return kernel32 != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)))
-                               : nullptr;
-}
-
 }  // namespace
 
 DWORD Win32Files::GetCurrentDirectoryA(DWORD bufferLength, char* buffer) {

@@ -20,13 +20,6 @@ using CreatePrivateNamespaceWFunction = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, L
 using OpenPrivateNamespaceWFunction = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
 using ClosePrivateNamespaceFunction = BOOLEAN(WINAPI*)(HANDLE, ULONG);
 
-template <typename Function>
-Function Kernel32Export(const char* name) {
-    ::HMODULE kernel32 = ::GetModuleHandleA("kernel32");
-    return kernel32 == nullptr ? nullptr
-                               : reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)));
-}
-
 // Full access for SYSTEM and the Administrators group, nobody else.
 const wchar_t kNamespaceAccess[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
@@ -55,12 +48,12 @@ HANDLE Win32Sync::CreatePrivateNamespaceMutex(BOOL initialOwner, const char* ali
         ::SetLastError(ERROR_NOT_SUPPORTED);
         return nullptr;
     }
-    const auto createBoundary = Kernel32Export<CreateBoundaryDescriptorWFunction>("CreateBoundaryDescriptorW");
-    const auto addSid = Kernel32Export<AddSidToBoundaryDescriptorFunction>("AddSIDToBoundaryDescriptor");
-    const auto deleteBoundary = Kernel32Export<DeleteBoundaryDescriptorFunction>("DeleteBoundaryDescriptor");
-    const auto createNamespace = Kernel32Export<CreatePrivateNamespaceWFunction>("CreatePrivateNamespaceW");
-    const auto openNamespace = Kernel32Export<OpenPrivateNamespaceWFunction>("OpenPrivateNamespaceW");
-    const auto closeNamespace = Kernel32Export<ClosePrivateNamespaceFunction>("ClosePrivateNamespace");
+    const auto createBoundary = Kernel32Function<CreateBoundaryDescriptorWFunction>("CreateBoundaryDescriptorW");
+    const auto addSid = Kernel32Function<AddSidToBoundaryDescriptorFunction>("AddSIDToBoundaryDescriptor");
+    const auto deleteBoundary = Kernel32Function<DeleteBoundaryDescriptorFunction>("DeleteBoundaryDescriptor");
+    const auto createNamespace = Kernel32Function<CreatePrivateNamespaceWFunction>("CreatePrivateNamespaceW");
+    const auto openNamespace = Kernel32Function<OpenPrivateNamespaceWFunction>("OpenPrivateNamespaceW");
+    const auto closeNamespace = Kernel32Function<ClosePrivateNamespaceFunction>("ClosePrivateNamespace");
     // advapi32 is imported anyway; the conversion exists from Windows 2000.
     ::HMODULE advapi32 = ::GetModuleHandleA("advapi32");
     const auto convert =
@@ -120,7 +113,7 @@ HANDLE Win32Sync::CreatePrivateNamespaceMutex(BOOL initialOwner, const char* ali
 }
 
 BOOL Win32Sync::ClosePrivateNamespace(HANDLE privateNamespace, win::DWORD flags) {
-    const auto closeNamespace = Kernel32Export<ClosePrivateNamespaceFunction>("ClosePrivateNamespace");
+    const auto closeNamespace = Kernel32Function<ClosePrivateNamespaceFunction>("ClosePrivateNamespace");
     if (closeNamespace == nullptr) {
         ::SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

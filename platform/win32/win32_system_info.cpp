@@ -11,16 +11,6 @@ using GetVersionExAFunction = ::BOOL(WINAPI*)(::OSVERSIONINFOA*);
 using IsWow64ProcessFunction = ::BOOL(WINAPI*)(::HANDLE, ::BOOL*);
 using IsWow64Process2Function = ::BOOL(WINAPI*)(::HANDLE, ::USHORT*, ::USHORT*);
 
-FARPROC Kernel32Export(const char* name) {
-    HMODULE kernel32 = ::GetModuleHandleA("kernel32");
-    return kernel32 != nullptr ? ::GetProcAddress(kernel32, name) : nullptr;
-}
-
-template <typename Function>
-Function Kernel32Function(const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(Kernel32Export(name)));
-}
-
 }  // namespace
 
 BOOL Win32SystemInfo::GetVersionExA(win::OSVERSIONINFOEXA* info) {

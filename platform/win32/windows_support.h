@@ -53,4 +53,17 @@ inline ::HMODULE LoadSystemLibrary(const char* fileName) {
     return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// An export of kernel32, which every process has loaded, looked up at run
+// time: the calls that older systems lack are never imported. Null, with
+// GetProcAddress's last error, where the system lacks it.
+inline FARPROC Kernel32Export(const char* name) {
+    ::HMODULE kernel32 = ::GetModuleHandleA("kernel32");
+    return kernel32 != nullptr ? ::GetProcAddress(kernel32, name) : nullptr;
+}
+
+template <typename Function>
+Function Kernel32Function(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(Kernel32Export(name)));
+}
+
 }  // namespace platform::win32
