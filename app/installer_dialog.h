@@ -46,11 +46,13 @@ extern const char* const APP_TITLE;
 using ThreadStarter = std::function<std::thread(std::function<void()> routine)>;
 std::thread StartThread(std::function<void()> routine);
 
-// Told how each run of the dialog ended (an unattended run's policy).
+// Told how each run of the dialog ended, and asked whether a search may
+// try again (an unattended run's policy).
 class RunObserver {
 public:
     virtual ~RunObserver() = default;
     virtual void OnRunEnded(const run::RunOutcome& outcome) = 0;
+    virtual bool MayTryAgain() = 0;
 };
 
 class InstallerDialog : public ui::Dialog, private run::InstallerView {
@@ -92,6 +94,7 @@ private:
     void CloseAsDone() override { OnOK(); }
     void EndRun(const run::RunOutcome& outcome) override;
     bool SetAsDefault() override { return m_setAsDefault == 1; }
+    bool MayTryAgain() override { return m_observer == nullptr || m_observer->MayTryAgain(); }
     void RefreshPortTypeList(int defaultType) override;
     int AskSerialSearch() override;
     void SetProbeTimer(win::UINT elapseMs) override;

@@ -39,6 +39,9 @@ public:
     virtual win::DWORD GetLastError() = 0;
     virtual void SetLastError(win::DWORD code) = 0;
     virtual void Sleep(win::DWORD milliseconds) = 0;
+    // Milliseconds since the system started, as GetTickCount: it wraps after
+    // 49.7 days, so only differences of two readings mean anything.
+    virtual win::DWORD GetTickCount() = 0;
 };
 
 }  // namespace platform

@@ -68,6 +68,7 @@ bool UsbSearch::AutoSelectUsbPort(const std::string& printerName, const std::vec
         }
 
         for (const std::string& port : order) {
+            if (!m_view.MayTryAgain()) break;
             m_view.PublishStatus("正在尝试 " + port + " ....");
             m_bindings.SetPrinterPort(printerName, port);
             *boundPort = port;

@@ -50,6 +50,9 @@ public:
 
     // Whether the printer is to become the default printer.
     virtual bool SetAsDefault() = 0;
+    // Whether a search may still try another port or search again: a run
+    // with a person always may; one without is bounded in time.
+    virtual bool MayTryAgain() = 0;
 
     // The port lists were read again: the port-type list gets its style and
     // `defaultType` as its selected row, and the window its data.

@@ -14,9 +14,12 @@ cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64-posix g++
 # The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
 fuzz=(clang libclang-rt-14-dev)
 wine=(wine wine32:i386 wine64 xvfb imagemagick socat fonts-wqy-microhei gcc-multilib locales)
+# The deployment page's playbook is checked with Ansible and its
+# ansible.windows collection (Debian's ansible package has both).
+docs=(ansible)
 
 
-want=("${native[@]}" "${cross[@]}" "${fuzz[@]}")
+want=("${native[@]}" "${cross[@]}" "${fuzz[@]}" "${docs[@]}")
 [ "${SKIP_WINE:-0}" = 1 ] || want+=("${wine[@]}")
 
 missing=()

@@ -74,6 +74,9 @@ MUTANTS = [
      "if (selection.m_seriesIndex < m_receiptGroups.ReceiptRowCount()) {",
      "if (selection.m_seriesIndex <= m_receiptGroups.ReceiptRowCount()) {"),
     # --- ports: the lists, the bindings, the serial and the USB search
+    ("usb-search-past-bound", "ports/usb_search.cpp", "if (!m_view.MayTryAgain()) break;", ""),
+    ("usb-retry-past-bound", "unattended/silent_toolkit.cpp",
+     "m_usbRetriesLeft > 0 && MayTryAgainLocked()) {", "m_usbRetriesLeft > 0) {"),
     ("single-port-rate", "ports/serial_search.cpp",
      "constexpr int kSinglePortRate = 19200;", "constexpr int kSinglePortRate = 9600;"),
     ("receipt-status-request", "ports/serial_search.cpp", "{0x10, 0x04, 0x01}", "{0x10, 0x04, 0x02}"),

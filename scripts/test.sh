@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The project's whole test run, from a clean clone, with no input:
 #   1. installs what the builds and tests need (Debian 12, root or sudo);
+#  1b. the deployment page's playbook (ansible-playbook --syntax-check and
+#      ansible-doc of each module's options);
 #   2. the native suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (unit, scenario and contract tests on the simulated machine);
 #  2b. every fuzz target for 20 s from its seeds (scripts/fuzz.sh);
@@ -18,6 +20,9 @@ step() { printf '\n==== %s\n' "$*"; }
 
 step "dependencies"
 bash scripts/install-deps.sh
+
+step "the deployment page's Ansible playbook"
+bash tests/deploying_docs_test.sh
 
 step "native build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

@@ -20,6 +20,7 @@
 #include "unattended/command_line.h"
 #include "unattended/exit_codes.h"
 #include "unattended/program.h"
+#include "unattended/run_bound.h"
 
 namespace {
 
@@ -114,8 +115,9 @@ TEST(UnattendedCommandLine, RefusesWhatItCannotCarryOut) {
 // Every command line the README and the deployment guide give an
 // administrator to copy is one the program takes as an unattended run.
 TEST(UnattendedCommandLine, TheDocumentedExamplesAreAccepted) {
-    // After the program's name, or after "arguments:" (win_package).
-    const std::regex example(R"((?:^\s*|`|"" |cmd: )DriverSetup\.exe ([^`]*)|arguments: (.*))");
+    // After the program's name (also a full path's last part), or after
+    // "arguments:" (win_package).
+    const std::regex example(R"((?:^\s*|`|"" |cmd: |\\)DriverSetup\.exe"? ([^`]*)|arguments: (.*))");
     int checked = 0;
     for (const char* document : {"/README.md", "/docs/deploying.md"}) {
         std::ifstream in(std::string(INSTALLER_SOURCE_DIR) + document);
@@ -124,10 +126,11 @@ TEST(UnattendedCommandLine, TheDocumentedExamplesAreAccepted) {
             std::smatch match;
             if (!std::regex_search(text, match, example)) continue;
             // Split as the C runtime splits a Windows command line: quotes
-            // group and are dropped.
+            // group and are dropped; cmd's redirections end it.
             std::vector<std::string> arguments(1);
             bool quoted = false;
             for (char c : match[1].matched ? match[1].str() : match[2].str()) {
+                if (!quoted && (c == '>' || c == '|' || c == '&')) break;
                 if (c == '"') {
                     quoted = !quoted;
                 } else if (c == ' ' && !quoted) {
@@ -195,6 +198,13 @@ protected:
 
     std::string Log() const { return harness.Machine().sim_files().ReadFile(LogPath()).value_or(""); }
     bool Logged(const std::string& cp936) const { return Log().find(Utf8(cp936)) != std::string::npos; }
+    int UsbFailureBoxes() const {
+        const std::string log = Log();
+        const std::string box = Utf8("box [自动选择USB端口失败]");
+        int boxes = 0;
+        for (size_t at = log.find(box); at != std::string::npos; at = log.find(box, at + 1)) ++boxes;
+        return boxes;
+    }
 
     std::string PrinterPort(const std::string& name) {
         const auto printer = harness.Machine().sim_spooler().FindPrinter(name);
@@ -278,14 +288,36 @@ TEST_F(SilentRunTest, UsbExitCodeSaysWhetherThePrinterAnswered) {
         RemoveLog();
         EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=USB", std::string("/USBRETRY=") + c.retries}), c.code);
         EXPECT_EQ(PrinterPort(kReceiptModel), c.port);
-        const std::string log = Log();
-        int boxes = 0;
-        for (size_t at = log.find(Utf8("box [自动选择USB端口失败]")); at != std::string::npos;
-             at = log.find(Utf8("box [自动选择USB端口失败]"), at + 1)) {
-            ++boxes;
-        }
-        EXPECT_EQ(boxes, c.boxes) << log;
+        EXPECT_EQ(UsbFailureBoxes(), c.boxes) << Log();
     }
+}
+
+// Every port tried costs a spooler restart (here about 30 s): one search
+// over sixteen ports outlasts the bound, twenty retries would take hours.
+// Past the bound no port is tried and no Retry given; only the try under
+// way finishes.
+TEST_F(SilentRunTest, UsbRetriesStopAtTheRunsTimeBound) {
+    for (int number = 1; number <= 16; ++number) {
+        char port[8];
+        std::snprintf(port, sizeof(port), "USB%03d", number);
+        AddUsbPorts({port});
+    }
+    harness.Machine().sim_services().SetBehaviour("Spooler", platform::sim::SimServiceBehaviour::Slow(150));
+    const unsigned long long before = harness.Machine().SleptMilliseconds();
+    const int stopsBefore = SpoolerStops();
+
+    EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=USB", "/USBRETRY=20"}), unattended::EXIT_PORT_NOT_FOUND)
+        << Log();
+
+    const unsigned long long took = harness.Machine().SleptMilliseconds() - before;
+    const unsigned long long restarts = static_cast<unsigned long long>(SpoolerStops() - stopsBefore);
+    ASSERT_GT(restarts, 0u);
+    // The run sleeps only in the restarts' waits and half a second at the end.
+    const unsigned long long oneRestart = took / restarts;
+    EXPECT_GE(took, unattended::SILENT_RETRY_BOUND_MS) << "it kept trying until the bound";
+    EXPECT_LE(took, unattended::SILENT_RETRY_BOUND_MS + oneRestart) << "at most the try under way after it";
+    EXPECT_LT(UsbFailureBoxes(), 21) << "the retries left were not all spent";
+    EXPECT_NE(Log().find("the run's bound of 420 s is spent"), std::string::npos) << Log();
 }
 
 TEST_F(SilentRunTest, UsbWithoutAUsbPortStaysOnTheParallelPort) {
@@ -343,25 +375,35 @@ TEST_F(SilentRunTest, FailuresEndIn1603WithTheirMessage) {
     }
 }
 
-// A command line that cannot be carried out ends in 1639 before anything
-// is unpacked, stopped or installed, and says why.
+// A command line that cannot be carried out ends in 1639, and one asking
+// for a port the machine lacks in 1796, before anything is unpacked,
+// stopped or installed, and says why.
 TEST_F(SilentRunTest, BadCommandLineTouchesNothingAndSaysWhy) {
     const int stopsBefore = SpoolerStops();
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"/S", "/MODEL=No Such Printer", "/PORT=LPT"},
-          std::vector<std::string>{"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT:LPT9"},
-          std::vector<std::string>{"/S", "/MODEL=" + kReceiptModel, "/PORT=TCP"},
-          std::vector<std::string>{"/S", "/MODEL=" + kReceiptModel, "/PORT=WIFI"}}) {
+    const struct {
+        std::vector<std::string> arguments;
+        int code;
+    } kCases[] = {
+        {{"/S", "/MODEL=No Such Printer", "/PORT=LPT"}, unattended::EXIT_BAD_COMMAND_LINE},
+        {{"/S", "/MODEL=" + kReceiptModel, "/PORT=WIFI"}, unattended::EXIT_BAD_COMMAND_LINE},
+        {{"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT:LPT9"}, unattended::EXIT_NO_SUCH_PORT},
+        {{"/S", "/MODEL=" + kReceiptModel, "/PORT=TCP"}, unattended::EXIT_NO_SUCH_PORT},
+    };
+    for (const auto& c : kCases) {
+        const std::vector<std::string>& arguments = c.arguments;
         SCOPED_TRACE(arguments[1] + " " + arguments[2]);
-        EXPECT_EQ(Run(arguments), unattended::EXIT_BAD_COMMAND_LINE) << Log();
+        RemoveLog();
+        EXPECT_EQ(Run(arguments), c.code) << Log();
         EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());
         EXPECT_FALSE(harness.Machine().sim_spooler().FindDriver(kReceiptModel, "Windows x64").has_value());
         EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\DriverName.cfg"));
         EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\Ticket"));
-        EXPECT_NE(Log().find("exit code 1639"), std::string::npos);
+        EXPECT_NE(Log().find(c.code == unattended::EXIT_BAD_COMMAND_LINE ? "invalid command line"
+                                                                         : "this machine lacks the port"),
+                  std::string::npos)
+            << Log();
     }
     EXPECT_EQ(SpoolerStops(), stopsBefore);
-    EXPECT_NE(Log().find("invalid command line"), std::string::npos);
     EXPECT_NE(host.console.find("unknown port type"), std::string::npos) << host.console;
 
     host.console.clear();
@@ -651,14 +693,19 @@ TEST_F(SilentRunTest, TcpAddressThatCannotBeHadInstallsNothing) {
         // A port of the name exists on another monitor: the TCP/IP monitor refuses a second one.
         {"192.0.2.8", "taken", unattended::EXIT_FAILED, "did not create \"IP_192.0.2.8\" for 192.0.2.8 (status 183)"},
         // No TCP/IP monitor to open, as under Wine.
-        {"192.0.2.9", "OpenPrinterA", unattended::EXIT_FAILED, "the spooler has no \"Standard TCP/IP Port\" monitor"},
+        {"192.0.2.9", "no monitor", unattended::EXIT_NO_PORT_MONITOR,
+         "the spooler has no \"Standard TCP/IP Port\" monitor"},
+        // Refused for another reason: the monitor may well be there.
+        {"192.0.2.10", "refused", unattended::EXIT_FAILED, "did not open its \"Standard TCP/IP Port\" monitor"},
     };
     harness.Machine().sim_spooler().AddPort("IP_192.0.2.8", platform::sim::kSimLocalMonitor, "Local Port");
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.address);
         RemoveLog();
-        if (c.faultOn && std::string(c.faultOn) == "OpenPrinterA") {
-            harness.Machine().env().InjectFault("OpenPrinterA", win::ERROR_INVALID_PRINTER_NAME, 1);
+        const std::string fault = c.faultOn;
+        if (fault != "taken") {
+            harness.Machine().env().InjectFault(
+                "OpenPrinterA", fault == "no monitor" ? win::ERROR_INVALID_PRINTER_NAME : win::ERROR_ACCESS_DENIED, 1);
         }
         EXPECT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, std::string("/PORT=TCP:") + c.address}), c.code) << Log();
         EXPECT_FALSE(harness.Machine().sim_spooler().FindPrinter(kReceiptModel).has_value());

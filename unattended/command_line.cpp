@@ -47,7 +47,8 @@ const char* const UNATTENDED_USAGE =
     "\r\n"
     "Exit codes: 0 installed or removed (or nothing to remove); 1 installed,\r\n"
     "but the printer did not answer on a USB or serial port; 1603 failed;\r\n"
-    "1618 another installation is running; 1639 invalid command line.\r\n";
+    "1618 another installation is running; 1639 invalid command line;\r\n"
+    "1796 no such port on this machine; 3000 no TCP/IP port monitor.\r\n";
 
 bool IsIpv4Address(const std::string& text) {
     int parts = 0;

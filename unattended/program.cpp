@@ -107,15 +107,18 @@ void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host) {
 
 int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& log, ProgramHost& host) {
     ui::portable::PortableToolkit screenless;
+    const RunBound bound(machine, SILENT_RETRY_BOUND_MS);
     CommandLine resolved = options;
     // The dialog lists the ports once, as it starts: a port for an address
     // must exist by then, and the dialog then picks it by name.
-    if (!options.tcpAddress.empty() &&
-        !FindOrCreateTcpPort(machine, log, options.tcpAddress, &resolved.portName)) {
-        log.Record("result: no standard TCP/IP port for " + options.tcpAddress);
-        return EXIT_FAILED;
+    if (!options.tcpAddress.empty()) {
+        const TcpPortFound found = FindOrCreateTcpPort(machine, log, options.tcpAddress, &resolved.portName);
+        if (found != TcpPortFound::kReady) {
+            log.Record("result: no standard TCP/IP port for " + options.tcpAddress);
+            return found == TcpPortFound::kNoMonitor ? EXIT_NO_PORT_MONITOR : EXIT_FAILED;
+        }
     }
-    SilentToolkit silent(screenless, machine, resolved, log, [&] { ListModels(machine, log, host); });
+    SilentToolkit silent(screenless, machine, resolved, log, bound, [&] { ListModels(machine, log, host); });
     WatchingToolkit watching(silent, log);
     app::InstallerApp application(machine, watching, &silent);
     application.Run();

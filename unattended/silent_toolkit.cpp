@@ -39,12 +39,14 @@ std::string Join(const std::vector<std::string>& names) {
 }  // namespace
 
 SilentToolkit::SilentToolkit(ui::portable::PortableToolkit& screenless, platform::Machine& machine,
-                             const CommandLine& options, RunLog& log, std::function<void()> listModels)
+                             const CommandLine& options, RunLog& log, const RunBound& bound,
+                             std::function<void()> listModels)
     : ForwardingToolkit(screenless),
       m_screenless(screenless),
       m_machine(machine),
       m_options(options),
       m_log(log),
+      m_bound(bound),
       m_listModels(std::move(listModels)),
       m_stepMessage(screenless.RegisterWindowMessage("DriverSetup.SilentStep")),
       m_usbRetriesLeft(options.usbRetries) {}
@@ -100,11 +102,26 @@ int SilentToolkit::MessageBox(ui::HWND, const char* text, const char* caption, u
         case win::MB_ABORTRETRYIGNORE: answer = win::IDABORT; break;
         default: break;
     }
-    if (captionText == ports::TEXT_USB_SEARCH_FAILED && m_usbRetriesLeft > 0) {
+    if (captionText == ports::TEXT_USB_SEARCH_FAILED && m_usbRetriesLeft > 0 && MayTryAgainLocked()) {
         --m_usbRetriesLeft;
         answer = win::IDRETRY;
     }
     return answer;
+}
+
+bool SilentToolkit::MayTryAgain() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return MayTryAgainLocked();
+}
+
+bool SilentToolkit::MayTryAgainLocked() {
+    if (!m_bound.Spent()) return true;
+    if (!m_boundLogged) {
+        m_boundLogged = true;
+        m_log.Record("silent: the run's bound of " + std::to_string(m_bound.LimitMs() / 1000) +
+                     " s is spent: no further port is tried and the USB search is not repeated");
+    }
+    return false;
 }
 
 void SilentToolkit::OnRunEnded(const run::RunOutcome& outcome) {
@@ -179,8 +196,9 @@ void SilentToolkit::StartInstallation(ui::HWND main) {
         if (EqualsIgnoringCase(models->items[i], m_options.model)) modelRow = static_cast<int>(i);
     }
     if (modelRow < 0) {
-        RejectCommandLine("the model \"" + m_options.model + "\" is not in the package's model list (" +
-                          Join(models->items) + ")");
+        StopBeforeInstalling(EXIT_BAD_COMMAND_LINE, "the model \"" + m_options.model +
+                                                        "\" is not in the package's model list (" +
+                                                        Join(models->items) + ")");
         m_screenless.CloseWindow(main);
         return;
     }
@@ -190,7 +208,7 @@ void SilentToolkit::StartInstallation(ui::HWND main) {
     // spooler's own wizard would open a window.
     const std::string missing = MissingPort();
     if (!missing.empty()) {
-        RejectCommandLine(missing);
+        StopBeforeInstalling(EXIT_NO_SUCH_PORT, missing);
         m_screenless.CloseWindow(main);
         return;
     }
@@ -221,7 +239,7 @@ void SilentToolkit::EndRun(ui::HWND main) {
         const run::RunEnd end = m_outcome ? m_outcome->end : run::RunEnd::kFailed;
         installed = end == run::RunEnd::kInstalled || end == run::RunEnd::kPortNotConfirmed;
         const run::Refusal refusal = m_outcome ? m_outcome->refusal : run::Refusal::kNone;
-        if (m_result.exitCode == EXIT_BAD_COMMAND_LINE) {
+        if (m_stoppedBeforeInstalling) {
             // Nothing was installed: the run stopped at the port's choice.
         } else if (!installed && refusal != run::Refusal::kNone) {
             m_result = {ExitCodeFor(refusal), "refused: " + run::Describe(*m_outcome) + " (\"" + m_lastStatus + "\"" +
@@ -275,9 +293,10 @@ void SilentToolkit::ChoosePortRow(ui::HWND dialog) {
     }
     const int row = NamedPortRow(names);
     if (row < 0) {
-        RejectCommandLine((m_options.portName.empty() ? std::string("no port of that type")
-                                                      : "the port \"" + m_options.portName + "\" does not exist") +
-                          " (ports listed: " + Join(names) + ")");
+        StopBeforeInstalling(EXIT_NO_SUCH_PORT,
+                             (m_options.portName.empty() ? std::string("no port of that type")
+                                                         : "the port \"" + m_options.portName + "\" does not exist") +
+                                 " (ports listed: " + Join(names) + ")");
         m_screenless.Click(dialog, dialogs::IDC_PORT_CANCEL);
         return;
     }
@@ -309,15 +328,18 @@ void SilentToolkit::AnswerSerialPrompt(ui::HWND dialog) {
     m_screenless.Click(dialog, dialogs::IDC_SERIAL_NO);
 }
 
-void SilentToolkit::RejectCommandLine(const std::string& reason) {
+void SilentToolkit::StopBeforeInstalling(int exitCode, const std::string& reason) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_result = {EXIT_BAD_COMMAND_LINE, reason};
-    m_log.Record("silent: invalid command line: " + reason);
+    m_result = {exitCode, reason};
+    m_stoppedBeforeInstalling = true;
+    m_log.Record(std::string(exitCode == EXIT_BAD_COMMAND_LINE ? "silent: invalid command line: "
+                                                               : "silent: this machine lacks the port: ") +
+                 reason);
 }
 
 RunResult SilentToolkit::Result() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_phase == Phase::kInstalling && m_result.exitCode != EXIT_BAD_COMMAND_LINE) {
+    if (m_phase == Phase::kInstalling && !m_stoppedBeforeInstalling) {
         // The dialog ended itself in the middle of an installation (the
         // driver's failure box closes it), perhaps at the system's refusal.
         const run::Refusal refusal = m_outcome ? m_outcome->refusal : run::Refusal::kNone;

@@ -9,8 +9,9 @@
 // Message boxes never open at all: each gets its answer at once. The
 // answer is the one that ends the question without repeating it: OK, or
 // Cancel where there is one (No for Yes/No), except that the USB search's
-// failure box answers Retry as many times as /USBRETRY allows. How the
-// run ended, the dialog itself reports (a RunObserver).
+// failure box answers Retry as many times as /USBRETRY allows, while the
+// run's time bound is not spent. How the run ended, the dialog itself
+// reports (a RunObserver).
 #pragma once
 
 #include <atomic>
@@ -26,6 +27,7 @@
 #include "unattended/command_line.h"
 #include "unattended/exit_codes.h"
 #include "unattended/forwarding_toolkit.h"
+#include "unattended/run_bound.h"
 #include "unattended/run_log.h"
 
 namespace unattended {
@@ -39,15 +41,17 @@ class SilentToolkit : public ForwardingToolkit, public app::RunObserver {
 public:
     // With /LIST, `listModels` is called once the package is unpacked and
     // the run ends there.
-    // `machine` is asked which ports exist, as the dialog asks it.
+    // `machine` is asked which ports exist, as the dialog asks it. Past
+    // `bound` no search tries again.
     SilentToolkit(ui::portable::PortableToolkit& screenless, platform::Machine& machine, const CommandLine& options,
-                  RunLog& log, std::function<void()> listModels = nullptr);
+                  RunLog& log, const RunBound& bound, std::function<void()> listModels = nullptr);
 
     ui::INT_PTR DialogBox(const ui::DialogTemplate& t, ui::HWND parent, ui::DialogProcedure& p) override;
     ui::BOOL EnableWindow(ui::HWND w, ui::BOOL enable) override;
     ui::BOOL SetWindowText(ui::HWND w, const char* text) override;
     int MessageBox(ui::HWND owner, const char* text, const char* caption, ui::UINT type) override;
     void OnRunEnded(const run::RunOutcome& outcome) override;
+    bool MayTryAgain() override;
 
     // Once the installer's dialog has ended: how the run went.
     RunResult Result() const;
@@ -62,7 +66,10 @@ private:
     void EndRun(ui::HWND main);
     void ChoosePortRow(ui::HWND dialog);
     void AnswerSerialPrompt(ui::HWND dialog);
-    void RejectCommandLine(const std::string& reason);
+    // Ends the run before anything is installed: a command line that
+    // cannot be carried out (1639), or a port the machine lacks.
+    void StopBeforeInstalling(int exitCode, const std::string& reason);
+    bool MayTryAgainLocked();
     // Why the parallel or network port the command line asks for cannot be
     // had; empty when it can.
     std::string MissingPort();
@@ -74,6 +81,7 @@ private:
     platform::Machine& m_machine;
     const CommandLine& m_options;
     RunLog& m_log;
+    const RunBound& m_bound;
     std::function<void()> m_listModels;
     const ui::UINT m_stepMessage;
 
@@ -89,6 +97,8 @@ private:
     std::string m_lastStatus;
     std::string m_lastBox;
     RunResult m_result{EXIT_FAILED, "the installer ended before it was ready"};
+    bool m_stoppedBeforeInstalling = false;
+    bool m_boundLogged = false;
 };
 
 }  // namespace unattended

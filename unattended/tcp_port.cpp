@@ -47,13 +47,14 @@ void CopyWide(win::WCHAR (&field)[N], const std::string& text) {
 
 std::string TcpPortNameFor(const std::string& address) { return "IP_" + address; }
 
-bool FindOrCreateTcpPort(platform::Machine& machine, RunLog& log, const std::string& address, std::string* portName) {
+TcpPortFound FindOrCreateTcpPort(platform::Machine& machine, RunLog& log, const std::string& address,
+                                 std::string* portName) {
     const ports::PortClasses classes = ports::ClassifyPorts(ports::SpoolerPorts(machine.spooler()));
     for (const std::string& port : classes.tcp) {
         if (PortPrintsTo(machine.registry(), port, address)) {
             log.Record("silent: the standard TCP/IP port \"" + port + "\" prints to " + address + ": used");
             *portName = port;
-            return true;
+            return TcpPortFound::kReady;
         }
     }
 
@@ -63,10 +64,18 @@ bool FindOrCreateTcpPort(platform::Machine& machine, RunLog& log, const std::str
     win::HANDLE monitor = nullptr;
     const std::string monitorHandle = std::string(",XcvMonitor ") + TCP_PORT_MONITOR;
     if (spooler.OpenPrinterA(monitorHandle.c_str(), &monitor, &defaults) != 1) {
-        log.Record("silent: the spooler has no \"" + std::string(TCP_PORT_MONITOR) + "\" monitor to create \"" +
-                   name + "\" with (error " + std::to_string(machine.GetLastError()) +
-                   "): no TCP/IP port for " + address);
-        return false;
+        // The spooler names a monitor it does not have as it names a
+        // printer it does not have (or as an unknown monitor); anything
+        // else is a failure of its own.
+        const win::DWORD error = machine.GetLastError();
+        if (error == win::ERROR_INVALID_PRINTER_NAME || error == win::ERROR_UNKNOWN_PRINT_MONITOR) {
+            log.Record("silent: the spooler has no \"" + std::string(TCP_PORT_MONITOR) + "\" monitor to create \"" +
+                       name + "\" with (error " + std::to_string(error) + "): no TCP/IP port for " + address);
+            return TcpPortFound::kNoMonitor;
+        }
+        log.Record("silent: the spooler did not open its \"" + std::string(TCP_PORT_MONITOR) + "\" monitor (error " +
+                   std::to_string(error) + "): no TCP/IP port for " + address);
+        return TcpPortFound::kNotMade;
     }
     win::PORT_DATA_1 data{};
     CopyWide(data.sztPortName, name);
@@ -84,12 +93,12 @@ bool FindOrCreateTcpPort(platform::Machine& machine, RunLog& log, const std::str
     if (called != 1 || status != win::ERROR_SUCCESS) {
         log.Record("silent: the TCP/IP port monitor did not create \"" + name + "\" for " + address + " (" +
                    (called != 1 ? "error " + std::to_string(error) : "status " + std::to_string(status)) + ")");
-        return false;
+        return TcpPortFound::kNotMade;
     }
     log.Record("silent: created the standard TCP/IP port \"" + name + "\" for " + address + ", raw on port " +
                std::to_string(TCP_RAW_PORT_NUMBER));
     *portName = name;
-    return true;
+    return TcpPortFound::kReady;
 }
 
 }  // namespace unattended

@@ -20,9 +20,16 @@ constexpr win::DWORD TCP_RAW_PORT_NUMBER = 9100;
 // give a port for an address.
 std::string TcpPortNameFor(const std::string& address);
 
+enum class TcpPortFound {
+    kReady,      // *portName names it
+    kNoMonitor,  // the spooler has no TCP/IP port monitor to make one with
+    kNotMade,    // the monitor (or the spooler) refused to make it
+};
+
 // The name of a standard TCP/IP port for `address`: one whose monitor
-// records that address, else one created now. False when there is none and
-// none can be made; the log says why.
-bool FindOrCreateTcpPort(platform::Machine& machine, RunLog& log, const std::string& address, std::string* portName);
+// records that address, else one created now. The log says why there is
+// none.
+TcpPortFound FindOrCreateTcpPort(platform::Machine& machine, RunLog& log, const std::string& address,
+                                 std::string* portName);
 
 }  // namespace unattended

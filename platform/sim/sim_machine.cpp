@@ -105,6 +105,10 @@ void SimMachine::Sleep(win::DWORD milliseconds) {
     std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(scaled));
 }
 
+win::DWORD SimMachine::GetTickCount() {
+    return static_cast<win::DWORD>(m_sleptMilliseconds.load() + m_clockOffset.load());
+}
+
 void SimMachine::SetTimeScale(double scale) { m_timeScale = scale < 0 ? 0 : scale; }
 
 void SimMachine::AddSerialDevice(const std::string& deviceName, const std::string& comName) {

@@ -50,6 +50,7 @@ public:
     void SetLastError(win::DWORD code) override;
     // Sleeps for milliseconds times the time scale.
     void Sleep(win::DWORD milliseconds) override;
+    win::DWORD GetTickCount() override;
 
     // The concrete services, for tests.
     SimEnv& env() { return m_env; }
@@ -67,6 +68,10 @@ public:
     void SetTimeScale(double scale);
     // What Sleep was asked for in all, unscaled.
     unsigned long long SleptMilliseconds() const { return m_sleptMilliseconds.load(); }
+    // The machine's clock runs on what Sleep was asked for, whatever the
+    // time scale, so a test's waits cost no real time; this moves it on
+    // as a step that takes that long would.
+    void AdvanceClock(win::DWORD milliseconds) { m_clockOffset += milliseconds; }
 
     // A serial device in HARDWARE\DEVICEMAP\SERIALCOMM, as the serial
     // driver lists it: AddSerialDevice("\\Device\\Serial0", "COM1").
@@ -102,6 +107,7 @@ private:
     SimSync m_sync;
     std::atomic<double> m_timeScale{1.0};
     std::atomic<unsigned long long> m_sleptMilliseconds{0};
+    std::atomic<unsigned long long> m_clockOffset{0};
 };
 
 }  // namespace platform::sim

@@ -11,4 +11,6 @@ void Win32Machine::SetLastError(win::DWORD code) { ::SetLastError(code); }
 
 void Win32Machine::Sleep(win::DWORD milliseconds) { ::Sleep(milliseconds); }
 
+win::DWORD Win32Machine::GetTickCount() { return ::GetTickCount(); }
+
 }  // namespace platform::win32

@@ -186,6 +186,9 @@ void SilentBadCommandLine(const ScenarioArgs& args) {
     const SilentRun badPort = RunWithOptions(args, "/S /MODEL=x /PORT=WIFI");
     Check(badPort.exitCode == 1639 && badPort.visibleWindows == 0, "unknown port type: 1639, no window");
     Check(Contains(badPort.output, "unknown port type"), "the reason on the output (\"" + badPort.output + "\")");
+    // A port the machine lacks is the machine's fault, not the command line's.
+    CheckSilent(RunWithOptions(args, std::string("/S /MODEL=\"Sample R58-01\" /PORT=LPT:LPT9 /LOG=") + kLog), 1796);
+    Check(Contains(ReadLog(), "this machine lacks the port"), "the log says which port is missing");
     Check(Printers().empty(), "no printer created");
     const SilentRun help = RunWithOptions(args, "/?");
     Check(help.exitCode == 0 && Contains(help.output, "/MODEL=name"), "/? prints the usage");

@@ -98,6 +98,7 @@ public:
     win::DWORD GetLastError() override { return m_inner.GetLastError(); }
     void SetLastError(win::DWORD code) override { m_inner.SetLastError(code); }
     void Sleep(win::DWORD milliseconds) override { m_inner.Sleep(milliseconds); }
+    win::DWORD GetTickCount() override { return m_inner.GetTickCount(); }
 
 private:
     platform::Machine& m_inner;

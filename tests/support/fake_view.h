@@ -35,6 +35,7 @@ public:
     void CloseAsDone() override { closed = true; }
     void EndRun(const run::RunOutcome& outcome) override { outcomes.push_back(outcome); }
     bool SetAsDefault() override { return setAsDefault; }
+    bool MayTryAgain() override { return true; }
     void RefreshPortTypeList(int defaultType) override { portTypeRows.push_back(defaultType); }
     int AskSerialSearch() override { return serialPromptAnswer; }
     void SetProbeTimer(win::UINT elapseMs) override { probeTimerMs = static_cast<int>(elapseMs); }

@@ -147,6 +147,7 @@ public:
 
 private:
     void OnRunEnded(const run::RunOutcome& outcome) override;
+    bool MayTryAgain() override { return true; }
 
     std::string m_sandbox;
     std::unique_ptr<platform::sim::SimMachine> m_machine;
