@@ -64,11 +64,12 @@ TcpPortFound FindOrCreateTcpPort(platform::Machine& machine, RunLog& log, const 
     win::HANDLE monitor = nullptr;
     const std::string monitorHandle = std::string(",XcvMonitor ") + TCP_PORT_MONITOR;
     if (spooler.OpenPrinterA(monitorHandle.c_str(), &monitor, &defaults) != 1) {
-        // The spooler names a monitor it does not have as it names a
-        // printer it does not have (or as an unknown monitor); anything
-        // else is a failure of its own.
+        // A monitor the spooler does not have is a name it cannot open: an
+        // unknown printer, monitor or (Wine's answer) port. Anything else
+        // is a failure of its own.
         const win::DWORD error = machine.GetLastError();
-        if (error == win::ERROR_INVALID_PRINTER_NAME || error == win::ERROR_UNKNOWN_PRINT_MONITOR) {
+        if (error == win::ERROR_INVALID_PRINTER_NAME || error == win::ERROR_UNKNOWN_PRINT_MONITOR ||
+            error == win::ERROR_UNKNOWN_PORT) {
             log.Record("silent: the spooler has no \"" + std::string(TCP_PORT_MONITOR) + "\" monitor to create \"" +
                        name + "\" with (error " + std::to_string(error) + "): no TCP/IP port for " + address);
             return TcpPortFound::kNoMonitor;
