@@ -24,6 +24,7 @@ namespace {
 
 // How many names beside a loaded file are tried for moving it aside.
 constexpr int kAsideNames = 100;
+
 const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 constexpr win::DWORD kFinishPauseMs = 500;
 }  // namespace

@@ -104,12 +104,16 @@ void ServiceControl::StartOrRestartService(const char* serviceName, int mode) {
         // ("Stopping a Service"): those stop first, and start again once it
         // runs again, as "net stop /y" and "net start" would have them.
         const std::vector<std::string> dependants = RunningDependants(m_machine, controlled);
-        for (const std::string& dependant : dependants) StopDependant(m_machine, manager, dependant, keepAnswering);
+        for (const std::string& dependant : dependants) {
+            StopDependant(m_machine, manager, dependant, keepAnswering);
+        }
         services.ControlService(controlled, win::SERVICE_CONTROL_STOP, &status);
         if (waitFor(win::SERVICE_STOPPED, "停止")) {
             services.StartServiceA(controlled, 0, nullptr);
             if (waitFor(win::SERVICE_RUNNING, "启动")) {
-                for (auto it = dependants.rbegin(); it != dependants.rend(); ++it) StartDependant(m_machine, manager, *it, keepAnswering);
+                for (auto it = dependants.rbegin(); it != dependants.rend(); ++it) {
+                    StartDependant(m_machine, manager, *it, keepAnswering);
+                }
             }
         }
         services.CloseServiceHandle(controlled);
