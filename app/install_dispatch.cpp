@@ -43,6 +43,7 @@ void InstallerDialog::OnInstall() {
     cancel.Attach(GetToolkit(), GetDlgItem(win::IDCANCEL));
     cancel.EnableWindow(0);
     UpdateData(0);
+    PostCloseHeldDuringTheStep();
 }
 
 bool InstallerDialog::ReadSelection(install::InstallSelection* selection) {

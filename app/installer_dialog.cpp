@@ -53,6 +53,10 @@ void InstallerDialog::DoDataExchange(ui::DataExchange& dx) {
 
 bool InstallerDialog::OnDialogMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam,
                                       win::LRESULT* result) {
+    if (m_stepWaiting && HeldWhileAStepWaits(message, wParam)) {
+        *result = 0;
+        return true;
+    }
     using Self = InstallerDialog;
     static const ui::MessageMapEntry<Self> kMessageMap[] = {
         ui::MapCommand<Self>(win::BN_CLICKED, IDC_INSTALL, &Self::OnInstall),
@@ -73,6 +77,7 @@ win::BOOL InstallerDialog::OnInitDialog() {
     ports::FillPortTypeList(m_portTypeList);
     ShowData();
 
+    m_windowThread = std::this_thread::get_id();
     m_preparing = true;
     try {
         m_prepareThread = m_startThread([this] { PrepareThreadProc(); });
@@ -130,6 +135,7 @@ win::LRESULT InstallerDialog::OnSerialByte(win::WPARAM, win::LPARAM lParam) {
 
 win::LRESULT InstallerDialog::OnTimer(win::WPARAM, win::LPARAM) {
     m_serialSearch.OnTimer();
+    PostCloseHeldDuringTheStep();
     return 0;
 }
 
@@ -150,10 +156,36 @@ void InstallerDialog::OnCancel() {
 }
 
 win::LRESULT InstallerDialog::OnDestroy(win::WPARAM, win::LPARAM) {
+    m_destroying = true;
     KillProbeTimer();
     m_serialSearch.Abort();
     m_staging.CleanUp();
     return 0;
+}
+
+void InstallerDialog::KeepAnswering() {
+    // The preparation thread's waits only wait; a wait inside a message
+    // handled meanwhile does not nest another.
+    if (std::this_thread::get_id() != m_windowThread || m_stepWaiting || m_destroying) return;
+    m_stepWaiting = true;
+    GetToolkit().PumpMessages();
+    m_stepWaiting = false;
+}
+
+bool InstallerDialog::HeldWhileAStepWaits(win::UINT message, win::WPARAM wParam) {
+    const int command = static_cast<int>(wParam & 0xFFFF);
+    if (message == win::WM_CLOSE || (message == win::WM_COMMAND && command == win::IDCANCEL)) {
+        m_closeHeld = true;
+        return true;
+    }
+    return message == win::WM_TIMER ||
+           (message == win::WM_COMMAND && (command == IDC_INSTALL || command == win::IDOK));
+}
+
+void InstallerDialog::PostCloseHeldDuringTheStep() {
+    if (!m_closeHeld) return;
+    m_closeHeld = false;
+    PostMessage(win::WM_CLOSE);
 }
 
 void InstallerDialog::PublishStatus(const std::string& text) {

@@ -99,8 +99,18 @@ private:
     int AskSerialSearch() override;
     void SetProbeTimer(win::UINT elapseMs) override;
     void KillProbeTimer() override;
+    void KeepAnswering() override;
     ui::Toolkit& Toolkit() override { return GetToolkit(); }
     ui::HWND OwnerWindow() override { return GetSafeHwnd(); }
+
+    // What a step that waits lets through: the close is remembered for when
+    // the step is over, and nothing that would start a second action (the
+    // Install and OK commands, the probe timer's tick) is carried out.
+    bool HeldWhileAStepWaits(win::UINT message, win::WPARAM wParam);
+    // A close asked for while a step waited: posted as the window's own
+    // close once the handler that ran the step returns, so that it is
+    // carried out, as before, only if the window is still open then.
+    void PostCloseHeldDuringTheStep();
 
     // What the user chose, for one Install click; false (with the user
     // told and Install usable again) when nothing can be installed.
@@ -136,6 +146,13 @@ private:
     std::thread m_prepareThread;
     std::atomic<bool> m_preparing{false};
     bool m_closeRequested = false;
+    // The window's own thread, the only one whose waits answer messages.
+    std::thread::id m_windowThread;
+    // A step waits and the window answers meanwhile; a close came then.
+    bool m_stepWaiting = false;
+    bool m_closeHeld = false;
+    // WM_DESTROY has come: a wait in the clean-up answers nothing.
+    bool m_destroying = false;
 };
 
 }  // namespace app

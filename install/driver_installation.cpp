@@ -21,6 +21,10 @@ using ports::PORTTYPE_SERIAL;
 using ports::PORTTYPE_USB;
 
 namespace {
+
+// How many names beside a loaded file are tried for moving it aside.
+constexpr int kAsideNames = 100;
+
 const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 constexpr win::DWORD kFinishPauseMs = 500;
 }  // namespace
@@ -110,12 +114,16 @@ bool DriverInstallation::DriverDirectory(std::string* directory, std::string* en
     return true;
 }
 
-void DriverInstallation::StageFile(const std::string& source, const std::string& destination) {
-    m_machine.files().CopyFileA(source.c_str(), destination.c_str(), 0);
+bool DriverInstallation::StageFile(const std::string& source, const std::string& destination) {
+    if (!PlaceFile(source, destination)) {
+        ReportStagingFailure(destination, m_machine.GetLastError());
+        return false;
+    }
     m_view.PublishStatus(destination);
+    return true;
 }
 
-void DriverInstallation::StageMonitor(const std::string& source, const std::string& copy,
+bool DriverInstallation::StageMonitor(const std::string& source, const std::string& copy,
                                       const std::string& systemPath) {
     platform::Files& files = m_machine.files();
     // Under WOW64 the copy goes through Sysnative, which 64-bit Windows XP
@@ -123,15 +131,47 @@ void DriverInstallation::StageMonitor(const std::string& source, const std::stri
     // there the folder is not found, and the copy is made once more with
     // the redirection turned off for this thread ("File System Redirector",
     // Wow64DisableWow64FsRedirection), then on again before anything else.
-    if (!files.CopyFileA(source.c_str(), copy.c_str(), 0) && copy != systemPath &&
-        m_machine.GetLastError() == win::ERROR_PATH_NOT_FOUND) {
+    bool placed = PlaceFile(source, copy);
+    win::DWORD error = m_machine.GetLastError();
+    if (!placed && copy != systemPath && error == win::ERROR_PATH_NOT_FOUND) {
         void* redirection = nullptr;
         if (files.Wow64DisableWow64FsRedirection(&redirection)) {
-            files.CopyFileA(source.c_str(), systemPath.c_str(), 0);
+            placed = PlaceFile(source, systemPath);
+            error = m_machine.GetLastError();
             files.Wow64RevertWow64FsRedirection(redirection);
         }
     }
+    if (!placed) {
+        ReportStagingFailure(copy, error);
+        return false;
+    }
     m_view.PublishStatus(copy);
+    return true;
+}
+
+bool DriverInstallation::PlaceFile(const std::string& source, const std::string& destination) {
+    platform::Files& files = m_machine.files();
+    if (files.CopyFileA(source.c_str(), destination.c_str(), 0)) return true;
+    if (m_machine.GetLastError() != win::ERROR_SHARING_VIOLATION) return false;
+    // A loaded DLL may be renamed though not replaced ("MoveFileExA
+    // function"): the program that holds it keeps it under the new name,
+    // and the system deletes it as it next starts. The name is one no
+    // earlier run left behind.
+    for (int attempt = 1; attempt <= kAsideNames; ++attempt) {
+        const std::string aside = destination + ".old-" + std::to_string(attempt);
+        if (files.GetFileAttributesA(aside.c_str()) != win::INVALID_FILE_ATTRIBUTES) continue;
+        if (!files.MoveFileExA(destination.c_str(), aside.c_str(), win::MOVEFILE_REPLACE_EXISTING)) return false;
+        // Without administrator rights the file only stays behind.
+        files.MoveFileExA(aside.c_str(), nullptr, win::MOVEFILE_DELAY_UNTIL_REBOOT);
+        return files.CopyFileA(source.c_str(), destination.c_str(), 0) != 0;
+    }
+    m_machine.SetLastError(win::ERROR_SHARING_VIOLATION);
+    return false;
+}
+
+void DriverInstallation::ReportStagingFailure(const std::string& file, win::DWORD error) {
+    m_view.AppMessageBox("复制文件失败 " + std::to_string(static_cast<int>(error)) + "\r\n" + file);
+    EndRunAfterFailure(run::RunOutcome::Failed("the file " + file + " could not be placed", error), nullptr);
 }
 
 bool DriverInstallation::RegisterDriver(DriverRecordText record, win::DWORD* error) {

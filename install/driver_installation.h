@@ -81,12 +81,20 @@ private:
     // False when the spooler cannot name it: the user has been told and the
     // run has ended (Install usable, progress 0).
     bool DriverDirectory(std::string* directory, std::string* environment);
-    // Copies one file and shows where it went.
-    void StageFile(const std::string& source, const std::string& destination);
+    // Copies one file and shows where it went. False when it could not be
+    // placed: the user has been told which file, and the run has ended.
+    bool StageFile(const std::string& source, const std::string& destination);
     // Copies the language monitor to `copy`, its place in the real system
     // folder as this program names it (`systemPath` but for WOW64), and
-    // shows where it went.
-    void StageMonitor(const std::string& source, const std::string& copy, const std::string& systemPath);
+    // shows where it went. False as StageFile.
+    bool StageMonitor(const std::string& source, const std::string& copy, const std::string& systemPath);
+    // Copies `source` over `destination`. A file the system keeps loaded
+    // (the spooler its monitor's DLL) is renamed out of the way first, to
+    // be deleted at the next restart. False with the last error set when
+    // the file could not be placed.
+    bool PlaceFile(const std::string& source, const std::string& destination);
+    // The run ends: `file` could not be placed, for `error`.
+    void ReportStagingFailure(const std::string& file, win::DWORD error);
     // Registers the driver (version 2 on Windows NT 4.0, 3 elsewhere, data
     // type "RAW"); false with *error the thread's last error on failure.
     bool RegisterDriver(DriverRecordText record, win::DWORD* error);

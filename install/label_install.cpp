@@ -41,7 +41,8 @@ void DriverInstallation::InstallLabelDriver() {
         monitorCopy = std::string(windows) + "\\" + CATALOGUE_NATIVE_SYSTEM_FOLDER + "\\" +
                       dlls[CATALOGUE_LABEL_MONITOR_ROW];
     }
-    StageMonitor(source + dlls[CATALOGUE_LABEL_MONITOR_ROW], monitorCopy, monitorDll);
+    // The monitor registered below would otherwise be the old one.
+    if (!StageMonitor(source + dlls[CATALOGUE_LABEL_MONITOR_ROW], monitorCopy, monitorDll)) return;
 
     // The spooler was started before its driver directory was asked for;
     // starting it again here would only repeat a box about its state.
@@ -67,14 +68,15 @@ void DriverInstallation::InstallLabelDriver() {
     }
     m_view.PublishStatus("Advanced Language Monitor is added");
 
+    // The spooler registers whatever the driver directory holds.
     for (int row = 0; row < CATALOGUE_LABEL_DLLS; ++row) {
-        StageFile(source + dlls[row], directory + "\\" + dlls[row]);
+        if (!StageFile(source + dlls[row], directory + "\\" + dlls[row])) return;
     }
     const std::string common = CATALOGUE_LABEL_COMMON;
     const std::string help = CATALOGUE_HELP_FILE;
-    StageFile(common + help, directory + "\\" + help);
+    if (!StageFile(common + help, directory + "\\" + help)) return;
     for (const char* extension : {".BA0", ".DAT", ".PP0"}) {
-        StageFile(common + base + extension, directory + "\\" + base + extension);
+        if (!StageFile(common + base + extension, directory + "\\" + base + extension)) return;
     }
 
     m_view.SetProgress(10);

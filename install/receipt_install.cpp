@@ -28,9 +28,12 @@ void DriverInstallation::InstallReceiptDriver() {
     const std::string familyDll = std::string(series.familyDllBase) + ".DLL";
     const std::string gpd = std::string(series.gpdBase) + ".GPD";
 
-    StageFile(source + familyDll, directory + "\\" + familyDll);
-    StageFile(source + gpd, directory + "\\" + gpd);
-    for (const char* name : UnidrvSupportFiles) StageFile(source + name, directory + "\\" + name);
+    // The spooler registers whatever the driver directory holds.
+    if (!StageFile(source + familyDll, directory + "\\" + familyDll)) return;
+    if (!StageFile(source + gpd, directory + "\\" + gpd)) return;
+    for (const char* name : UnidrvSupportFiles) {
+        if (!StageFile(source + name, directory + "\\" + name)) return;
+    }
 
     m_view.SetProgress(10);
     m_view.PublishStatus("正在添加" + driverName + "驱动");

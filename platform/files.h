@@ -21,6 +21,13 @@ public:
     virtual DWORD GetFileAttributesA(const char* fileName) = 0;
     virtual BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) = 0;
     virtual BOOL DeleteFileA(const char* fileName) = 0;
+    // Renames a file or folder ("MoveFileExA function"). A file held open
+    // by a running program, a loaded DLL among them, may be renamed where it
+    // may be neither replaced nor deleted. MOVEFILE_DELAY_UNTIL_REBOOT
+    // records the rename (a null new name: the deletion) for the next
+    // start of the system, and needs an administrator (ERROR_ACCESS_DENIED
+    // otherwise).
+    virtual BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) = 0;
     virtual BOOL CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) = 0;
     virtual BOOL RemoveDirectoryA(const char* pathName) = 0;
     virtual HANDLE FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) = 0;

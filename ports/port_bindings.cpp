@@ -2,6 +2,8 @@
 // listing the installed printers.
 #include "ports/port_bindings.h"
 
+#include "ports/spooler_records.h"
+
 namespace ports {
 
 namespace {
@@ -67,12 +69,14 @@ int PortBindings::EnumeratePrinters(StringArray& names, StringArray& ports) {
     platform::Spooler& spooler = m_machine.spooler();
     const win::DWORD flags = win::PRINTER_ENUM_LOCAL | win::PRINTER_ENUM_CONNECTIONS;
     char emptyName[1] = {'\0'};
-    win::DWORD needed = 0;
+    std::vector<win::BYTE> buffer;
     win::DWORD count = 0;
-    spooler.EnumPrintersA(flags, emptyName, 2, nullptr, 0, &needed, &count);
-    std::vector<win::BYTE> buffer(needed);
-    count = 0;
-    if (!spooler.EnumPrintersA(flags, emptyName, 2, buffer.data(), needed, &needed, &count)) return 0;
+    const bool listed = ReadSpoolerRecords(
+        [&](win::BYTE* data, win::DWORD size, win::DWORD* needed, win::DWORD* returned) {
+            return spooler.EnumPrintersA(flags, emptyName, 2, data, size, needed, returned) == 1;
+        },
+        &buffer, &count);
+    if (!listed) return 0;
 
     names.clear();
     ports.clear();

@@ -1,25 +1,17 @@
 #include "ports/port_lists.h"
 
+#include "ports/spooler_records.h"
+
 namespace ports {
 
-namespace {
-constexpr int kRecordAttempts = 3;
-}  // namespace
-
 SpoolerPorts::SpoolerPorts(platform::Spooler& spooler) {
-    win::DWORD needed = 0;
     win::DWORD count = 0;
-    spooler.EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
-    // The list may grow between the size and the records: a shortfall (a
-    // larger size than the buffer) is asked again, a few times.
-    for (int attempt = 0; attempt < kRecordAttempts && needed > m_buffer.size(); ++attempt) {
-        m_buffer.assign(needed, 0);
-        count = 0;
-        if (spooler.EnumPortsA(nullptr, 2, m_buffer.data(), needed, &needed, &count)) {
-            m_count = count;
-            return;
-        }
-    }
+    const bool listed = ReadSpoolerRecords(
+        [&](win::BYTE* data, win::DWORD size, win::DWORD* needed, win::DWORD* returned) {
+            return spooler.EnumPortsA(nullptr, 2, data, size, needed, returned) == 1;
+        },
+        &m_buffer, &count);
+    if (listed) m_count = count;
 }
 
 const char* SpoolerPorts::Name(std::size_t i) const {

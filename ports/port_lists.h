@@ -10,9 +10,9 @@
 
 namespace ports {
 
-// The spooler's ports as EnumPortsA gives them at level 2: asked for the
-// size, then for the records, again while the list outgrows the buffer (up
-// to three times). A spooler that cannot list its ports lists none.
+// The spooler's ports as EnumPortsA gives them at level 2, read as
+// ReadSpoolerRecords reads a list. A spooler that cannot list its ports
+// lists none.
 class SpoolerPorts {
 public:
     explicit SpoolerPorts(platform::Spooler& spooler);

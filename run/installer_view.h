@@ -65,6 +65,11 @@ public:
     virtual void SetProbeTimer(win::UINT elapseMs) = 0;
     virtual void KillProbeTimer() = 0;
 
+    // Called between the polls of a step that waits (a service's state):
+    // the window answers what is waiting for it, and starts nothing
+    // meanwhile. Does nothing off the window's thread.
+    virtual void KeepAnswering() = 0;
+
     // For the child dialogs and the serial channel.
     virtual ui::Toolkit& Toolkit() = 0;
     virtual ui::HWND OwnerWindow() = 0;

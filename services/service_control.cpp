@@ -34,25 +34,27 @@ std::vector<std::string> RunningDependants(platform::Machine& machine, win::SC_H
 
 // Stops a dependant and waits for it, within the usual bound. What fails
 // here shows when the service it depends on will not stop.
-void StopDependant(platform::Machine& machine, win::SC_HANDLE manager, const std::string& name) {
+void StopDependant(platform::Machine& machine, win::SC_HANDLE manager, const std::string& name,
+                   const std::function<void()>& betweenPolls) {
     platform::Services& services = machine.services();
     win::SC_HANDLE service = services.OpenServiceA(manager, name.c_str(), win::SERVICE_ALL_ACCESS);
     if (service == nullptr) return;
     win::SERVICE_STATUS status{};
     if (services.ControlService(service, win::SERVICE_CONTROL_STOP, &status)) {
-        WaitForServiceState(machine, service, &status, win::SERVICE_STOPPED);
+        WaitForServiceState(machine, service, &status, win::SERVICE_STOPPED, betweenPolls);
     }
     services.CloseServiceHandle(service);
 }
 
 // Starts a dependant again and waits for it, within the usual bound.
-void StartDependant(platform::Machine& machine, win::SC_HANDLE manager, const std::string& name) {
+void StartDependant(platform::Machine& machine, win::SC_HANDLE manager, const std::string& name,
+                    const std::function<void()>& betweenPolls) {
     platform::Services& services = machine.services();
     win::SC_HANDLE service = services.OpenServiceA(manager, name.c_str(), win::SERVICE_ALL_ACCESS);
     if (service == nullptr) return;
     win::SERVICE_STATUS status{};
     if (services.StartServiceA(service, 0, nullptr) && services.QueryServiceStatus(service, &status)) {
-        WaitForServiceState(machine, service, &status, win::SERVICE_RUNNING);
+        WaitForServiceState(machine, service, &status, win::SERVICE_RUNNING, betweenPolls);
     }
     services.CloseServiceHandle(service);
 }
@@ -65,11 +67,12 @@ void ServiceControl::StartOrRestartService(const char* serviceName, int mode) {
     win::SC_HANDLE queried = services.OpenServiceA(manager, serviceName, win::SERVICE_ALL_ACCESS);
 
     win::SERVICE_STATUS status{};
+    const std::function<void()> keepAnswering = [this] { m_view.KeepAnswering(); };
     // Waits for `state`, starting from what the record holds now. False
     // when the state cannot be read or does not come in time; the user has
     // then been told.
     auto waitFor = [&](win::DWORD state, const char* waitingFor) {
-        switch (WaitForServiceState(m_machine, queried, &status, state)) {
+        switch (WaitForServiceState(m_machine, queried, &status, state, keepAnswering)) {
             case ServiceWait::kReached:
                 return true;
             case ServiceWait::kTimedOut: {
@@ -101,12 +104,16 @@ void ServiceControl::StartOrRestartService(const char* serviceName, int mode) {
         // ("Stopping a Service"): those stop first, and start again once it
         // runs again, as "net stop /y" and "net start" would have them.
         const std::vector<std::string> dependants = RunningDependants(m_machine, controlled);
-        for (const std::string& dependant : dependants) StopDependant(m_machine, manager, dependant);
+        for (const std::string& dependant : dependants) {
+            StopDependant(m_machine, manager, dependant, keepAnswering);
+        }
         services.ControlService(controlled, win::SERVICE_CONTROL_STOP, &status);
         if (waitFor(win::SERVICE_STOPPED, "停止")) {
             services.StartServiceA(controlled, 0, nullptr);
             if (waitFor(win::SERVICE_RUNNING, "启动")) {
-                for (auto it = dependants.rbegin(); it != dependants.rend(); ++it) StartDependant(m_machine, manager, *it);
+                for (auto it = dependants.rbegin(); it != dependants.rend(); ++it) {
+                    StartDependant(m_machine, manager, *it, keepAnswering);
+                }
             }
         }
         services.CloseServiceHandle(controlled);

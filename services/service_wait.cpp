@@ -11,7 +11,7 @@ constexpr win::DWORD SERVICE_WAIT_LIMIT_MS = 30000;
 }  // namespace
 
 ServiceWait WaitForServiceState(platform::Machine& machine, win::SC_HANDLE service, win::SERVICE_STATUS* status,
-                                win::DWORD state) {
+                                win::DWORD state, const std::function<void()>& betweenPolls) {
     win::DWORD waited = 0;
     win::DWORD pause = SERVICE_FIRST_POLL_MS;
     while (status->dwCurrentState != state) {
@@ -19,6 +19,7 @@ ServiceWait WaitForServiceState(platform::Machine& machine, win::SC_HANDLE servi
         if (!machine.services().QueryServiceStatus(service, status)) return ServiceWait::kStateUnknown;
         if (status->dwCurrentState == state) break;
         machine.Sleep(pause);
+        if (betweenPolls) betweenPolls();
         waited += pause;
         pause = std::min(pause * 2, SERVICE_POLL_INTERVAL_MS);
     }

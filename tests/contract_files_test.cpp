@@ -122,6 +122,38 @@ TYPED_TEST_P(FilesContractTest, DeleteAndRemoveResultsAndErrors) {
     EXPECT_EQ(this->files().RemoveDirectoryA(folder.c_str()), 1);
 }
 
+// How a loaded file is moved out of the way: renamed (onto an older file of
+// that name), then marked for deletion at the next start, where it stays
+// until then.
+TYPED_TEST_P(FilesContractTest, MoveFileResultsAndErrors) {
+    this->m_traits.Write(this->At("mon.dll"), "old");
+    this->m_traits.Write(this->At("mon.dll.old-1"), "older");
+    this->Unset();
+    EXPECT_EQ(this->files().MoveFileExA(this->At("mon.dll").c_str(), this->At("mon.dll.old-1").c_str(), 0), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_ALREADY_EXISTS);
+    this->Unset();
+    EXPECT_EQ(this->files().MoveFileExA(this->At("none.dll").c_str(), this->At("x.dll").c_str(), 0), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_FILE_NOT_FOUND);
+    this->Unset();
+    EXPECT_EQ(this->files().MoveFileExA(this->At("mon.dll").c_str(), this->At("none\\x.dll").c_str(), 0), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_PATH_NOT_FOUND);
+
+    const std::string aside = this->At("mon.dll.old-1");
+    ASSERT_EQ(this->files().MoveFileExA(this->At("mon.dll").c_str(), aside.c_str(), win::MOVEFILE_REPLACE_EXISTING), 1);
+    EXPECT_EQ(this->files().GetFileAttributesA(this->At("mon.dll").c_str()), win::INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(this->files().MoveFileExA(aside.c_str(), nullptr, win::MOVEFILE_DELAY_UNTIL_REBOOT), 1);
+    EXPECT_NE(this->files().GetFileAttributesA(aside.c_str()), win::INVALID_FILE_ATTRIBUTES);
+    this->Unset();
+    const win::BOOL copyAtRestart = this->files().MoveFileExA(
+        aside.c_str(), nullptr, win::MOVEFILE_DELAY_UNTIL_REBOOT | win::MOVEFILE_COPY_ALLOWED);
+    if (!UnderWine()) {
+        // Wine records it all the same (docs/wine-differences.md).
+        EXPECT_EQ(copyAtRestart, 0);
+        EXPECT_EQ(this->Error(), win::ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(this->files().DeleteFileA(aside.c_str()), 1);
+}
+
 TYPED_TEST_P(FilesContractTest, FindListsDotsFirstAndEndsWithNoMoreFiles) {
     std::string folder = this->At("Pkg");
     ASSERT_EQ(this->files().CreateDirectoryA(folder.c_str(), nullptr), 1);
@@ -195,7 +227,8 @@ TYPED_TEST_P(FilesContractTest, ProfileStringsAndSectionNames) {
 }
 
 REGISTER_TYPED_TEST_SUITE_P(FilesContractTest, AttributesOfMissingNames, CopyFileResultsAndErrors,
-                            DeleteAndRemoveResultsAndErrors, FindListsDotsFirstAndEndsWithNoMoreFiles,
+                            DeleteAndRemoveResultsAndErrors, MoveFileResultsAndErrors,
+                            FindListsDotsFirstAndEndsWithNoMoreFiles,
                             DirectoryQueriesReportTheSizeNeeded, ProfileStringsAndSectionNames);
 
 #if !defined(_WIN32)

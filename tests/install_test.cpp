@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "app/installer_dialog.h"
 #include "install/driver_catalogue.h"
@@ -11,6 +12,7 @@
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_services.h"
 #include "tests/support/installer_harness.h"
+#include "tests/support/package_builder.h"
 
 namespace {
 
@@ -20,6 +22,7 @@ using testing_support::InstallerHarness;
 const char* const kX64Directory = "C:\\Windows\\System32\\spool\\drivers\\x64";
 const char* const kX86Directory = "C:\\Windows\\System32\\spool\\drivers\\W32X86";
 const char* const kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr win::DWORD kErrorDiskFull = 112;  // ERROR_DISK_FULL
 
 // The label driver's language DLLs in the order the driver record lists
 // them, written out here so that two rows swapped in the catalogue show.
@@ -444,7 +447,10 @@ TEST_F(InstallTest, LabelSequenceStartsTheSpoolerOnce) {
               1);
 }
 
-TEST_F(InstallTest, LabelMonitorAlreadyThereIsRemovedRestartedAndAddedAgain) {
+// An upgrade: the spooler holds the old monitor's DLL loaded, so the new one
+// takes its place only once the old is renamed aside, to be deleted at the
+// next start of Windows.
+TEST_F(InstallTest, LabelMonitorAlreadyThereIsReplacedRemovedRestartedAndAddedAgain) {
     StartWithUsbPorts({"USB001"}, "USB001");
     harness.ChooseModel(ModelOfRow(31));
     harness.Install();
@@ -453,6 +459,10 @@ TEST_F(InstallTest, LabelMonitorAlreadyThereIsRemovedRestartedAndAddedAgain) {
     ASSERT_TRUE(harness.WaitForEnd());
 
     auto& machine = harness.Machine();
+    const std::string dll = "C:\\Windows\\System32\\qmtNLM64.dll";
+    const std::optional<std::string> oldMonitor = machine.sim_files().ReadFile(dll);
+    const std::string newMonitor = "monitor, version 2";
+    harness.UsePackage(testing_support::BuildPackage({{"Barcode/x64/qmtNLM64.dll", newMonitor}}));
     machine.env().ClearCalls();
     harness.Restart();
     ASSERT_TRUE(harness.WaitUntilReady());
@@ -460,6 +470,11 @@ TEST_F(InstallTest, LabelMonitorAlreadyThereIsRemovedRestartedAndAddedAgain) {
     harness.ChooseModel(ModelOfRow(31));
     harness.Install();
     ASSERT_EQ(harness.InstallCaption(), "完成") << harness.Describe();
+    EXPECT_TRUE(harness.Boxes().empty()) << harness.Describe();
+    EXPECT_EQ(machine.sim_files().ReadFile(dll), newMonitor);
+    EXPECT_EQ(machine.sim_files().ReadFile(dll + ".old-1"), oldMonitor);
+    using Renames = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(machine.sim_files().PendingRenames(), (Renames{{dll + ".old-1", ""}}));
     // Removed, the spooler cycled (once for the monitor, once per USB port
     // tried), registered again without a complaint.
     EXPECT_EQ(machine.env().CallCount("DeleteMonitorA"), 1);
@@ -494,6 +509,36 @@ TEST_F(InstallTest, MonitorAlreadyInstalledCountsAsSuccess) {
     EXPECT_TRUE(harness.Boxes().empty());
     const auto history = harness.Recorder().StatusHistory();
     EXPECT_NE(std::find(history.begin(), history.end(), "Advanced Language Monitor is added"), history.end());
+}
+
+// A file that cannot be placed ends the run there, naming it: the monitor
+// before the old one is removed, a driver file before the driver is
+// registered.
+TEST_F(InstallTest, AFileThatCannotBePlacedEndsTheRunNamingIt) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    auto& machine = harness.Machine();
+    machine.env().InjectFault("CopyFileA", win::ERROR_ACCESS_DENIED, 1);
+    harness.ChooseModel(ModelOfRow(30));
+    harness.Install([](const auto&) { return win::IDOK; });
+    const std::string monitor = "C:\\Windows\\Sysnative\\qmtNLM64.dll";
+    ASSERT_EQ(harness.Boxes().size(), 1u) << harness.Describe();
+    EXPECT_EQ(harness.Boxes()[0].text, "复制文件失败 5\r\n" + monitor);
+    EXPECT_EQ(machine.env().CallCount("DeleteMonitorA") + machine.env().CallCount("AddMonitorA"), 0);
+
+    // The receipt's second file, its data file.
+    machine.env().InjectFault("CopyFileA", kErrorDiskFull, 1, 1);
+    harness.ChooseModel(ModelOfRow(0));
+    harness.Install([](const auto&) { return win::IDOK; });
+    const auto outcomes = harness.Outcomes();
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0].end, run::RunEnd::kFailed);
+    EXPECT_EQ(outcomes[0].step, "the file " + monitor + " could not be placed");
+    EXPECT_EQ(outcomes[0].systemError, win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(outcomes[1].step, std::string("the file ") + kX64Directory + "\\SR5801.GPD could not be placed");
+    EXPECT_EQ(outcomes[1].systemError, kErrorDiskFull);
+    EXPECT_EQ(machine.env().CallCount("AddPrinterDriverExA"), 0);
+    EXPECT_TRUE(harness.InstallEnabled());
+    EXPECT_EQ(harness.Progress(), 0);
 }
 
 TEST_F(InstallTest, MonitorFailureEndsTheProgramWithoutADriver) {
@@ -551,6 +596,39 @@ TEST_F(InstallTest, WithoutSysnativeTheMonitorIsCopiedWithTheRedirectionOff) {
     EXPECT_FALSE(harness.Machine().sim_files().Exists("C:\\Windows\\SysWOW64\\qmtNLM64.dll"));
     EXPECT_TRUE(harness.Machine().sim_spooler().FindMonitor("Advanced Language Monitor").has_value());
     EXPECT_EQ(harness.Machine().env().CallCount("Wow64RevertWow64FsRedirection"), 1);
+}
+
+// The USB search's spooler restart keeps the window answering: what comes
+// in while the spooler stops is handled before the run ends, except what
+// would start a second installation, and the close box is carried out once
+// the run is over, as it was when nothing was answered until then.
+TEST_F(InstallTest, TheWindowAnswersWhileTheSpoolerRestarts) {
+    StartWithUsbPorts({"USB001"}, "USB001");
+    auto& machine = harness.Machine();
+    machine.sim_services().SetBehaviour("Spooler", platform::sim::SimServiceBehaviour::Slow(3));
+    const ui::HWND main = harness.MainWindow();
+    std::atomic<int> tickWhenDone{-1};
+    std::atomic<bool> openWhenDone{false};
+    harness.Recorder().OnStatus([&](const std::string& text) {
+        if (text == "正在尝试 USB001 ....") {
+            harness.Toolkit().PostMessage(main, win::WM_COMMAND, 1012 | (win::BN_CLICKED << 16), 0);
+            harness.Toolkit().Click(main, 1002);
+            harness.Toolkit().CloseWindow(main);
+        } else if (text == "安装已完成") {
+            const auto state = harness.Toolkit().WindowStateOf(main);
+            const auto* tick = state.Control(1002);
+            tickWhenDone = tick != nullptr ? tick->check : -1;
+            openWhenDone = state.hwnd != nullptr;
+        }
+    });
+    harness.ChooseModel(ModelOfRow(0));
+    harness.Install();
+    EXPECT_EQ(harness.WaitForEnd(), win::IDCANCEL) << harness.Describe();
+    EXPECT_EQ(tickWhenDone, 0);
+    EXPECT_TRUE(openWhenDone);
+    const auto outcomes = harness.Outcomes();
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].end, run::RunEnd::kInstalled);
 }
 
 class Install32BitTest : public InstallTest {

@@ -176,6 +176,20 @@ TEST_F(SimFilesTest, DeletionsTheContractDoesNotCover) {
     EXPECT_FALSE(m_files->Exists("C:\\Barcode\\x86"));
 }
 
+// What Windows keeps in PendingFileRenameOperations, which only an
+// administrator may write.
+TEST_F(SimFilesTest, RenamesAtTheNextStartNeedAnAdministrator) {
+    ASSERT_TRUE(m_files->WriteFile("C:\\Windows\\System32\\a.dll.old-1", "x"));
+    m_files->SetCaller(platform::sim::SimToken::kAdministrator);
+    EXPECT_EQ(m_files->MoveFileExA("C:\\Windows\\System32\\a.dll.old-1", nullptr, win::MOVEFILE_DELAY_UNTIL_REBOOT), 0);
+    EXPECT_EQ(LastError(), win::ERROR_ACCESS_DENIED);
+    m_files->SetCaller(platform::sim::SimToken::kElevatedAdministrator);
+    ASSERT_EQ(m_files->MoveFileExA("C:\\Windows\\System32\\a.dll.old-1", nullptr, win::MOVEFILE_DELAY_UNTIL_REBOOT), 1);
+    using Renames = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(m_files->PendingRenames(), (Renames{{"C:\\Windows\\System32\\a.dll.old-1", ""}}));
+    EXPECT_TRUE(m_files->Exists("C:\\Windows\\System32\\a.dll.old-1"));
+}
+
 TEST_F(SimFilesTest, FindListsDotsFirstThenNamesInNtfsOrder) {
     ASSERT_TRUE(m_files->WriteFile("C:\\Pkg\\b.txt", "12345"));
     ASSERT_TRUE(m_files->WriteFile("C:\\Pkg\\A.txt", ""));

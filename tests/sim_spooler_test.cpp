@@ -402,6 +402,35 @@ TEST_F(SimSpoolerTest, MonitorRegistration) {
     EXPECT_EQ(kSimErrorMonitorInUse, LastError());
 }
 
+// The spooler keeps a monitor's DLL loaded from its registration until it
+// starts again without it: the file can be renamed, not replaced or deleted.
+TEST_F(SimSpoolerTest, RegisteredMonitorStaysLoadedUntilTheNextStart) {
+    std::string name = "Advanced Language Monitor";
+    std::string environment = kSimEnvironmentX86;
+    std::string dll = "qmtNLMNT.dll";
+    const std::string path = "C:\\Windows\\System32\\qmtNLMNT.dll";
+    const std::string aside = path + ".old-1";
+    win::MONITOR_INFO_2 info{name.data(), environment.data(), dll.data()};
+    platform::Files& files = m_machine.machine().files();
+    ASSERT_TRUE(m_machine.WriteFile(path, "monitor"));
+    ASSERT_TRUE(m_machine.WriteFile("C:\\new.dll", "monitor 2"));
+    ASSERT_TRUE(spooler().AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+
+    EXPECT_FALSE(files.CopyFileA("C:\\new.dll", path.c_str(), 0));
+    EXPECT_EQ(win::ERROR_SHARING_VIOLATION, LastError());
+    EXPECT_FALSE(files.DeleteFileA(path.c_str()));
+    EXPECT_EQ(win::ERROR_ACCESS_DENIED, LastError());
+    ASSERT_TRUE(files.MoveFileExA(path.c_str(), aside.c_str(), win::MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(files.CopyFileA("C:\\new.dll", path.c_str(), 0));
+
+    // Deleted, the monitor is still loaded, under its new name.
+    ASSERT_TRUE(spooler().DeleteMonitorA(nullptr, kSimEnvironmentX86, name.c_str()));
+    EXPECT_FALSE(files.DeleteFileA(aside.c_str()));
+    spooler().OnSpoolerStarted();
+    EXPECT_TRUE(files.DeleteFileA(aside.c_str()));
+    EXPECT_TRUE(files.DeleteFileA(path.c_str()));
+}
+
 TEST_F(SimSpoolerTest, MonitorEnvironmentFollowsTheMachine) {
     ASSERT_TRUE(m_machine.WriteFile("C:\\Windows\\SysWOW64\\qmtNLM64.dll", "monitor"));
     std::string name = "Advanced Language Monitor";

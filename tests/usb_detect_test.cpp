@@ -190,4 +190,24 @@ TEST_F(SetPrinterPortTest, EveryFailingWriteIsReportedOnceAndTheRestStillRun) {
         << "the first write was the refused one";
 }
 
+// Another program adds a printer between the size and the records: the
+// records are asked for again, and the list has both.
+TEST_F(SetPrinterPortTest, PrinterListGrowingBetweenItsTwoCallsIsReadAgain) {
+    auto& spooler = machine.sim_spooler();
+    platform::sim::SimSpooler::SavedState state = spooler.SaveState();
+    platform::sim::SimSpooler::DriverRecord driver;
+    driver.version = 3;
+    driver.name = "Receipt 80";
+    driver.environment = spooler.NativeEnvironment();
+    state.drivers.push_back(driver);
+    state.printers.push_back({"Receipt A", "LPT1:", "Receipt 80", "WinPrint", "RAW"});
+    spooler.RestoreState(state);
+    spooler.AddPrinterAfterNextEnumeration("Receipt B", {"COM1:", "Receipt 80"});
+
+    ports::StringArray names, printerPorts;
+    EXPECT_EQ(bindings.EnumeratePrinters(names, printerPorts), 1);
+    EXPECT_EQ(names, (ports::StringArray{"Receipt A", "Receipt B"}));
+    EXPECT_EQ(printerPorts, (ports::StringArray{"LPT1:", "COM1:"}));
+}
+
 }  // namespace

@@ -72,6 +72,14 @@ public:
     // for a worker which may itself be blocked sending to it calls this in
     // its wait loop.
     virtual void ServeSentMessages() = 0;
+
+    // Handles everything waiting for the calling thread's windows (sent and
+    // posted messages, input, painting, due timers) as its modal loop would,
+    // then returns without waiting for more. A long step on a window's
+    // thread calls it between its polls: a window that has not read its
+    // messages for 5 seconds is shown as not responding ("Preventing Hangs
+    // in Windows Applications").
+    virtual void PumpMessages() = 0;
 };
 
 }  // namespace ui

@@ -34,6 +34,7 @@ public:
         return m_inner.MessageBox(owner, text, caption, type);
     }
     void ServeSentMessages() override { m_inner.ServeSentMessages(); }
+    void PumpMessages() override { m_inner.PumpMessages(); }
 
 protected:
     ui::Toolkit& Inner() { return m_inner; }

@@ -1,6 +1,7 @@
 #include "unattended/printer_removal.h"
 
 #include "install/driver_catalogue.h"
+#include "ports/spooler_records.h"
 #include "services/service_wait.h"
 #include "unattended/exit_codes.h"
 #include "unattended/text_match.h"
@@ -22,22 +23,6 @@ bool IsPackageDriver(const std::string& name) {
 }
 
 std::string Text(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
-
-// Asks once for the size, then for the records; the spooler may have grown
-// the list in between, so a second shortfall is tried again.
-template <typename Call>
-bool Enumerate(platform::Machine& machine, Call call, std::vector<win::BYTE>* buffer, win::DWORD* count) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        win::DWORD needed = 0;
-        *count = 0;
-        if (call(buffer->empty() ? nullptr : buffer->data(), static_cast<win::DWORD>(buffer->size()), &needed, count)) {
-            return true;
-        }
-        if (machine.GetLastError() != win::ERROR_INSUFFICIENT_BUFFER) return false;
-        buffer->assign(needed, 0);
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -121,8 +106,7 @@ bool PrinterRemoval::ListPrinters(std::vector<PrinterEntry>* printers) {
     std::vector<win::BYTE> buffer;
     win::DWORD count = 0;
     platform::Spooler& spooler = m_machine.spooler();
-    const bool listed = Enumerate(
-        m_machine,
+    const bool listed = ports::ReadSpoolerRecords(
         [&](win::BYTE* data, win::DWORD size, win::DWORD* needed, win::DWORD* returned) {
             return spooler.EnumPrintersA(win::PRINTER_ENUM_LOCAL, nullptr, 2, data, size, needed, returned) == 1;
         },
@@ -142,8 +126,7 @@ bool PrinterRemoval::ListDrivers(std::vector<DriverEntry>* drivers) {
     platform::Spooler& spooler = m_machine.spooler();
     // "all": the driver may be registered for other environments too (an
     // x64 system's spooler keeps x86 drivers for its clients).
-    const bool listed = Enumerate(
-        m_machine,
+    const bool listed = ports::ReadSpoolerRecords(
         [&](win::BYTE* data, win::DWORD size, win::DWORD* needed, win::DWORD* returned) {
             return spooler.EnumPrinterDriversA(nullptr, "all", 3, data, size, needed, returned) == 1;
         },

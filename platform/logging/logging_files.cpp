@@ -67,6 +67,17 @@ BOOL LoggingFiles::DeleteFileA(const char* fileName) {
     return result;
 }
 
+BOOL LoggingFiles::MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
+    const BOOL result = inner().MoveFileExA(existingFileName, newFileName, flags);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("MoveFileExA")
+                         .Text("from", existingFileName)
+                         .Text("to", newFileName)
+                         .Number("flags", flags)
+                         .Returns(result, error));
+    return result;
+}
+
 BOOL LoggingFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) {
     const BOOL result = inner().CreateDirectoryA(pathName, security);
     KeptError error(m_recorder.inner());

@@ -19,6 +19,7 @@ public:
     BOOL Wow64DisableWow64FsRedirection(void** oldValue) override;
     BOOL Wow64RevertWow64FsRedirection(void* oldValue) override;
     BOOL DeleteFileA(const char* fileName) override;
+    BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) override;
     BOOL CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) override;
     BOOL RemoveDirectoryA(const char* pathName) override;
     HANDLE FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) override;

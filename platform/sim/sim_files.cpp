@@ -646,6 +646,11 @@ win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileN
             SetLastError(win::ERROR_ACCESS_DENIED);
             return 0;
         }
+        // A loaded DLL may not be opened for writing.
+        if (LoadedLocked(target.hostPath)) {
+            SetLastError(win::ERROR_SHARING_VIOLATION);
+            return 0;
+        }
     }
     std::optional<std::string> bytes = ReadHostFile(source.hostPath);
     if (!bytes) {
@@ -675,7 +680,10 @@ win::BOOL SimFiles::DeleteFileA(const char* fileName) {
         return 0;
     }
     win::DWORD attributes = AttributesOf(r.hostPath);
-    if (r.isRoot || (attributes & win::FILE_ATTRIBUTE_DIRECTORY) || (attributes & win::FILE_ATTRIBUTE_READONLY)) {
+    // A loaded DLL cannot be deleted (STATUS_CANNOT_DELETE, which the
+    // system reports as ERROR_ACCESS_DENIED).
+    if (r.isRoot || (attributes & win::FILE_ATTRIBUTE_DIRECTORY) || (attributes & win::FILE_ATTRIBUTE_READONLY) ||
+        LoadedLocked(r.hostPath)) {
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
     }
@@ -685,6 +693,65 @@ win::BOOL SimFiles::DeleteFileA(const char* fileName) {
         return 0;
     }
     NoteEntryLocked(r.hostPath, false);
+    return 1;
+}
+
+win::BOOL SimFiles::MoveFileExA(const char* existingFileName, const char* newFileName, win::DWORD flags) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("MoveFileExA")) return 0;
+    const bool atRestart = (flags & win::MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    if (existingFileName == nullptr || (newFileName == nullptr && !atRestart) ||
+        (atRestart && (flags & win::MOVEFILE_COPY_ALLOWED) != 0)) {
+        SetLastError(win::ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (atRestart) {
+        // Kept in the registry's PendingFileRenameOperations, which only an
+        // administrator may write ("MoveFileExA function").
+        if (!IsElevated(m_caller)) {
+            SetLastError(win::ERROR_ACCESS_DENIED);
+            return 0;
+        }
+        m_pendingRenames.emplace_back(CallerPath(existingFileName), newFileName ? CallerPath(newFileName) : "");
+        return 1;
+    }
+    Resolution source = ResolveLocked(CallerPath(existingFileName));
+    if (source.error) {
+        SetLastError(source.error);
+        return 0;
+    }
+    if (!source.exists) {
+        SetLastError(win::ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    if (source.isRoot || source.isLink) {
+        if (source.isLink) CountLinkRefusal();
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    Resolution target = ResolveLocked(CallerPath(newFileName));
+    if (target.error) {
+        SetLastError(target.error);
+        return 0;
+    }
+    if (target.exists && target.hostPath != source.hostPath) {
+        if ((flags & win::MOVEFILE_REPLACE_EXISTING) == 0) {
+            SetLastError(win::ERROR_ALREADY_EXISTS);
+            return 0;
+        }
+        if (target.isLink) CountLinkRefusal();
+        if (target.isLink || target.isDirectory || source.isDirectory ||
+            (AttributesOf(target.hostPath) & win::FILE_ATTRIBUTE_READONLY) || LoadedLocked(target.hostPath)) {
+            SetLastError(win::ERROR_ACCESS_DENIED);
+            return 0;
+        }
+    }
+    if (::rename(source.hostPath.c_str(), target.hostPath.c_str()) != 0) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    NoteEntryLocked(source.hostPath, false);
+    NoteEntryLocked(target.hostPath, true);
     return 1;
 }
 
@@ -924,6 +991,34 @@ bool SimFiles::SetCurrentDirectory(const std::string& winPath) {
     if (r.error || !r.exists || !r.isDirectory) return false;
     m_currentDirectory = r.winPath;
     return true;
+}
+
+void SimFiles::SetLoadedFiles(const std::vector<std::string>& winPaths) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_loaded.clear();
+    for (const std::string& winPath : winPaths) {
+        Resolution r = ResolveLocked(winPath);
+        struct stat st {};
+        if (r.error == 0 && r.exists && !r.isLink && LstatOk(r.hostPath, &st)) {
+            m_loaded.emplace(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+        }
+    }
+}
+
+bool SimFiles::LoadedLocked(const std::string& hostPath) const {
+    struct stat st {};
+    return !m_loaded.empty() && LstatOk(hostPath, &st) &&
+           m_loaded.count({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}) != 0;
+}
+
+void SimFiles::SetCaller(SimToken caller) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_caller = caller;
+}
+
+std::vector<std::pair<std::string, std::string>> SimFiles::PendingRenames() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_pendingRenames;
 }
 
 void SimFiles::SetSystemDirectory(const std::string& winPath) {

@@ -25,6 +25,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct stat;
@@ -64,6 +65,7 @@ public:
     win::BOOL Wow64DisableWow64FsRedirection(void** oldValue) override;
     win::BOOL Wow64RevertWow64FsRedirection(void* oldValue) override;
     win::BOOL DeleteFileA(const char* fileName) override;
+    win::BOOL MoveFileExA(const char* existingFileName, const char* newFileName, win::DWORD flags) override;
     win::BOOL CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) override;
     win::BOOL RemoveDirectoryA(const char* pathName) override;
     win::HANDLE FindFirstFileA(const char* fileName, win::WIN32_FIND_DATAA* findData) override;
@@ -102,6 +104,17 @@ public:
     void SetHasSysnative(bool present);
     // How many times an operation refused to go through a link.
     int LinkRefusals() const;
+    // The files a running program keeps loaded (the spooler its monitors'
+    // DLLs), replacing the ones it kept before. A loaded file is held by
+    // what it is, not by its name: a copy over it fails with
+    // ERROR_SHARING_VIOLATION and a deletion with ERROR_ACCESS_DENIED, while
+    // a rename goes through and the file stays loaded under its new name.
+    void SetLoadedFiles(const std::vector<std::string>& winPaths);
+    // Who calls: MOVEFILE_DELAY_UNTIL_REBOOT needs an administrator.
+    void SetCaller(SimToken caller);  // default: an elevated administrator
+    // The renames MoveFileExA recorded for the next start of the system, in
+    // order: {from, to}, `to` empty for a deletion.
+    std::vector<std::pair<std::string, std::string>> PendingRenames() const;
     const std::string& HostRoot() const { return m_hostRoot; }
     // A readable listing of the C:\ tree, for failing tests.
     std::string ToString() const;
@@ -147,6 +160,8 @@ private:
     // The simulation itself added (present) or removed the entry at hostPath.
     void NoteEntryLocked(const std::string& hostPath, bool present) const;
     bool Fault(const char* operation);
+    // Whether the file at hostPath is one a running program keeps loaded.
+    bool LoadedLocked(const std::string& hostPath) const;
     win::DWORD AttributesOf(const std::string& hostPath) const;
     std::optional<std::string> ReadHostFile(const std::string& hostPath) const;
     void CountLinkRefusal() const;
@@ -165,6 +180,10 @@ private:
     std::map<std::uintptr_t, std::string> m_openLinks;  // the host path of each link opened itself
     std::uintptr_t m_nextFindHandle = 0x1000;
     mutable int m_linkRefusals = 0;
+    // The loaded files, by host device and inode.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> m_loaded;
+    SimToken m_caller = SimToken::kElevatedAdministrator;
+    std::vector<std::pair<std::string, std::string>> m_pendingRenames;
     bool m_wow64Redirection = false;
     bool m_hasSysnative = true;
     // The threads that have turned the redirection off.

@@ -38,7 +38,8 @@ SimMachine::SimMachine(std::string sandboxRoot, SimPreset preset)
       m_archive(m_env, m_files),
       m_spooler(
           m_env, m_registry, m_files, [this] { return m_services.IsRunning(kSpoolerService); },
-          [this](win::HKEY root, const std::string& path) { m_registry.DeleteKey(root, path); }),
+          [this](win::HKEY root, const std::string& path) { m_registry.DeleteKey(root, path); },
+          [this](const std::vector<std::string>& paths) { m_files.SetLoadedFiles(paths); }),
       m_serial(m_env),
       m_devices(m_env, [this] { return m_spooler.UsbPrinterPorts(); }),
       m_sync(m_env, std::move(sandboxRoot)) {
@@ -140,6 +141,7 @@ void SimMachine::SetNativeMachine(win::USHORT machine) {
 void SimMachine::SetToken(SimToken token) {
     m_services.SetToken(token);
     m_sync.SetCaller(token);
+    m_files.SetCaller(token);
 }
 
 std::string SimMachine::ToString() const {

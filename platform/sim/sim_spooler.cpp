@@ -142,12 +142,13 @@ BOOL Succeed(DWORD callersError) {
 }  // namespace
 
 SimSpooler::SimSpooler(SimEnv& env, platform::Registry& registry, platform::Files& files,
-                       std::function<bool()> spoolerRunning, KeyRemover removeKey)
+                       std::function<bool()> spoolerRunning, KeyRemover removeKey, FileLoader loadFiles)
     : m_env(env),
       m_registry(registry),
       m_files(files),
       m_spoolerRunning(std::move(spoolerRunning)),
-      m_removeKey(std::move(removeKey)) {
+      m_removeKey(std::move(removeKey)),
+      m_loadFiles(std::move(loadFiles)) {
     for (const char* name : {"COM1:", "COM2:", "COM3:", "COM4:", "FILE:", "LPT1:", "LPT2:", "LPT3:"}) {
         m_ports.push_back(PortRecord{name, kSimLocalMonitor, kSimLocalMonitor});
     }
@@ -587,6 +588,9 @@ BOOL SimSpooler::AddMonitorA(const char* pName, DWORD level, BYTE* pMonitors) {
         return Fail(win::ERROR_MOD_NOT_FOUND);
     }
     m_monitors.push_back(MonitorRecord{info.pName, m_nativeEnvironment, path});
+    // The spooler loads the monitor at once and keeps it loaded while it runs.
+    m_loadedDlls.push_back(path);
+    if (m_loadFiles) m_loadFiles(m_loadedDlls);
     // Measured on Windows and Wine alike: success clears the error.
     SetLastError(win::ERROR_SUCCESS);
     return kTrue;
@@ -706,6 +710,30 @@ DWORD SimSpooler::AddTcpPortLocked(const win::PORT_DATA_1& data) {
 
 BOOL SimSpooler::EnumPrintersA(DWORD flags, const char* name, DWORD level, BYTE* pBuf, DWORD cbBuf,
                                DWORD* pcbNeeded, DWORD* pcReturned) {
+    // As EnumPortsA's arrivals: added once this call has returned.
+    struct Arrivals {
+        SimSpooler& spooler;
+        std::vector<std::pair<std::string, PrinterRecord>> printers;
+        ~Arrivals() {
+            const DWORD error = LastError();
+            SimEnv::InternalScope internal;
+            for (auto& [printerName, record] : printers) {
+                win::PRINTER_INFO_2 info{};
+                info.pPrinterName = printerName.data();
+                info.pPortName = record.port.data();
+                info.pDriverName = record.driver.data();
+                info.pPrintProcessor = const_cast<char*>("WinPrint");
+                info.pDatatype = const_cast<char*>("RAW");
+                HANDLE added = spooler.AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+                if (added != nullptr) spooler.ClosePrinter(added);
+            }
+            SetLastError(error);
+        }
+    } arrivals{*this, {}};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        arrivals.printers.swap(m_printersAfterEnumeration);
+    }
     const DWORD callersError = LastError();
     if (!Enter("EnumPrintersA", nullptr)) return kFalse;
     SimEnv::InternalScope internal;
@@ -952,9 +980,16 @@ win::LONG SimSpooler::WritePrinterKeys(const Printer& printer) {
 
 // -------------------------------------------------------- service start
 
+void SimSpooler::ReloadMonitorsLocked() {
+    m_loadedDlls.clear();
+    for (const MonitorRecord& monitor : m_monitors) m_loadedDlls.push_back(monitor.dllPath);
+    if (m_loadFiles) m_loadFiles(m_loadedDlls);
+}
+
 void SimSpooler::OnSpoolerStarted() {
     const DWORD callersError = LastError();
     std::lock_guard<std::mutex> lock(m_mutex);
+    ReloadMonitorsLocked();
     for (Printer& printer : m_printers) {
         // Whoever wrote the printer's port into the registry while the
         // spooler was down has bound it to that port now.
@@ -1010,6 +1045,11 @@ void SimSpooler::AddPort(const std::string& name, const std::string& monitor, co
 void SimSpooler::AddPortAfterNextEnumeration(const PortRecord& port) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_portsAfterEnumeration.push_back(port);
+}
+
+void SimSpooler::AddPrinterAfterNextEnumeration(const std::string& name, const PrinterRecord& printer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_printersAfterEnumeration.emplace_back(name, printer);
 }
 
 bool SimSpooler::RemovePort(const std::string& name) {
@@ -1198,6 +1238,7 @@ void SimSpooler::RestoreState(const SavedState& state) {
     }
     m_drivers = state.drivers;
     m_monitors = state.monitors;
+    ReloadMonitorsLocked();
     m_usbAttached.clear();
     for (const std::string& port : state.usbAttached) m_usbAttached[FoldName(port)] = port;
 }

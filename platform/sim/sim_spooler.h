@@ -77,13 +77,17 @@ public:
     // Deletes a registry key with its subkeys; the registry seam has no
     // such call, so the machine that owns the registry hands one in.
     using KeyRemover = std::function<void(win::HKEY root, const std::string& subKey)>;
+    // Holds the files the spooler has loaded, letting go of the ones it
+    // held before (SimFiles::SetLoadedFiles).
+    using FileLoader = std::function<void(const std::vector<std::string>& winPaths)>;
 
     // spoolerRunning tells whether the "Spooler" service is running; it is
     // called without the spooler's lock held, so the service manager may
     // call OnSpoolerStarted while holding its own. Without removeKey a
     // deleted printer leaves its registry keys behind.
+    // Without loadFiles the monitors' DLLs are never held loaded.
     SimSpooler(SimEnv& env, platform::Registry& registry, platform::Files& files,
-               std::function<bool()> spoolerRunning, KeyRemover removeKey = nullptr);
+               std::function<bool()> spoolerRunning, KeyRemover removeKey = nullptr, FileLoader loadFiles = nullptr);
 
     // platform::Spooler
     BOOL EnumPortsA(const char* pName, DWORD level, BYTE* pBuf, DWORD cbBuf, DWORD* pcbNeeded,
@@ -112,7 +116,9 @@ public:
 
     // Called by the service manager each time "Spooler" enters
     // SERVICE_RUNNING: printers take their ports from the registry again and
-    // their on-line flags are written for the current hardware profile.
+    // their on-line flags are written for the current hardware profile. The
+    // registered monitors are loaded again; a deleted one lets go of its
+    // DLL only here (AddMonitorA loads a new one at once).
     void OnSpoolerStarted();
 
     // Machine configuration.
@@ -123,6 +129,9 @@ public:
     // call, as when another program adds one between a caller's size query
     // and its call for the records.
     void AddPortAfterNextEnumeration(const PortRecord& port);
+    // The same for a printer (name, port, driver), added as AddPrinterA
+    // adds one right after the next EnumPrintersA call.
+    void AddPrinterAfterNextEnumeration(const std::string& name, const PrinterRecord& printer);
     void AttachUsbPrinter(const std::string& portName);
     void DetachUsbPrinter(const std::string& portName);
     // The ports a USB printer is attached to, as they were named.
@@ -214,6 +223,9 @@ private:
     const DriverRecord* FindDriverLocked(const std::string& name, const std::string& environment) const;
     win::LONG WritePrinterKeys(const Printer& printer);
     BOOL RunPortWizard(const std::string& monitor);
+    // Loads the registered monitors' DLLs afresh, the ones loaded before
+    // let go.
+    void ReloadMonitorsLocked();
     DWORD AddTcpPortLocked(const win::PORT_DATA_1& data);
 
     SimEnv& m_env;
@@ -221,13 +233,17 @@ private:
     platform::Files& m_files;
     std::function<bool()> m_spoolerRunning;
     KeyRemover m_removeKey;
+    FileLoader m_loadFiles;
 
     mutable std::mutex m_mutex;
     std::vector<PortRecord> m_ports;
     std::vector<PortRecord> m_portsAfterEnumeration;
+    std::vector<std::pair<std::string, PrinterRecord>> m_printersAfterEnumeration;
     std::vector<Printer> m_printers;
     std::vector<DriverRecord> m_drivers;
     std::vector<MonitorRecord> m_monitors;
+    // The DLLs loaded since the last start: a deleted monitor's among them.
+    std::vector<std::string> m_loadedDlls;
     std::map<std::string, std::string> m_usbAttached;  // folded port name -> as attached
     bool m_writesOnLineFlags = true;
     int m_emptyDriverDirectoryAnswers = 0;

@@ -135,6 +135,10 @@ BOOL Win32Files::CloseHandle(HANDLE file) { return ::CloseHandle(file); }
 
 BOOL Win32Files::DeleteFileA(const char* fileName) { return ::DeleteFileW(WideArg(fileName).get()); }
 
+BOOL Win32Files::MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
+    return ::MoveFileExW(WideArg(existingFileName).get(), WideArg(newFileName).get(), flags);
+}
+
 BOOL Win32Files::CreateDirectoryA(const char* pathName, const win::SECURITY_ATTRIBUTES* security) {
     auto* attributes = reinterpret_cast<::SECURITY_ATTRIBUTES*>(const_cast<win::SECURITY_ATTRIBUTES*>(security));
     return ::CreateDirectoryW(WideArg(pathName).get(), attributes);

@@ -203,19 +203,26 @@ void ParallelReceipt(const ScenarioArgs& args) {
     CheckCleanedUp();
 }
 
+// Installed twice: the second run upgrades over the monitor the first one
+// registered. Wine's spooler does not hold it loaded, so the copy over it
+// succeeds and nothing is moved aside (a Windows spooler refuses that copy:
+// docs/wine-differences.md).
 void ParallelLabel(const ScenarioArgs& args) {
-    InstallerRun run;
-    if (!StartPrepared(run, args)) return;
-    if (!InstallOnParallel(run, kLabelModel, 0)) return;
-    if (!WaitDone(run)) return;
-    CheckStatus(run, kFinished);
+    for (int pass = 1; pass <= 2; ++pass) {
+        InstallerRun run;
+        if (!StartPrepared(run, args)) return;
+        if (!InstallOnParallel(run, kLabelModel, 0)) return;
+        if (!WaitDone(run)) return;
+        CheckStatus(run, kFinished);
+        CloseByDone(run);
+    }
     CheckInstalled(kLabelModel, "LPT1:", kDriverEnvironment, kMonitor);
     bool monitor = false;
     for (const std::string& name : MonitorNames()) monitor = monitor || name == kMonitor;
     Check(monitor, "monitor \"Advanced Language Monitor\" registered");
     const std::string dll = SystemDirectory() + "\\" + kMonitorDll;
     Check(Exists(dll.c_str()), "monitor DLL " + dll + " stays");
-    CloseByDone(run);
+    Check(!Exists((dll + ".old-1").c_str()), "the monitor copied over in place, nothing moved aside");
     CheckCleanedUp();
 }
 

@@ -40,6 +40,7 @@ public:
     int AskSerialSearch() override { return serialPromptAnswer; }
     void SetProbeTimer(win::UINT elapseMs) override { probeTimerMs = static_cast<int>(elapseMs); }
     void KillProbeTimer() override { probeTimerMs = -1; }
+    void KeepAnswering() override {}
     ui::Toolkit& Toolkit() override { return toolkit; }
     ui::HWND OwnerWindow() override { return nullptr; }
 

@@ -57,6 +57,7 @@ public:
         return m_inner.MessageBox(owner, text, caption, type);
     }
     void ServeSentMessages() override { m_inner.ServeSentMessages(); }
+    void PumpMessages() override { m_inner.PumpMessages(); }
 
     void WatchStatusLine(ui::HWND status);
     // Every distinct text the status line was given, in order (a text set

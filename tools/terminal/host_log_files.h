@@ -33,6 +33,7 @@ public:
     win::UINT GetWindowsDirectoryA(char*, win::UINT) override { return Unsupported(); }
     win::BOOL CopyFileA(const char*, const char*, win::BOOL) override { return Unsupported(); }
     win::BOOL DeleteFileA(const char*) override { return Unsupported(); }
+    win::BOOL MoveFileExA(const char*, const char*, win::DWORD) override { return Unsupported(); }
     win::BOOL RemoveDirectoryA(const char*) override { return Unsupported(); }
     win::HANDLE FindFirstFileA(const char*, win::WIN32_FIND_DATAA*) override {
         Unsupported();

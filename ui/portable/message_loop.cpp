@@ -144,34 +144,47 @@ bool PortableToolkit::DispatchDueTimerLocked(std::unique_lock<std::mutex>& lock,
     return true;
 }
 
+bool PortableToolkit::DispatchOneLocked(std::unique_lock<std::mutex>& lock, ThreadQueue& queue,
+                                        Clock::time_point* nextDue) {
+    if (!queue.sent.empty()) {
+        ServeSentLocked(lock, queue);
+        return true;
+    }
+    if (!queue.posted.empty()) {
+        const PostedMessage posted = queue.posted.front();
+        queue.posted.pop_front();
+        lock.unlock();
+        Dispatch(posted.target, posted.message, posted.wParam, posted.lParam);
+        lock.lock();
+        return true;
+    }
+    if (!queue.input.empty()) {
+        std::function<void()> action = std::move(queue.input.front());
+        queue.input.pop_front();
+        lock.unlock();
+        action();
+        lock.lock();
+        return true;
+    }
+    return DispatchDueTimerLocked(lock, nextDue);
+}
+
+void PortableToolkit::PumpMessages() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ThreadQueue& queue = QueueLocked(std::this_thread::get_id());
+    Clock::time_point nextDue;
+    while (DispatchOneLocked(lock, queue, &nextDue)) {
+    }
+}
+
 void PortableToolkit::RunModalLoop(WindowId top) {
     std::unique_lock<std::mutex> lock(m_mutex);
     ThreadQueue& queue = QueueLocked(std::this_thread::get_id());
     for (;;) {
         const PortableWindow* window = FindLocked(top);
         if (window == nullptr || window->ended) return;
-        if (!queue.sent.empty()) {
-            ServeSentLocked(lock, queue);
-            continue;
-        }
-        if (!queue.posted.empty()) {
-            const PostedMessage posted = queue.posted.front();
-            queue.posted.pop_front();
-            lock.unlock();
-            Dispatch(posted.target, posted.message, posted.wParam, posted.lParam);
-            lock.lock();
-            continue;
-        }
-        if (!queue.input.empty()) {
-            std::function<void()> action = std::move(queue.input.front());
-            queue.input.pop_front();
-            lock.unlock();
-            action();
-            lock.lock();
-            continue;
-        }
         Clock::time_point nextDue;
-        if (DispatchDueTimerLocked(lock, &nextDue)) continue;
+        if (DispatchOneLocked(lock, queue, &nextDue)) continue;
         queue.idle = true;
         m_changed.notify_all();
         if (nextDue == Clock::time_point::max()) {

@@ -56,6 +56,7 @@ public:
     BOOL KillTimer(HWND window, UINT_PTR timerId) override;
     int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
     void ServeSentMessages() override;
+    void PumpMessages() override;
 
     // Watching. Snapshot lists the top-level windows on screen, oldest
     // first (a dialog that has ended is already hidden). Version grows on
@@ -114,6 +115,9 @@ private:
                              WPARAM wParam, LPARAM lParam);
     void ServeSentLocked(std::unique_lock<std::mutex>& lock, ThreadQueue& queue);
     void RunModalLoop(WindowId top);
+    // Handles one thing waiting for the calling thread, in the loop's order;
+    // false (with *nextDue the next timer's time) when nothing was.
+    bool DispatchOneLocked(std::unique_lock<std::mutex>& lock, ThreadQueue& queue, Clock::time_point* nextDue);
     bool DispatchDueTimerLocked(std::unique_lock<std::mutex>& lock, Clock::time_point* nextDue);
     void PostInput(HWND window, std::function<void()> action);
 

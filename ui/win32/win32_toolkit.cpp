@@ -326,4 +326,20 @@ void Win32Toolkit::ServeSentMessages() {
     ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
+void Win32Toolkit::PumpMessages() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // Left for the loop that owns the thread.
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        // The dialog manager's keys (Tab, Esc, Enter), as in the modal loop.
+        const ::HWND top = message.hwnd != nullptr ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        if (top != nullptr && ::IsDialogMessageW(top, &message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
 }  // namespace ui::win32

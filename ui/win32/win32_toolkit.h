@@ -30,6 +30,7 @@ public:
 
     int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
     void ServeSentMessages() override;
+    void PumpMessages() override;
 };
 
 }  // namespace ui::win32
