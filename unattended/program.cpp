@@ -92,9 +92,10 @@ private:
 
 // The package's model names with the kind of driver their catalogue row
 // installs, while the package is unpacked.
-void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host) {
+void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host, const std::string& packageFolder) {
     std::string text;
-    package::ForEachPrinterName(machine.files(), [&](int section, const std::string& name) {
+    const std::string list = packageFolder + "\\" + package::MODEL_LIST_NAME;
+    package::ForEachPrinterName(machine.files(), list, [&](int section, const std::string& name) {
         const int labelEnd = install::CATALOGUE_RECEIPT_ROWS + install::CATALOGUE_LABEL_ROWS;
         const char* kind = section < install::CATALOGUE_RECEIPT_ROWS ? "receipt"
                            : section < labelEnd                      ? "label"
@@ -115,7 +116,7 @@ int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& 
         log.Record("result: no standard TCP/IP port for " + options.tcpAddress);
         return EXIT_FAILED;
     }
-    SilentToolkit silent(screenless, machine, resolved, log, [&] { ListModels(machine, log, host); });
+    SilentToolkit silent(screenless, machine, resolved, log, [&](const std::string& packageFolder) { ListModels(machine, log, host, packageFolder); });
     WatchingToolkit watching(silent, log);
     app::InstallerApp application(machine, watching, &silent);
     application.Run();
