@@ -94,6 +94,8 @@ private:
 // installs, while the package is unpacked.
 void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host, const std::string& packageFolder) {
     std::string text;
+    // Nothing unpacked: no list, and never one at the root of the drive.
+    if (packageFolder.empty()) return;
     const std::string list = packageFolder + "\\" + package::MODEL_LIST_NAME;
     package::ForEachPrinterName(machine.files(), list, [&](int section, const std::string& name) {
         const int labelEnd = install::CATALOGUE_RECEIPT_ROWS + install::CATALOGUE_LABEL_ROWS;
@@ -116,7 +118,9 @@ int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& 
         log.Record("result: no standard TCP/IP port for " + options.tcpAddress);
         return EXIT_FAILED;
     }
-    SilentToolkit silent(screenless, machine, resolved, log, [&](const std::string& packageFolder) { ListModels(machine, log, host, packageFolder); });
+    SilentToolkit silent(screenless, machine, resolved, log, [&](const std::string& packageFolder) {
+        ListModels(machine, log, host, packageFolder);
+    });
     WatchingToolkit watching(silent, log);
     app::InstallerApp application(machine, watching, &silent);
     application.Run();

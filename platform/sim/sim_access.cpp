@@ -108,8 +108,9 @@ void SimAccess::NoteCreated(const std::string& key, const std::string& owner, co
     m_nodes[key] = node;
 }
 
+// The names that begin with `key` are one run of the sorted map.
 void SimAccess::Forget(const std::string& key) {
-    for (auto it = m_nodes.begin(); it != m_nodes.end();) {
+    for (auto it = m_nodes.lower_bound(key); it != m_nodes.end() && it->first.compare(0, key.size(), key) == 0;) {
         it = (it->first == key || Below(it->first, key)) ? m_nodes.erase(it) : std::next(it);
     }
 }
