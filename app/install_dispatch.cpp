@@ -1,4 +1,4 @@
-// The printer-name list from "C:\DriverName.cfg" and the Install button.
+// The printer-name list from the package's model list, and the Install button.
 #include "app/installer_dialog.h"
 #include "app/resource_ids.h"
 #include "install/driver_catalogue.h"
@@ -29,8 +29,9 @@ void InstallerDialog::OnInstall() {
 
     install::InstallSelection selection;
     if (ReadSelection(&selection)) {
-        const install::InstallerParts parts{m_machine, *this,     m_services,   m_system,
-                                            m_ports,   m_usbSearch, m_serialSearch};
+        const std::string packageFolder = m_staging.Root();
+        const install::InstallerParts parts{m_machine, *this,     m_services,    m_system,
+                                            m_ports,   m_usbSearch, m_serialSearch, packageFolder};
         install::DriverInstallation installation(parts, m_receiptGroups, selection);
         if (selection.m_seriesIndex < m_receiptGroups.ReceiptRowCount()) {
             installation.InstallReceiptDriver();

@@ -101,6 +101,7 @@ void InstallerDialog::PrepareThreadProc() {
     m_services.StartOrRestartService("Spooler", services::SVCMODE_START);
     m_ports.EnumeratePorts();
     m_staging.PreparePackage();
+    if (m_observer != nullptr) m_observer->OnPackagePrepared(m_staging.Root());
     FillSeriesList();
     m_system.ShowSystemInfo();
     // A package that is there but cannot be used is said last, where it

@@ -53,6 +53,9 @@ public:
     virtual ~RunObserver() = default;
     virtual void OnRunEnded(const run::RunOutcome& outcome) = 0;
     virtual bool MayTryAgain() = 0;
+    // After the preparation: the folder the package was unpacked into,
+    // empty when none was.
+    virtual void OnPackagePrepared(const std::string& packageFolder) {}
 };
 
 class InstallerDialog : public ui::Dialog, private run::InstallerView {

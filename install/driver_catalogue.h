@@ -36,11 +36,12 @@ constexpr int CATALOGUE_LABEL_FIRST_LANGUAGE_ROW = 3;
 
 inline constexpr const char* CATALOGUE_ENVIRONMENT_X86 = "Windows NT x86";
 inline constexpr const char* CATALOGUE_ENVIRONMENT_X64 = "Windows x64";
-inline constexpr const char* CATALOGUE_RECEIPT_SOURCE_X86 = "C:\\Ticket\\x86\\";
-inline constexpr const char* CATALOGUE_RECEIPT_SOURCE_X64 = "C:\\Ticket\\x64\\";
-inline constexpr const char* CATALOGUE_LABEL_SOURCE_X86 = "C:\\Barcode\\x86\\";
-inline constexpr const char* CATALOGUE_LABEL_SOURCE_X64 = "C:\\Barcode\\x64\\";
-inline constexpr const char* CATALOGUE_LABEL_COMMON = "C:\\Barcode\\Common\\";
+// The package's folders, relative to the folder it was unpacked into.
+inline constexpr const char* CATALOGUE_RECEIPT_SOURCE_X86 = "Ticket\\x86\\";
+inline constexpr const char* CATALOGUE_RECEIPT_SOURCE_X64 = "Ticket\\x64\\";
+inline constexpr const char* CATALOGUE_LABEL_SOURCE_X86 = "Barcode\\x86\\";
+inline constexpr const char* CATALOGUE_LABEL_SOURCE_X64 = "Barcode\\x64\\";
+inline constexpr const char* CATALOGUE_LABEL_COMMON = "Barcode\\Common\\";
 inline constexpr const char* CATALOGUE_HELP_FILE = "THERMAL.chm";
 inline constexpr const char* CATALOGUE_MONITOR_NAME = "Advanced Language Monitor";
 inline constexpr const char* CATALOGUE_PRINT_PROCESSOR = "WinPrint";

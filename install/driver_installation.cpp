@@ -38,6 +38,7 @@ DriverInstallation::DriverInstallation(const InstallerParts& parts, const Receip
       m_inventory(parts.inventory),
       m_usbSearch(parts.usbSearch),
       m_serialSearch(parts.serialSearch),
+      m_packageFolder(parts.packageFolder),
       m_groups(groups),
       m_selection(std::move(selection)) {}
 

@@ -56,6 +56,8 @@ struct InstallerParts {
     ports::PortInventory& inventory;
     ports::UsbSearch& usbSearch;
     ports::SerialSearch& serialSearch;
+    // The folder the package was unpacked into, without a trailing '\'.
+    const std::string& packageFolder;
 };
 
 class DriverInstallation {
@@ -116,6 +118,7 @@ private:
     ports::PortInventory& m_inventory;
     ports::UsbSearch& m_usbSearch;
     ports::SerialSearch& m_serialSearch;
+    const std::string m_packageFolder;
     const ReceiptGroups& m_groups;
     InstallSelection m_selection;
 };

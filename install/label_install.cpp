@@ -23,7 +23,7 @@ void DriverInstallation::InstallLabelDriver() {
     std::string directory;
     std::string environment;
     if (!DriverDirectory(&directory, &environment)) return;
-    const std::string source = LabelSourceFolder(m_system.OnX64Windows());
+    const std::string source = m_packageFolder + "\\" + LabelSourceFolder(m_system.OnX64Windows());
     const char* const* dlls = LabelDlls(m_system.OnX64Windows());
 
     platform::Files& files = m_machine.files();
@@ -72,7 +72,7 @@ void DriverInstallation::InstallLabelDriver() {
     for (int row = 0; row < CATALOGUE_LABEL_DLLS; ++row) {
         if (!StageFile(source + dlls[row], directory + "\\" + dlls[row])) return;
     }
-    const std::string common = CATALOGUE_LABEL_COMMON;
+    const std::string common = m_packageFolder + "\\" + CATALOGUE_LABEL_COMMON;
     const std::string help = CATALOGUE_HELP_FILE;
     if (!StageFile(common + help, directory + "\\" + help)) return;
     for (const char* extension : {".BA0", ".DAT", ".PP0"}) {

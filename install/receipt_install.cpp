@@ -14,7 +14,7 @@ void DriverInstallation::InstallReceiptDriver() {
     std::string directory;
     std::string environment;
     if (!DriverDirectory(&directory, &environment)) return;
-    const std::string source = ReceiptSourceFolder(m_system.OnX64Windows());
+    const std::string source = m_packageFolder + "\\" + ReceiptSourceFolder(m_system.OnX64Windows());
 
     const std::string& printerName = m_selection.m_printerName;
     const int groupSizes[4] = {m_groups.m_receiptGroup1Size, m_groups.m_receiptGroup2Size, m_groups.m_receiptGroup3Size,

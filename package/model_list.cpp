@@ -12,9 +12,10 @@ constexpr int kMaxNamesPerSection = 50;
 constexpr int kNameBufferSize = 128;
 }  // namespace
 
-void ForEachPrinterName(platform::Files& files, const std::function<void(int section, const std::string& name)>& visit) {
+void ForEachPrinterName(platform::Files& files, const std::string& listPath,
+                        const std::function<void(int section, const std::string& name)>& visit) {
     char sections[kSectionNamesSize] = {};
-    files.GetPrivateProfileSectionNamesA(sections, kSectionNamesSize, MODEL_LIST_FILE);
+    files.GetPrivateProfileSectionNamesA(sections, kSectionNamesSize, listPath.c_str());
 
     int section = -1;
     int start = 0;
@@ -29,7 +30,7 @@ void ForEachPrinterName(platform::Files& files, const std::function<void(int sec
             std::snprintf(key, sizeof(key), "PrintName%d", k);
             char value[kNameBufferSize] = {};
             if (files.GetPrivateProfileStringA(sectionName.c_str(), key, nullptr, value, kNameBufferSize,
-                                               MODEL_LIST_FILE) == 0) {
+                                               listPath.c_str()) == 0) {
                 break;
             }
             value[kNameBufferSize - 1] = '\0';

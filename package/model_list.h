@@ -1,5 +1,5 @@
-// The model list "C:\DriverName.cfg": one section per catalogue row, the
-// printer names of a row under "PrintName1", "PrintName2", ...
+// The model list "DriverName.cfg" at the top of the package: one section
+// per catalogue row, the printer names of a row under "PrintName1", ...
 #pragma once
 
 #include <functional>
@@ -9,10 +9,12 @@
 
 namespace package {
 
-inline constexpr const char* MODEL_LIST_FILE = "C:\\DriverName.cfg";
+inline constexpr const char* MODEL_LIST_NAME = "DriverName.cfg";
 
-// Calls visit(section, name) for every printer name, sections counted from
-// 0 in file order, the way the installer reads the list.
-void ForEachPrinterName(platform::Files& files, const std::function<void(int section, const std::string& name)>& visit);
+// Calls visit(section, name) for every printer name of the list at
+// `listPath`, sections counted from 0 in file order, the way the installer
+// reads the list.
+void ForEachPrinterName(platform::Files& files, const std::string& listPath,
+                        const std::function<void(int section, const std::string& name)>& visit);
 
 }  // namespace package

@@ -1,8 +1,15 @@
 // Unpacking the driver package at start and removing it again when the
 // dialog's window goes away.
+//
+// The program runs elevated or as SYSTEM, and the spooler loads what it
+// copies as SYSTEM: the unpacked files must stay the package's own until
+// they are copied after Install is pressed. A folder made in the root of
+// the system drive would inherit "Authenticated Users: Modify" from the
+// root, whoever makes it, and a user could make it first and own it. The
+// package therefore goes into a folder that is new for each run, under the
+// system's temporary folder, given an access list of SYSTEM and the
+// Administrators group alone as it is created.
 #include "package/package_staging.h"
-
-#include <unordered_set>
 
 #include "package/delete_tree.h"
 #include "package/model_list.h"
@@ -11,68 +18,120 @@ namespace package {
 
 namespace {
 const char* const kPackageName = "\\DriverData.Drv";
-const char* const kOutputFolder = "C:\\";
-// The clean-up writes the paths with a lower-case drive letter.
-const char* const kBarcodeFolder = "c:\\Barcode";
-const char* const kTicketFolder = "c:\\Ticket";
-const char* const kConfigFile = "c:\\DriverName.cfg";
-const char* const kConfigEntry = "DriverName.cfg";
+const char* const kStagingPrefix = "DriverSetup-";
+// Full control for SYSTEM and the Administrators group, on the folder and
+// everything below it; nothing inherited from the temporary folder.
+const char* const kStagingAccess = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr win::DWORD kSddlRevision = 1;
+// Names already taken by someone else are passed over this many times.
+constexpr int kStagingAttempts = 10;
 const char* const kUnusablePackage = "驱动程序包DriverData.Drv已损坏或与已有的文件冲突,无法使用,请重新获取安装程序";
+const char* const kNoStagingFolder = "无法在系统临时文件夹中创建存放驱动文件的文件夹,请重新运行安装程序";
+
+// The folder part of a path, without its last separator; empty when it has
+// none. Code page 936: a trail byte may be a '\' that separates nothing.
+std::string FolderOf(const std::string& path) {
+    size_t cut = std::string::npos;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(path[i]);
+        if (byte >= 0x81 && byte <= 0xFE && i + 1 < path.size()) {
+            ++i;
+        } else if (path[i] == '\\' || path[i] == '/') {
+            cut = i;
+        }
+    }
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
 }  // namespace
 
 void PackageStaging::PreparePackage() {
     m_view.PublishStatus("正在整理驱动文件...");
 
-    platform::Files& files = m_machine.files();
-    // Remember what is already there, so that the clean-up removes only what
-    // the package brought.
-    std::vector<std::string> before = CollectTree(files, kBarcodeFolder);
-    std::vector<std::string> ticket = CollectTree(files, kTicketFolder);
-    before.insert(before.end(), ticket.begin(), ticket.end());
-    if (files.GetFileAttributesA(kConfigFile) != win::INVALID_FILE_ATTRIBUTES) before.push_back(kConfigFile);
-    m_preexistingPaths = std::move(before);
-    m_preexistingRecorded = true;
-
-    // The package is looked for in the working folder, not beside the
-    // program: a shortcut may start it elsewhere. Without a working folder
-    // that fits the buffer there is no package to look for (never one at
-    // the root of the drive).
-    char folder[win::MAX_PATH] = {};
-    const win::DWORD length = files.GetCurrentDirectoryA(sizeof(folder), folder);
-    if (length != 0 && length < sizeof(folder)) {
-        const std::string packagePath = std::string(folder) + kPackageName;
-        if (m_extractor.Extract(packagePath, kOutputFolder)) {
-            // A file in the package's own place holds its bytes (the unpacker
-            // refuses anything else there): an earlier run left it, and it
-            // goes with the rest.
-            std::unordered_set<std::string> brought;
-            for (const std::string& file : m_extractor.UnpackedFiles()) {
-                brought.insert(PathKey(kOutputFolder + file));
-            }
-            m_broughtModelList = brought.count(PathKey(std::string(kOutputFolder) + kConfigEntry)) != 0;
-            std::vector<std::string> spared;
-            for (const std::string& path : m_preexistingPaths) {
-                if (brought.count(PathKey(path)) == 0) spared.push_back(path);
-            }
-            m_preexistingPaths = std::move(spared);
-        } else if (m_extractor.FoundArchive()) {
-            m_problem = kUnusablePackage;
+    const std::string package = FindPackage();
+    if (!package.empty()) {
+        // A missing package needs no folder: the unpacker finds nothing to
+        // unpack and writes nothing.
+        const bool present = m_machine.files().GetFileAttributesA(package.c_str()) != win::INVALID_FILE_ATTRIBUTES;
+        if (present && !CreateStagingFolder()) {
+            m_problem = kNoStagingFolder;
+        } else {
+            m_unpacked = m_extractor.Extract(package, m_root);
+            if (!m_unpacked && m_extractor.FoundArchive()) m_problem = kUnusablePackage;
         }
     }
     m_extractor.Unload();
 }
 
+std::string PackageStaging::FindPackage() {
+    platform::Files& files = m_machine.files();
+    // Without a working folder that fits the buffer there is none there
+    // (never one at the root of the drive).
+    std::string inWorkingFolder;
+    char folder[win::MAX_PATH] = {};
+    const win::DWORD length = files.GetCurrentDirectoryA(sizeof(folder), folder);
+    if (length != 0 && length < sizeof(folder)) inWorkingFolder = std::string(folder) + kPackageName;
+    // A package in the working folder is the one meant, usable or not: one
+    // beside the program is never taken in place of a broken one, which
+    // would install other drivers than those brought, without a word.
+    if (!inWorkingFolder.empty() && files.GetFileAttributesA(inWorkingFolder.c_str()) != win::INVALID_FILE_ATTRIBUTES) {
+        return inWorkingFolder;
+    }
+    // A deployment script or a program started from a share has another
+    // working folder: the package lies beside the program.
+    char program[win::MAX_PATH] = {};
+    const win::DWORD programLength = files.GetModuleFileNameA(nullptr, program, sizeof(program));
+    if (programLength != 0 && programLength < sizeof(program)) {
+        const std::string programFolder = FolderOf(std::string(program, programLength));
+        const std::string beside = programFolder + kPackageName;
+        if (!programFolder.empty() && files.GetFileAttributesA(beside.c_str()) != win::INVALID_FILE_ATTRIBUTES) {
+            return beside;
+        }
+    }
+    return inWorkingFolder;
+}
+
+bool PackageStaging::CreateStagingFolder() {
+    platform::Files& files = m_machine.files();
+    char temp[win::MAX_PATH + 1] = {};
+    const win::DWORD length = files.GetTempPath2A(sizeof(temp), temp);
+    if (length == 0 || length >= sizeof(temp)) return false;
+    std::string parent(temp, length);
+    if (parent.back() != '\\') parent += '\\';
+
+    // The access list is given as the folder is made: there is no moment in
+    // which it has the temporary folder's.
+    void* descriptor = nullptr;
+    if (!files.ConvertStringSecurityDescriptorToSecurityDescriptorA(kStagingAccess, kSddlRevision, &descriptor,
+                                                                     nullptr)) {
+        return false;
+    }
+    win::SECURITY_ATTRIBUTES security{sizeof(win::SECURITY_ATTRIBUTES), descriptor, 0};
+    const std::string process = std::to_string(files.GetCurrentProcessId());
+    for (int attempt = 0; attempt < kStagingAttempts; ++attempt) {
+        const std::string candidate = parent + kStagingPrefix + process + "-" + std::to_string(m_machine.GetTickCount()) +
+                                      "-" + std::to_string(attempt);
+        if (files.CreateDirectoryA(candidate.c_str(), &security)) {
+            m_root = candidate;
+            break;
+        }
+        // A folder of that name was made by someone else, with an access
+        // list of theirs: never used, another name is tried.
+        if (m_machine.GetLastError() != win::ERROR_ALREADY_EXISTS) break;
+    }
+    files.LocalFree(descriptor);
+    return !m_root.empty();
+}
+
 void PackageStaging::ForEachPrinterName(const std::function<void(int section, const std::string& name)>& visit) {
-    if (m_broughtModelList) package::ForEachPrinterName(m_machine.files(), visit);
+    // The folder is new: a list in it is the package's.
+    if (m_unpacked) package::ForEachPrinterName(m_machine.files(), m_root + "\\" + MODEL_LIST_NAME, visit);
 }
 
 void PackageStaging::CleanUp() {
-    // A preparation that never ran unpacked nothing: all there is the user's.
-    if (!m_preexistingRecorded) return;
-    platform::Files& files = m_machine.files();
-    DeleteTree(files, kBarcodeFolder, m_preexistingPaths);
-    DeleteTree(files, kTicketFolder, m_preexistingPaths);
-    if (!ContainsPath(m_preexistingPaths, kConfigFile)) files.DeleteFileA(kConfigFile);
+    if (m_root.empty()) return;
+    DeleteTree(m_machine.files(), m_root);
+    m_root.clear();
+    m_unpacked = false;
 }
 
 }  // namespace package

@@ -59,6 +59,22 @@ public:
     virtual DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) = 0;
     virtual DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
                                            char* returnedString, DWORD size, const char* fileName) = 0;
+
+    // --- A private folder for the driver package, and the program's own ---
+    // The system's temporary folder, ending in '\': GetTempPath2A where
+    // kernel32 has it (a process of SYSTEM then gets C:\Windows\SystemTemp,
+    // which standard users cannot write), else GetTempPathA. Length copied,
+    // or the size needed when the buffer is too small, 0 on failure.
+    virtual DWORD GetTempPath2A(DWORD bufferLength, char* buffer) = 0;
+    // The program's own file (module nullptr only), as kernel32's call.
+    virtual DWORD GetModuleFileNameA(win::HMODULE module, char* fileName, DWORD size) = 0;
+    virtual DWORD GetCurrentProcessId() = 0;
+    // advapi32's conversion of an SDDL text (revision 1) into a security
+    // descriptor for SECURITY_ATTRIBUTES, to be freed with LocalFree. The
+    // simulated machine understands the subset in platform/sim/sim_access.h.
+    virtual BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* sddl, DWORD revision,
+                                                                      void** descriptor, DWORD* size) = 0;
+    virtual void* LocalFree(void* memory) = 0;
 };
 
 }  // namespace platform

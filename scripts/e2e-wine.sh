@@ -89,7 +89,11 @@ if [ "${1:-}" = --scenario ]; then
   ports=()
   case $name in
     network-dialog) program=$tests/network_dialog_view.exe ;;
-    missing-package) folder=$work/no-package; mkdir -p "$folder"; rm -f "$folder/DriverData.Drv" ;;
+    # No package in the working folder nor beside the program, which looks
+    # there as well.
+    missing-package)
+      folder=$work/no-package; mkdir -p "$folder"; rm -f "$folder/DriverData.Drv"
+      cp "$release/DriverSetup.exe" "$folder/"; program=$folder/DriverSetup.exe ;;
     corrupt-package)
       # Looks like a cabinet by its signature, the rest is junk.
       folder=$work/corrupt-package; mkdir -p "$folder"
@@ -306,7 +310,8 @@ fi
 scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label
            reinstall default-off usb-cancel usb-retry-cancel network-no-port network-dialog serial-receipt serial-declined
            serial-label serial-flood silent-parallel-receipt silent-label silent-serial silent-usb-no-port
-           silent-bad-command-line silent-remove silent-tcp-address ansi-1252 protected-print-policy)
+           silent-bad-command-line silent-remove silent-tcp-address silent-package-beside-program ansi-1252
+           protected-print-policy)
 for s in "${scenarios[@]}"; do
   prefix=$work/prefix-$s
   fresh_prefix "$work/template-$arch" "$prefix"

@@ -115,6 +115,12 @@ MUTANTS = [
     ("clean-up-follows-links", "package/delete_tree.cpp",
      "if (attributes != win::INVALID_FILE_ATTRIBUTES && !IsLink(attributes)) {",
      "if (attributes != win::INVALID_FILE_ATTRIBUTES) {"),
+    ("staging-folder-inherits", "package/package_staging.cpp",
+     "win::SECURITY_ATTRIBUTES security{sizeof(win::SECURITY_ATTRIBUTES), descriptor, 0};",
+     "win::SECURITY_ATTRIBUTES security{sizeof(win::SECURITY_ATTRIBUTES), nullptr, 0};"),
+    ("staging-beside-replaces-broken", "package/package_staging.cpp",
+     "if (!inWorkingFolder.empty() && files.GetFileAttributesA(inWorkingFolder.c_str()) != win::INVALID_FILE_ATTRIBUTES) {",
+     "if (false) {"),
     ("new-port-not-selected", "dialogs/network_port_dialog.cpp",
      "if (last >= 0) ports::SelectRow(m_portList, last);", "(void)last;"),
     # --- unattended: the command line, the answers, removal

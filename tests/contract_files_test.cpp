@@ -226,10 +226,55 @@ TYPED_TEST_P(FilesContractTest, ProfileStringsAndSectionNames) {
     EXPECT_EQ(buffer[0], 0);
 }
 
+// What the package's private folder is made with: the temporary folder
+// and the program's own name (both cut or sized as their A functions do),
+// and a folder made with an access list from SDDL, which the process that
+// made it can fill and remove; a name that is taken stays refused.
+TYPED_TEST_P(FilesContractTest, PrivateFolderCalls) {
+    platform::Files& files = this->files();
+    char small[4] = {};
+    const win::DWORD needed = files.GetTempPath2A(sizeof small, small);
+    ASSERT_GT(needed, static_cast<win::DWORD>(sizeof small));
+    std::string temp(needed, '\0');
+    const win::DWORD length = files.GetTempPath2A(needed, &temp[0]);
+    ASSERT_EQ(length + 1, needed);
+    temp.resize(length);
+    EXPECT_EQ(temp.back(), '\\');
+
+    this->Unset();
+    EXPECT_EQ(files.GetModuleFileNameA(nullptr, small, sizeof small), static_cast<win::DWORD>(sizeof small));
+    EXPECT_EQ(this->Error(), 122u);  // ERROR_INSUFFICIENT_BUFFER
+    EXPECT_EQ(small[sizeof small - 1], '\0');
+    char program[win::MAX_PATH] = {};
+    const win::DWORD programLength = files.GetModuleFileNameA(nullptr, program, sizeof program);
+    ASSERT_GT(programLength, 3u);
+    EXPECT_EQ(std::strlen(program), programLength);
+    EXPECT_EQ(program[1], ':');
+
+    void* descriptor = nullptr;
+    EXPECT_EQ(files.ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(Z;;;)", 1, &descriptor, nullptr), 0);
+    ASSERT_EQ(files.ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", 1,
+                                                                          &descriptor, nullptr),
+              1);
+    ASSERT_NE(descriptor, nullptr);
+    win::SECURITY_ATTRIBUTES security{sizeof(win::SECURITY_ATTRIBUTES), descriptor, 0};
+    const std::string folder = this->At("private");
+    ASSERT_EQ(files.CreateDirectoryA(folder.c_str(), &security), 1);
+    this->Unset();
+    EXPECT_EQ(files.CreateDirectoryA(folder.c_str(), &security), 0);
+    EXPECT_EQ(this->Error(), win::ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(files.LocalFree(descriptor), nullptr);
+    this->m_traits.Write(this->At("driver.dll"), "driver");
+    EXPECT_EQ(files.CopyFileA(this->At("driver.dll").c_str(), (folder + "\\driver.dll").c_str(), 0), 1);
+    EXPECT_EQ(files.DeleteFileA((folder + "\\driver.dll").c_str()), 1);
+    EXPECT_EQ(files.RemoveDirectoryA(folder.c_str()), 1);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(FilesContractTest, AttributesOfMissingNames, CopyFileResultsAndErrors,
                             DeleteAndRemoveResultsAndErrors, MoveFileResultsAndErrors,
                             FindListsDotsFirstAndEndsWithNoMoreFiles,
-                            DirectoryQueriesReportTheSizeNeeded, ProfileStringsAndSectionNames);
+                            DirectoryQueriesReportTheSizeNeeded, ProfileStringsAndSectionNames,
+                            PrivateFolderCalls);
 
 #if !defined(_WIN32)
 class SimFilesTraits {

@@ -116,8 +116,8 @@ TEST(DriverCatalogueTest, LabelDllNamesFollowTheArchitecture) {
     }
     EXPECT_STREQ(install::SpoolerEnvironment(0), "Windows NT x86");
     EXPECT_STREQ(install::SpoolerEnvironment(1), "Windows x64");
-    EXPECT_STREQ(install::ReceiptSourceFolder(1), "C:\\Ticket\\x64\\");
-    EXPECT_STREQ(install::LabelSourceFolder(0), "C:\\Barcode\\x86\\");
+    EXPECT_STREQ(install::ReceiptSourceFolder(1), "Ticket\\x64\\");
+    EXPECT_STREQ(install::LabelSourceFolder(0), "Barcode\\x86\\");
 }
 
 }  // namespace

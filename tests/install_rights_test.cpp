@@ -103,7 +103,7 @@ TEST_P(InstallRightsTest, RefusesBeforeAnyChangeOrLeavesTheUsualPath) {
         for (const char* call : {"OpenSCManagerA", "StartServiceA", "EnumPortsA", "CreateDirectoryA"}) {
             EXPECT_EQ(machine.env().CallCount(call), 0) << call;
         }
-        EXPECT_FALSE(machine.sim_files().Exists("C:\\DriverName.cfg"));
+        EXPECT_TRUE(harness.TempFolderEntries().empty());
         const auto outcomes = harness.Outcomes();
         ASSERT_EQ(outcomes.size(), 1u);
         EXPECT_EQ(outcomes[0].end, run::RunEnd::kStoppedBeforeChange);
@@ -111,7 +111,7 @@ TEST_P(InstallRightsTest, RefusesBeforeAnyChangeOrLeavesTheUsualPath) {
     } else {
         ASSERT_TRUE(harness.WaitUntilReady()) << harness.Describe();
         EXPECT_EQ(harness.Status().rfind("当前系统为", 0), 0u) << harness.Status();
-        EXPECT_TRUE(machine.sim_files().Exists("C:\\DriverName.cfg"));
+        EXPECT_TRUE(machine.sim_files().Exists(harness.PackageFolder() + "\\DriverName.cfg"));
         EXPECT_TRUE(harness.Outcomes().empty());
         harness.Click(win::IDCANCEL);
         EXPECT_TRUE(harness.WaitForEnd().has_value()) << harness.Describe();

@@ -266,3 +266,44 @@ TEST_F(SimFilesTest, LinksAreNeverFollowed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Access as on Windows 10 ("How DACLs Control Access to an Object"): what
+// the installer makes under C:\ any signed-in user may replace, whoever
+// made it; C:\Windows\SystemTemp is the administrators'; in
+// C:\Windows\Temp users may add entries and own them, not change others';
+// a protected list given at creation holds below the folder too.
+TEST_F(SimFilesTest, WhoMayChangeWhatTheInstallerMade) {
+    auto cashier = m_files->AsUser("cashier");
+    ASSERT_TRUE(m_files->WriteFile("C:\\Setup\\a.dll", "package"));
+    for (const char* folder : {"C:\\Ticket", "C:\\Windows\\SystemTemp\\x", "C:\\Windows\\Temp\\x"}) {
+        ASSERT_EQ(m_files->CreateDirectoryA(folder, nullptr), 1) << folder;
+        ASSERT_EQ(m_files->CreateDirectoryA((std::string(folder) + "\\x86").c_str(), nullptr), 1) << folder;
+        ASSERT_EQ(m_files->CopyFileA("C:\\Setup\\a.dll", (std::string(folder) + "\\x86\\a.dll").c_str(), 0), 1);
+    }
+    EXPECT_EQ(m_files->OwnerOf("C:\\Ticket"), "Administrators");
+    EXPECT_EQ(cashier.WriteFile("C:\\Ticket\\x86\\a.dll", "planted"), 0u);
+    EXPECT_EQ(cashier.Rename("C:\\Ticket\\x86", "C:\\Ticket\\old"), 0u);
+    EXPECT_EQ(cashier.WriteFile("C:\\Windows\\SystemTemp\\x\\x86\\a.dll", "planted"), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(cashier.CreateFolder("C:\\Windows\\SystemTemp\\mine"), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(cashier.WriteFile("C:\\Windows\\Temp\\x\\x86\\a.dll", "planted"), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(cashier.Delete("C:\\Windows\\Temp\\x\\x86\\a.dll"), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(cashier.WriteFile("C:\\Windows\\Temp\\x\\x86\\b.dll", "added"), 0u);
+    EXPECT_EQ(cashier.WriteFile("C:\\Windows\\Temp\\x\\x86\\b.dll", "changed"), 0u) << "the user owns what they add";
+    EXPECT_EQ(cashier.WriteFile("C:\\Windows\\System32\\a.dll", "planted"), win::ERROR_ACCESS_DENIED);
+
+    void* descriptor = nullptr;
+    ASSERT_EQ(m_files->ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", 1,
+                                                                             &descriptor, nullptr),
+              1);
+    win::SECURITY_ATTRIBUTES security{sizeof(win::SECURITY_ATTRIBUTES), descriptor, 0};
+    ASSERT_EQ(m_files->CreateDirectoryA("C:\\Windows\\Temp\\private", &security), 1);
+    m_files->LocalFree(descriptor);
+    ASSERT_EQ(m_files->CreateDirectoryA("C:\\Windows\\Temp\\private\\x86", nullptr), 1);
+    EXPECT_EQ(cashier.WriteFile("C:\\Windows\\Temp\\private\\x86\\b.dll", "added"), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(m_files->CopyFileA("C:\\Setup\\a.dll", "C:\\Windows\\Temp\\private\\x86\\a.dll", 0), 1);
+    EXPECT_EQ(m_files->CreateDirectoryA("C:\\Windows\\Temp\\other", &security), 0) << "a descriptor freed is gone";
+}
+
+}  // namespace

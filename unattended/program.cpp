@@ -92,9 +92,12 @@ private:
 
 // The package's model names with the kind of driver their catalogue row
 // installs, while the package is unpacked.
-void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host) {
+void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host, const std::string& packageFolder) {
     std::string text;
-    package::ForEachPrinterName(machine.files(), [&](int section, const std::string& name) {
+    // Nothing unpacked: no list, and never one at the root of the drive.
+    if (packageFolder.empty()) return;
+    const std::string list = packageFolder + "\\" + package::MODEL_LIST_NAME;
+    package::ForEachPrinterName(machine.files(), list, [&](int section, const std::string& name) {
         const int labelEnd = install::CATALOGUE_RECEIPT_ROWS + install::CATALOGUE_LABEL_ROWS;
         const char* kind = section < install::CATALOGUE_RECEIPT_ROWS ? "receipt"
                            : section < labelEnd                      ? "label"
@@ -118,7 +121,9 @@ int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& 
             return found == TcpPortFound::kNoMonitor ? EXIT_NO_PORT_MONITOR : EXIT_FAILED;
         }
     }
-    SilentToolkit silent(screenless, machine, resolved, log, bound, [&] { ListModels(machine, log, host); });
+    SilentToolkit silent(screenless, machine, resolved, log, bound, [&](const std::string& packageFolder) {
+        ListModels(machine, log, host, packageFolder);
+    });
     WatchingToolkit watching(silent, log);
     app::InstallerApp application(machine, watching, &silent);
     application.Run();

@@ -40,7 +40,7 @@ std::string Join(const std::vector<std::string>& names) {
 
 SilentToolkit::SilentToolkit(ui::portable::PortableToolkit& screenless, platform::Machine& machine,
                              const CommandLine& options, RunLog& log, const RunBound& bound,
-                             std::function<void()> listModels)
+                             std::function<void(const std::string& packageFolder)> listModels)
     : ForwardingToolkit(screenless),
       m_screenless(screenless),
       m_machine(machine),
@@ -124,6 +124,11 @@ bool SilentToolkit::MayTryAgainLocked() {
     return false;
 }
 
+void SilentToolkit::OnPackagePrepared(const std::string& packageFolder) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_packageFolder = packageFolder;
+}
+
 void SilentToolkit::OnRunEnded(const run::RunOutcome& outcome) {
     bool refusedPreparation = false;
     {
@@ -184,7 +189,12 @@ void SilentToolkit::StartInstallation(ui::HWND main) {
         return;
     }
     if (m_options.list) {
-        if (m_listModels) m_listModels();
+        std::string packageFolder;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            packageFolder = m_packageFolder;
+        }
+        if (m_listModels) m_listModels(packageFolder);
         std::lock_guard<std::mutex> lock(m_mutex);
         m_phase = Phase::kEnded;
         m_result = {EXIT_INSTALLED, "the model list was written"};

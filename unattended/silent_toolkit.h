@@ -39,12 +39,13 @@ struct RunResult {
 
 class SilentToolkit : public ForwardingToolkit, public app::RunObserver {
 public:
-    // With /LIST, `listModels` is called once the package is unpacked and
-    // the run ends there.
+    // With /LIST, `listModels` is called with the folder the package was
+    // unpacked into, and the run ends there.
     // `machine` is asked which ports exist, as the dialog asks it. Past
     // `bound` no search tries again.
     SilentToolkit(ui::portable::PortableToolkit& screenless, platform::Machine& machine, const CommandLine& options,
-                  RunLog& log, const RunBound& bound, std::function<void()> listModels = nullptr);
+                  RunLog& log, const RunBound& bound,
+                  std::function<void(const std::string& packageFolder)> listModels = nullptr);
 
     ui::INT_PTR DialogBox(const ui::DialogTemplate& t, ui::HWND parent, ui::DialogProcedure& p) override;
     ui::BOOL EnableWindow(ui::HWND w, ui::BOOL enable) override;
@@ -52,6 +53,7 @@ public:
     int MessageBox(ui::HWND owner, const char* text, const char* caption, ui::UINT type) override;
     void OnRunEnded(const run::RunOutcome& outcome) override;
     bool MayTryAgain() override;
+    void OnPackagePrepared(const std::string& packageFolder) override;
 
     // Once the installer's dialog has ended: how the run went.
     RunResult Result() const;
@@ -82,7 +84,8 @@ private:
     const CommandLine& m_options;
     RunLog& m_log;
     const RunBound& m_bound;
-    std::function<void()> m_listModels;
+    std::function<void(const std::string& packageFolder)> m_listModels;
+    std::string m_packageFolder;  // guarded by m_mutex
     const ui::UINT m_stepMessage;
 
     std::atomic<ui::HWND> m_main{nullptr};

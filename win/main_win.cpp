@@ -81,19 +81,12 @@ public:
         ::CloseHandle(console);
     }
 
-    // GetTempPath2A (Windows 11, and 10 since an update of 2022) gives a
-    // process of SYSTEM C:\Windows\SystemTemp, which standard users cannot
-    // write, instead of C:\Windows\Temp, where they can make entries;
-    // elsewhere the old call is all there is.
+    // The system's temporary folder as the Files seam chooses it: for a
+    // process of SYSTEM where the system has GetTempPath2A, one standard
+    // users cannot write.
     std::string DefaultLogPath() override {
-        using GetTempPath2AFunction = DWORD(WINAPI*)(DWORD, LPSTR);
-        HMODULE kernel32 = ::GetModuleHandleA("kernel32");
-        FARPROC address = kernel32 != nullptr ? ::GetProcAddress(kernel32, "GetTempPath2A") : nullptr;
         char folder[MAX_PATH + 1] = {};
-        const DWORD length =
-            address != nullptr
-                ? reinterpret_cast<GetTempPath2AFunction>(reinterpret_cast<void*>(address))(sizeof(folder), folder)
-                : ::GetTempPathA(sizeof(folder), folder);
+        const DWORD length = m_machine.files().GetTempPath2A(sizeof(folder), folder);
         std::string path = (length > 0 && length < sizeof(folder)) ? std::string(folder, length) : std::string("C:\\");
         if (path.back() != '\\') path += '\\';
         return path + "DriverSetup.log";

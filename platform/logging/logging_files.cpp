@@ -111,4 +111,27 @@ DWORD LoggingFiles::GetPrivateProfileStringA(const char* appName, const char* ke
     return inner().GetPrivateProfileStringA(appName, keyName, defaultValue, returnedString, size, fileName);
 }
 
+DWORD LoggingFiles::GetTempPath2A(DWORD bufferLength, char* buffer) {
+    return inner().GetTempPath2A(bufferLength, buffer);
+}
+
+DWORD LoggingFiles::GetModuleFileNameA(win::HMODULE module, char* fileName, DWORD size) {
+    return inner().GetModuleFileNameA(module, fileName, size);
+}
+
+DWORD LoggingFiles::GetCurrentProcessId() { return inner().GetCurrentProcessId(); }
+
+
+// The access list a new folder is to get is logged with the conversion.
+BOOL LoggingFiles::ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* sddl, DWORD revision,
+                                                                        void** descriptor, DWORD* size) {
+    const BOOL result = inner().ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, revision, descriptor, size);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(
+        CallLine("ConvertStringSecurityDescriptorToSecurityDescriptorA").Text("sddl", sddl).Returns(result, error));
+    return result;
+}
+
+void* LoggingFiles::LocalFree(void* memory) { return inner().LocalFree(memory); }
+
 }  // namespace platform::logging

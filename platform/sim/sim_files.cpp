@@ -20,6 +20,11 @@ namespace platform::sim {
 namespace {
 
 constexpr win::DWORD kErrorDirectory = 267;  // ERROR_DIRECTORY: not a folder
+constexpr win::DWORD kErrorInsufficientBuffer = 122;
+constexpr win::DWORD kErrorModNotFound = 126;
+constexpr win::DWORD kErrorInvalidSecurityDescriptor = 1338;
+// An elevated administrator's process owns what it makes as the group.
+constexpr const char* kProcessOwner = "Administrators";
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }
 
@@ -168,9 +173,14 @@ bool SplitWindowsPath(const std::string& path, const std::string& currentDirecto
     return true;
 }
 
-SimFiles::SimFiles(SimEnv& env, std::string sandboxRoot) : m_env(env), m_hostRoot(std::move(sandboxRoot) + "/c") {
+SimFiles::SimFiles(SimEnv& env, std::string sandboxRoot)
+    : m_env(env),
+      m_hostRoot(std::move(sandboxRoot) + "/c"),
+      m_caller{kProcessOwner,
+               {kPrincipalSystem, kPrincipalAdministrators, kPrincipalUsers, kPrincipalAuthenticatedUsers}} {
     ::mkdir(m_hostRoot.c_str(), 0755);
-    for (const char* folder : {"C:\\Windows", "C:\\Windows\\System32", "C:\\Windows\\SysWOW64", "C:\\Setup"}) {
+    for (const char* folder : {"C:\\Windows", "C:\\Windows\\System32", "C:\\Windows\\SysWOW64", "C:\\Windows\\Temp",
+                               "C:\\Windows\\SystemTemp", "C:\\Setup"}) {
         CreateFolders(folder);
     }
 }
@@ -653,7 +663,7 @@ win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileN
         }
     }
     std::optional<std::string> bytes = ReadHostFile(source.hostPath);
-    if (!bytes) {
+    if (!bytes || !MayWriteLocked(target)) {
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
     }
@@ -664,6 +674,7 @@ win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileN
         return 0;
     }
     NoteEntryLocked(target.hostPath, true);
+    if (!target.exists) m_access.NoteCreated(AccessKey(target.winPath), m_caller.owner, nullptr);
     return 1;
 }
 
@@ -683,7 +694,7 @@ win::BOOL SimFiles::DeleteFileA(const char* fileName) {
     // A loaded DLL cannot be deleted (STATUS_CANNOT_DELETE, which the
     // system reports as ERROR_ACCESS_DENIED).
     if (r.isRoot || (attributes & win::FILE_ATTRIBUTE_DIRECTORY) || (attributes & win::FILE_ATTRIBUTE_READONLY) ||
-        LoadedLocked(r.hostPath)) {
+        LoadedLocked(r.hostPath) || !MayWriteLocked(r)) {
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
     }
@@ -693,6 +704,7 @@ win::BOOL SimFiles::DeleteFileA(const char* fileName) {
         return 0;
     }
     NoteEntryLocked(r.hostPath, false);
+    m_access.Forget(AccessKey(r.winPath));
     return 1;
 }
 
@@ -767,12 +779,23 @@ win::BOOL SimFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_A
         SetLastError(win::ERROR_ALREADY_EXISTS);
         return 0;
     }
-    if (::mkdir(r.hostPath.c_str(), 0755) != 0) {
+    // The folder gets the access list given, or what its parent passes on.
+    const SimAcl* acl = nullptr;
+    if (security != nullptr && security->lpSecurityDescriptor != nullptr) {
+        auto given = m_descriptors.find(security->lpSecurityDescriptor);
+        if (given == m_descriptors.end()) {
+            SetLastError(kErrorInvalidSecurityDescriptor);
+            return 0;
+        }
+        acl = given->second.get();
+    }
+    if (!MayWriteLocked(r) || ::mkdir(r.hostPath.c_str(), 0755) != 0) {
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
     }
     NoteEntryLocked(r.hostPath, true);
     m_folderIndex.erase(r.hostPath);
+    m_access.NoteCreated(AccessKey(r.winPath), m_caller.owner, acl);
     return 1;
 }
 
@@ -797,6 +820,10 @@ win::BOOL SimFiles::RemoveDirectoryA(const char* pathName) {
         SetLastError(kErrorDirectory);
         return 0;
     }
+    if (!MayWriteLocked(r)) {
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
     if (r.isLink) {
         // Removing a link to a folder removes the link only.
         if (::unlink(r.hostPath.c_str()) != 0) {
@@ -804,6 +831,7 @@ win::BOOL SimFiles::RemoveDirectoryA(const char* pathName) {
             return 0;
         }
         NoteEntryLocked(r.hostPath, false);
+        m_access.Forget(AccessKey(r.winPath));
         return 1;
     }
     if (attributes & win::FILE_ATTRIBUTE_READONLY) {
@@ -826,6 +854,7 @@ win::BOOL SimFiles::RemoveDirectoryA(const char* pathName) {
     }
     NoteEntryLocked(r.hostPath, false);
     m_folderIndex.erase(r.hostPath);
+    m_access.Forget(AccessKey(r.winPath));
     return 1;
 }
 
@@ -1058,6 +1087,158 @@ win::BOOL SimFiles::Wow64RevertWow64FsRedirection(void* oldValue) {
     }
     if (oldValue == nullptr) m_redirectionOff.erase(std::this_thread::get_id());
     return 1;
+}
+
+void SimFiles::SetTempFolder(const std::string& winPath) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_tempFolder = winPath;
+}
+
+void SimFiles::SetProgramPath(const std::string& winPath) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_programPath = winPath;
+}
+
+std::string SimFiles::OwnerOf(const std::string& winPath) const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const Resolution r = ResolveLocked(winPath);
+    return r.error || !r.exists ? std::string() : m_access.OwnerOf(AccessKey(r.winPath));
+}
+
+win::DWORD SimFiles::GetTempPath2A(win::DWORD bufferLength, char* buffer) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("GetTempPath2A")) return 0;
+    return CopyOut(m_tempFolder, buffer, bufferLength);
+}
+
+// A buffer too small gets the name cut, with its zero byte, and the error
+// ERROR_INSUFFICIENT_BUFFER ("GetModuleFileNameA function").
+win::DWORD SimFiles::GetModuleFileNameA(win::HMODULE module, char* fileName, win::DWORD size) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("GetModuleFileNameA")) return 0;
+    if (module != nullptr) {
+        SetLastError(kErrorModNotFound);
+        return 0;
+    }
+    if (fileName == nullptr || size == 0) return 0;
+    if (m_programPath.size() >= size) {
+        std::memcpy(fileName, m_programPath.data(), size - 1);
+        fileName[size - 1] = '\0';
+        SetLastError(kErrorInsufficientBuffer);
+        return size;
+    }
+    std::memcpy(fileName, m_programPath.c_str(), m_programPath.size() + 1);
+    return static_cast<win::DWORD>(m_programPath.size());
+}
+
+win::DWORD SimFiles::GetCurrentProcessId() { return m_processId; }
+
+
+win::BOOL SimFiles::ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* sddl, win::DWORD revision,
+                                                                         void** descriptor, win::DWORD* size) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (Fault("ConvertStringSecurityDescriptorToSecurityDescriptorA")) return 0;
+    std::optional<SimAcl> acl = sddl != nullptr ? ParseSddl(sddl) : std::nullopt;
+    if (descriptor == nullptr || revision != 1 || !acl) {
+        SetLastError(win::ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    auto owned = std::make_unique<SimAcl>(std::move(*acl));
+    *descriptor = owned.get();
+    if (size != nullptr) *size = static_cast<win::DWORD>(sizeof(SimAcl));
+    m_descriptors[owned.get()] = std::move(owned);
+    return 1;
+}
+
+void* SimFiles::LocalFree(void* memory) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_descriptors.erase(memory);
+    return nullptr;
+}
+
+SimFiles::Caller SimFiles::UserCaller(const std::string& name) {
+    return Caller{name, {name, kPrincipalUsers, kPrincipalAuthenticatedUsers}};
+}
+
+std::string SimFiles::AccessKey(const std::string& winPath) {
+    size_t start = winPath.size() >= 2 && winPath[1] == ':' ? 2 : 0;
+    while (start < winPath.size() && IsSep(winPath[start])) ++start;
+    return UpperCaseKey(winPath.substr(start));
+}
+
+std::string SimFiles::FolderKey(const std::string& winPath) {
+    const std::string key = AccessKey(winPath);
+    const size_t cut = key.find_last_of('\\');
+    return cut == std::string::npos ? std::string() : key.substr(0, cut);
+}
+
+bool SimFiles::MayWriteLocked(const Resolution& r) const {
+    return r.exists ? m_access.MayModify(AccessKey(r.winPath), m_caller.principals)
+                    : m_access.MayAdd(FolderKey(r.winPath), m_caller.principals);
+}
+
+win::DWORD SimFiles::AsCaller(const std::string& name, const std::function<win::BOOL()>& call) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const Caller installer = m_caller;
+    m_caller = UserCaller(name);
+    SetLastError(0);
+    const win::BOOL done = call();
+    m_caller = installer;
+    return done ? 0 : LastError();
+}
+
+win::DWORD SimFiles::User::CreateFolder(const std::string& winPath) {
+    return m_files.AsCaller(m_name, [&] { return m_files.CreateDirectoryA(winPath.c_str(), nullptr); });
+}
+
+win::DWORD SimFiles::User::Delete(const std::string& winPath) {
+    return m_files.AsCaller(m_name, [&] {
+        const win::DWORD attributes = m_files.GetFileAttributesA(winPath.c_str());
+        if (attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY)) {
+            return m_files.RemoveDirectoryA(winPath.c_str());
+        }
+        return m_files.DeleteFileA(winPath.c_str());
+    });
+}
+
+win::DWORD SimFiles::User::WriteFile(const std::string& winPath, const std::string& bytes) {
+    return m_files.AsCaller(m_name, [&]() -> win::BOOL {
+        const Resolution r = m_files.ResolveLocked(winPath);
+        if (r.error || r.isRoot || r.isDirectory || r.isLink || !m_files.MayWriteLocked(r) ||
+            (r.exists && (m_files.AttributesOf(r.hostPath) & win::FILE_ATTRIBUTE_READONLY)) ||
+            !WriteHostFileAtomically(r.hostPath, bytes, 0644)) {
+            SetLastError(r.error ? r.error : win::ERROR_ACCESS_DENIED);
+            return 0;
+        }
+        m_files.NoteEntryLocked(r.hostPath, true);
+        if (!r.exists) m_files.m_access.NoteCreated(AccessKey(r.winPath), m_name, nullptr);
+        return 1;
+    });
+}
+
+// As MoveFileExA without flags: the new name must be free.
+win::DWORD SimFiles::User::Rename(const std::string& fromWinPath, const std::string& toWinPath) {
+    return m_files.AsCaller(m_name, [&]() -> win::BOOL {
+        const Resolution from = m_files.ResolveLocked(fromWinPath);
+        const Resolution to = m_files.ResolveLocked(toWinPath);
+        if (from.error || to.error || !from.exists || to.exists) {
+            SetLastError(from.error   ? from.error
+                         : to.error   ? to.error
+                         : to.exists  ? win::ERROR_ALREADY_EXISTS
+                                      : win::ERROR_FILE_NOT_FOUND);
+            return 0;
+        }
+        if (from.isRoot || !m_files.MayWriteLocked(from) || !m_files.MayWriteLocked(to) ||
+            ::rename(from.hostPath.c_str(), to.hostPath.c_str()) != 0) {
+            SetLastError(win::ERROR_ACCESS_DENIED);
+            return 0;
+        }
+        m_files.NoteEntryLocked(from.hostPath, false);
+        m_files.NoteEntryLocked(to.hostPath, true);
+        m_files.m_folderIndex.erase(from.hostPath);
+        m_files.m_access.Move(AccessKey(from.winPath), AccessKey(to.winPath));
+        return 1;
+    });
 }
 
 std::string SimFiles::ToString() const {

@@ -18,7 +18,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -31,6 +33,7 @@
 struct stat;
 
 #include "platform/files.h"
+#include "platform/sim/sim_access.h"
 #include "platform/sim/sim_env.h"
 
 namespace platform::sim {
@@ -81,6 +84,12 @@ public:
     win::DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, win::DWORD size, const char* fileName) override;
     win::DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
                                         char* returnedString, win::DWORD size, const char* fileName) override;
+    win::DWORD GetTempPath2A(win::DWORD bufferLength, char* buffer) override;
+    win::DWORD GetModuleFileNameA(win::HMODULE module, char* fileName, win::DWORD size) override;
+    win::DWORD GetCurrentProcessId() override;
+    win::BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* sddl, win::DWORD revision,
+                                                                   void** descriptor, win::DWORD* size) override;
+    void* LocalFree(void* memory) override;
 
     // Machine set-up and test helpers. They record nothing and inject no
     // faults; paths are Windows paths like the calls above.
@@ -102,6 +111,36 @@ public:
     void SetWow64Redirection(bool on);
     // Whether WOW64 offers the Sysnative alias (the default).
     void SetHasSysnative(bool present);
+    // What GetTempPath2A reports ("C:\Windows\SystemTemp\" by default: a
+    // process of SYSTEM on current Windows).
+    void SetTempFolder(const std::string& winPath);
+    // What GetModuleFileNameA reports ("C:\Tools\DriverSetup.exe").
+    void SetProgramPath(const std::string& winPath);
+    // Who made the file or folder ("Administrators" for the installer's own
+    // calls); empty when the machine's set-up made it.
+    std::string OwnerOf(const std::string& winPath) const;
+
+    // A second, standard user signed in to the machine: the calls a test
+    // makes through it are checked against the access lists (sim_access.h)
+    // as that user's, while the installer's own calls are an elevated
+    // administrator's. Each returns 0 or the error (ERROR_ACCESS_DENIED).
+    class User {
+    public:
+        User(SimFiles& files, std::string name) : m_files(files), m_name(std::move(name)) {}
+        win::DWORD CreateFolder(const std::string& winPath);
+        // Creates the file or replaces its bytes.
+        win::DWORD WriteFile(const std::string& winPath, const std::string& bytes);
+        // Renames a file or folder to a name that is free.
+        win::DWORD Rename(const std::string& fromWinPath, const std::string& toWinPath);
+        // A file, or an empty folder.
+        win::DWORD Delete(const std::string& winPath);
+
+    private:
+        SimFiles& m_files;
+        std::string m_name;
+    };
+    User AsUser(const std::string& name) { return User(*this, name); }
+
     // How many times an operation refused to go through a link.
     int LinkRefusals() const;
     // The files a running program keeps loaded (the spooler its monitors'
@@ -169,8 +208,32 @@ private:
     // Reads a profile file's bytes; nullopt when it is missing or refused.
     std::optional<std::string> ReadProfileLocked(const char* fileName) const;
 
+    // Who makes the calls: the owner of what they create, and the
+    // principals the access lists are checked against.
+    struct Caller {
+        std::string owner;
+        std::set<std::string> principals;
+    };
+    static Caller UserCaller(const std::string& name);
+    // The key of a resolved path in the access lists, and of its folder.
+    static std::string AccessKey(const std::string& winPath);
+    static std::string FolderKey(const std::string& winPath);
+    // Whether the caller may add `r` (which does not exist) or change it.
+    bool MayWriteLocked(const Resolution& r) const;
+    win::DWORD UserWriteFile(const std::string& name, const std::string& winPath, const std::string& bytes);
+    win::DWORD UserRename(const std::string& name, const std::string& from, const std::string& to);
+    win::DWORD AsCaller(const std::string& name, const std::function<win::BOOL()>& call);
+
     SimEnv& m_env;
     std::string m_hostRoot;
+    SimAccess m_access;
+    Caller m_caller;
+    // The descriptors ConvertStringSecurityDescriptorToSecurityDescriptorA
+    // handed out, by their address.
+    std::map<const void*, std::unique_ptr<SimAcl>> m_descriptors;
+    std::string m_tempFolder = "C:\\Windows\\SystemTemp\\";
+    std::string m_programPath = "C:\\Tools\\DriverSetup.exe";
+    win::DWORD m_processId = 4242;
     std::string m_currentDirectory = "C:\\Setup";
     std::string m_systemDirectory = "C:\\Windows\\System32";
     std::string m_windowsDirectory = "C:\\Windows";

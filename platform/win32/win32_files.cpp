@@ -9,6 +9,8 @@
 #include "platform/profile_text.h"
 #include "platform/win32/code_page.h"
 
+#include <sddl.h>
+
 namespace platform::win32 {
 
 namespace {
@@ -177,5 +179,48 @@ DWORD Win32Files::GetPrivateProfileStringA(const char* appName, const char* keyN
     if (returnedString == nullptr || size == 0) return 0;
     return ProfileString(ReadProfile(fileName), appName, keyName, defaultValue, returnedString, size);
 }
+
+// GetTempPath2W came with Windows 11 (and an update of Windows 10); it is
+// looked up, never imported.
+DWORD Win32Files::GetTempPath2A(DWORD bufferLength, char* buffer) {
+    using Function = ::DWORD(WINAPI*)(::DWORD, ::LPWSTR);
+    const auto temp2 = Kernel32Function<Function>("GetTempPath2W");
+    return NarrowFolder(
+        [temp2](wchar_t* out, ::DWORD size) { return temp2 != nullptr ? temp2(size, out) : ::GetTempPathW(size, out); },
+        buffer, bufferLength);
+}
+
+// As the A function: a buffer too small gets the name cut, with its zero
+// byte, and ERROR_INSUFFICIENT_BUFFER.
+DWORD Win32Files::GetModuleFileNameA(win::HMODULE module, char* fileName, DWORD size) {
+    std::wstring wide(32768, L'\0');
+    const ::DWORD length =
+        ::GetModuleFileNameW(reinterpret_cast<::HMODULE>(module), &wide[0], static_cast<::DWORD>(wide.size()));
+    if (length == 0 || length >= wide.size()) return 0;
+    if (fileName == nullptr || size == 0) return 0;
+    const std::string narrow = Narrow(wide.c_str(), length);
+    if (narrow.size() >= size) {
+        std::memcpy(fileName, narrow.data(), size - 1);
+        fileName[size - 1] = '\0';
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    std::memcpy(fileName, narrow.c_str(), narrow.size() + 1);
+    return static_cast<DWORD>(narrow.size());
+}
+
+DWORD Win32Files::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+
+BOOL Win32Files::ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* sddl, DWORD revision,
+                                                                      void** descriptor, DWORD* size) {
+    ::ULONG length = 0;
+    const ::BOOL done = ::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        sddl, revision, reinterpret_cast<::PSECURITY_DESCRIPTOR*>(descriptor), &length);
+    if (size != nullptr) *size = length;
+    return done;
+}
+
+void* Win32Files::LocalFree(void* memory) { return ::LocalFree(memory); }
 
 }  // namespace platform::win32

@@ -31,6 +31,12 @@ public:
     DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) override;
     DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
                                    char* returnedString, DWORD size, const char* fileName) override;
+    DWORD GetTempPath2A(DWORD bufferLength, char* buffer) override;
+    DWORD GetModuleFileNameA(win::HMODULE module, char* fileName, DWORD size) override;
+    DWORD GetCurrentProcessId() override;
+    BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* sddl, DWORD revision, void** descriptor,
+                                                              DWORD* size) override;
+    void* LocalFree(void* memory) override;
 };
 
 }  // namespace platform::win32

@@ -49,10 +49,6 @@ constexpr long kPortChoiceBase = 0x1200;
 
 std::string Narrow(const std::wstring& ascii) { return Utf8(ascii); }
 
-bool PackageUnpacked() {
-    return Exists("C:\\DriverName.cfg") || Exists("C:\\Ticket") || Exists("C:\\Barcode");
-}
-
 // A folder of the user's own under C:\ that the clean-up must leave alone.
 void PrepareUserFolder() {
     ::CreateDirectoryW(kUserFolder, nullptr);
@@ -141,8 +137,12 @@ void StartAndClose(const ScenarioArgs& args) {
     Check(models.size() == 45 && models[0] == kReceiptModel,
           "model list holds " + std::to_string(models.size()) + " names, first \"" +
               Utf8(models.empty() ? L"" : models[0]) + "\"");
-    Check(Exists("C:\\DriverName.cfg") && Exists("C:\\Ticket\\x86") && Exists("C:\\Barcode\\Common"),
-          "package unpacked into C:\\");
+    const std::vector<std::string> staged = StagingFolders();
+    Check(staged.size() == 1 && Exists((staged[0] + "\\DriverName.cfg").c_str()) &&
+              Exists((staged[0] + "\\Ticket\\x86").c_str()) && Exists((staged[0] + "\\Barcode\\Common").c_str()),
+          "package unpacked into a folder of its own in the temporary folder (" +
+              (staged.empty() ? std::string("none") : staged[0]) + ")");
+    Check(!Exists("C:\\DriverName.cfg") && !Exists("C:\\Ticket"), "nothing unpacked into C:\\");
     Check(ItemText(run.main(), kNameEdit) == kReceiptModel,
           "name field shows the first model (\"" + Utf8(ItemText(run.main(), kNameEdit)) + "\")");
     Screenshot(run.main(), "screen-main");
@@ -159,7 +159,7 @@ void CloseDuringPreparation(const ScenarioArgs& args) {
     Check(!run.InstallEnabled(), "close box pressed while Install is still disabled (preparing)");
     bool sawUnpacked = false;
     const bool ended = WaitFor([&] {
-        sawUnpacked = sawUnpacked || Exists("C:\\Ticket\\x86");
+        sawUnpacked = sawUnpacked || !StagingFolders().empty();
         return ::IsWindow(run.main()) == FALSE;
     }, 60000);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - closed);
@@ -177,7 +177,11 @@ void NoUsablePackage(const ScenarioArgs& args, const std::wstring& statusHead) {
     Check(ComboItems(::GetDlgItem(run.main(), 1000)).empty(), "model list empty");
     Check(run.InstallEnabled(), "Install enabled all the same");
     Check(run.Status().rfind(statusHead, 0) == 0, "status \"" + Utf8(run.Status()) + "\"");
-    Check(!PackageUnpacked(), "nothing unpacked into C:\\");
+    // A folder may have been made for a package that is there; nothing is
+    // in it, and nothing is at the root of the drive.
+    bool listed = Exists("C:\\DriverName.cfg") || Exists("C:\\Ticket");
+    for (const std::string& folder : StagingFolders()) listed = listed || Exists((folder + "\\DriverName.cfg").c_str());
+    Check(!listed, "nothing unpacked");
     CloseByCloseBox(run);
     CheckCleanedUp();
 }

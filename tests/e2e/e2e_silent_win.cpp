@@ -100,7 +100,7 @@ void CheckSilent(const SilentRun& run, long expected) {
     Check(run.exitCode == expected,
           "exit code " + std::to_string(run.exitCode) + " (expected " + std::to_string(expected) + ")");
     Check(run.visibleWindows == 0, "no window shown (" + std::to_string(run.visibleWindows) + " sightings)");
-    Check(!Exists("C:\\DriverName.cfg") && !Exists("C:\\Ticket"), "the unpacked package is removed");
+    Check(!PackageUnpacked(), "the unpacked package is removed");
 }
 
 void CheckPrinter(const std::string& name, const std::string& port, const char* monitor = "") {
@@ -151,6 +151,16 @@ void SilentParallelReceipt(const ScenarioArgs& args) {
     Check(Contains(log, "exit code 0"), "log ends with the exit code");
     std::printf("   timing: interactive (driven, from start to exit) %.2f s, silent %.2f s\n", interactive,
                 run.seconds);
+}
+
+// Started by a deployment script from another working folder, which holds
+// no package: the package beside the program is taken, and installed.
+void SilentPackageBesideProgram(const ScenarioArgs& args) {
+    ScenarioArgs elsewhere = args;
+    elsewhere.workingFolder = WindowsDirectory();
+    Check(!Exists((elsewhere.workingFolder + "\\DriverData.Drv").c_str()), "no package in " + elsewhere.workingFolder);
+    CheckSilent(RunWithOptions(elsewhere, std::string("/S /MODEL=\"Sample R58-01\" /PORT=LPT:LPT1: /LOG=") + kLog), 0);
+    CheckPrinter(kReceiptModel, "LPT1:");
 }
 
 void SilentLabel(const ScenarioArgs& args) {
@@ -256,7 +266,7 @@ void ProtectedPrintPolicy(const ScenarioArgs& args) {
         Check(WaitFor([&] { return person.Status() == L"Windows受保护的打印模式已开启,不能安装本驱动程序"; }, 10000),
               "status \"" + Utf8(person.Status()) + "\"");
         Check(!person.InstallEnabled(), "Install stays disabled");
-        Check(!Exists("C:\\DriverName.cfg"), "nothing unpacked");
+        Check(!PackageUnpacked(), "nothing unpacked");
         ::PostMessageW(person.main(), WM_CLOSE, 0, 0);
         Check(person.WaitExit(20000) == IDCANCEL, "the window closes");
     }
@@ -282,6 +292,7 @@ const std::vector<Scenario>& SilentScenarios() {
     static const std::vector<Scenario> kScenarios = {
         {"silent-parallel-receipt", SilentParallelReceipt},
         {"silent-label", SilentLabel},
+        {"silent-package-beside-program", SilentPackageBesideProgram},
         {"silent-serial", SilentSerial},
         {"silent-usb-no-port", SilentUsbWithoutPort},
         {"silent-bad-command-line", SilentBadCommandLine},

@@ -128,6 +128,32 @@ std::vector<std::string> RegistryValueNames(HKEY root, const char* path) {
 bool Exists(const char* path) { return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 bool Exists(const wchar_t* path) { return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
+std::vector<std::string> StagingFolders() {
+    using GetTempPath2AFunction = DWORD(WINAPI*)(DWORD, LPSTR);
+    HMODULE kernel32 = ::GetModuleHandleA("kernel32");
+    FARPROC temp2 = kernel32 != nullptr ? ::GetProcAddress(kernel32, "GetTempPath2A") : nullptr;
+    char temp[MAX_PATH + 1] = {};
+    const DWORD length = temp2 != nullptr
+                             ? reinterpret_cast<GetTempPath2AFunction>(reinterpret_cast<void*>(temp2))(sizeof temp, temp)
+                             : ::GetTempPathA(sizeof temp, temp);
+    std::vector<std::string> folders;
+    if (length == 0 || length >= sizeof temp) return folders;
+    const std::string parent(temp, length);
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((parent + "DriverSetup-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return folders;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(parent + found.cFileName);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return folders;
+}
+
+bool PackageUnpacked() {
+    return !StagingFolders().empty() || Exists("C:\\DriverName.cfg") || Exists("C:\\Ticket") ||
+           Exists("C:\\Barcode");
+}
+
 int CountPrinters(const std::string& name) {
     const std::vector<PrinterRecord> printers = Printers();
     return static_cast<int>(std::count_if(printers.begin(), printers.end(),

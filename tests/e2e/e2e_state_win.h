@@ -39,6 +39,14 @@ std::vector<std::string> RegistryValueNames(HKEY root, const char* path);
 bool Exists(const char* path);
 bool Exists(const wchar_t* path);
 
+// The folders the installer unpacked its package into, as full paths: the
+// "DriverSetup-*" folders in the temporary folder, which the installer,
+// run by the same user, asks for as this process does.
+std::vector<std::string> StagingFolders();
+// Whether a package is unpacked anywhere: in a staging folder, or at the
+// root of the drive, where no run may put it.
+bool PackageUnpacked();
+
 int CountPrinters(const std::string& name);
 int CountDrivers(const char* environment, const std::string& name);
 

@@ -159,6 +159,32 @@ std::vector<run::RunOutcome> InstallerHarness::Outcomes() const {
     return m_outcomes;
 }
 
+void InstallerHarness::OnPackagePrepared(const std::string& packageFolder) {
+    std::lock_guard<std::mutex> lock(m_outcomeMutex);
+    m_packageFolder = packageFolder;
+}
+
+std::string InstallerHarness::PackageFolder() const {
+    std::lock_guard<std::mutex> lock(m_outcomeMutex);
+    return m_packageFolder;
+}
+
+std::vector<std::string> InstallerHarness::TempFolderEntries() {
+    platform::Files& files = m_machine->sim_files();
+    char temp[win::MAX_PATH] = {};
+    const win::DWORD length = files.GetTempPath2A(sizeof(temp), temp);
+    std::vector<std::string> names;
+    win::WIN32_FIND_DATAA found{};
+    const win::HANDLE search = files.FindFirstFileA((std::string(temp, length) + "*").c_str(), &found);
+    if (search == win::INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (files.FindNextFileA(search, &found));
+    files.FindClose(search);
+    return names;
+}
+
 void InstallerHarness::Restart() {
     if (m_ui.joinable()) m_ui.join();
     {

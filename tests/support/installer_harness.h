@@ -142,6 +142,12 @@ public:
     const std::vector<ui::portable::WindowState>& Boxes() const { return m_boxes; }
     // How each run ended, as the installer reported it, in order.
     std::vector<run::RunOutcome> Outcomes() const;
+    // The folder the last run unpacked its package into, as its staging
+    // reported after the preparation; empty when it unpacked none.
+    std::string PackageFolder() const;
+    // The entries of the system's temporary folder (as GetTempPath2A names
+    // it), where the runs make their staging folders.
+    std::vector<std::string> TempFolderEntries();
 
     // The machine and the windows, for a failing test.
     std::string Describe() const;
@@ -149,6 +155,7 @@ public:
 private:
     void OnRunEnded(const run::RunOutcome& outcome) override;
     bool MayTryAgain() override { return true; }
+    void OnPackagePrepared(const std::string& packageFolder) override;
 
     std::string m_sandbox;
     std::unique_ptr<platform::sim::SimMachine> m_machine;
@@ -161,6 +168,7 @@ private:
     std::vector<ui::portable::WindowState> m_boxes;
     mutable std::mutex m_outcomeMutex;
     std::vector<run::RunOutcome> m_outcomes;
+    std::string m_packageFolder;  // guarded by m_outcomeMutex
 };
 
 // The sample package built next to the tests.

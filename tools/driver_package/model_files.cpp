@@ -7,15 +7,6 @@ namespace driver_package {
 
 namespace {
 
-// "C:\Ticket\x86\" is where the package lands: inside the package the same
-// folder is "Ticket\x86\".
-std::string PackageFolder(const char* sourceFolder) {
-    std::string folder = sourceFolder;
-    const std::string drive = "C:\\";
-    if (folder.compare(0, drive.size(), drive) == 0) folder.erase(0, drive.size());
-    return folder;
-}
-
 bool IsDllName(const std::string& name) {
     if (name.size() < 4) return false;
     std::string extension = name.substr(name.size() - 4);
@@ -40,7 +31,7 @@ bool ResolveModel(int section, const std::string& modelName, ModelFiles* out) {
         files.series = receipt.displayName;
         files.detail = std::string("GPD ") + receipt.gpdBase + ", family " + receipt.familyDllBase;
         for (int x64 = 0; x64 <= 1; ++x64) {
-            const std::string folder = PackageFolder(install::ReceiptSourceFolder(x64));
+            const std::string folder = std::string(install::ReceiptSourceFolder(x64));
             Add(&files, folder + receipt.familyDllBase + ".DLL", x64);
             Add(&files, folder + receipt.gpdBase + ".GPD", x64);
             for (const char* name : install::UnidrvSupportFiles) Add(&files, folder + name, x64);
@@ -50,14 +41,14 @@ bool ResolveModel(int section, const std::string& modelName, ModelFiles* out) {
         files.series = label.displayName;
         files.detail = std::string("series files ") + label.baseName;
         for (int x64 = 0; x64 <= 1; ++x64) {
-            const std::string folder = PackageFolder(install::LabelSourceFolder(x64));
+            const std::string folder = std::string(install::LabelSourceFolder(x64));
             const char* const* dlls = install::LabelDlls(x64);
             for (int row = 0; row < install::CATALOGUE_LABEL_DLLS; ++row) {
                 Add(&files, folder + dlls[row], x64,
                     row == install::CATALOGUE_LABEL_MONITOR_ROW ? FileRole::kMonitor : FileRole::kDll);
             }
         }
-        const std::string common = PackageFolder(install::CATALOGUE_LABEL_COMMON);
+        const std::string common = std::string(install::CATALOGUE_LABEL_COMMON);
         Add(&files, common + install::CATALOGUE_HELP_FILE, false);
         for (const char* extension : {".BA0", ".DAT", ".PP0"}) Add(&files, common + label.baseName + extension, false);
     } else {

@@ -48,6 +48,14 @@ public:
                                         const char*) override {
         return Unsupported();
     }
+    win::DWORD GetTempPath2A(win::DWORD, char*) override { return Unsupported(); }
+    win::DWORD GetModuleFileNameA(win::HMODULE, char*, win::DWORD) override { return Unsupported(); }
+    win::DWORD GetCurrentProcessId() override { return Unsupported(); }
+    win::BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char*, win::DWORD, void**,
+                                                                   win::DWORD*) override {
+        return Unsupported();
+    }
+    void* LocalFree(void* memory) override { return memory; }
 
     // The error the last failed call of this thread left.
     static win::DWORD LastError();
