@@ -39,6 +39,8 @@ public:
     virtual win::DWORD GetLastError() = 0;
     virtual void SetLastError(win::DWORD code) = 0;
     virtual void Sleep(win::DWORD milliseconds) = 0;
+    // The current time in UTC, as GetSystemTime.
+    virtual void GetSystemTime(win::SYSTEMTIME* time) = 0;
 };
 
 }  // namespace platform

@@ -8,10 +8,15 @@
 #include <functional>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "install/driver_catalogue.h"
+#include "package/sha256.h"
+#include "platform/sim/sim_version_info.h"
+#include "program_version.h"
+#include "tests/support/package_builder.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_spooler.h"
 #include "tests/support/installer_harness.h"
@@ -364,9 +369,99 @@ TEST_F(SilentRunTest, BadCommandLineTouchesNothingAndSaysWhy) {
     EXPECT_NE(Log().find("invalid command line"), std::string::npos);
     EXPECT_NE(host.console.find("unknown port type"), std::string::npos) << host.console;
 
+    // With /S nothing shows on the screen (the host fails the test if asked).
     host.console.clear();
-    EXPECT_EQ(Run({"/?"}), 0);
+    EXPECT_EQ(Run({"/S", "C:\\Users\\a\\dropped.txt"}), unattended::EXIT_BAD_COMMAND_LINE);
+    EXPECT_EQ(Run({"/S", "/?"}), 0);
+    EXPECT_NE(host.console.find(std::string("DriverSetup ") + app::PROGRAM_VERSION + "\r\n"), std::string::npos)
+        << host.console;
     EXPECT_NE(host.console.find("/MODEL=name"), std::string::npos);
+}
+
+// Started from Explorer (a file dropped on it) the program has no console:
+// the usage, its error line first, is a message box, as msiexec shows one.
+TEST_F(SilentRunTest, WithoutSTheUsageIsAMessageBox) {
+    class ScreenHost : public TestHost {
+    public:
+        using TestHost::TestHost;
+        ui::Toolkit& ScreenToolkit() override { return screen; }
+        ui::portable::PortableToolkit screen;
+    } boxHost(harness.Machine(), LogPath());
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* firstLine;
+        unsigned icon;
+    } cases[] = {
+        {{"C:\\Users\\a\\dropped.txt"}, unattended::EXIT_BAD_COMMAND_LINE,
+         "DriverSetup: not an option: \"C:\\Users\\a\\dropped.txt\"\r\n", win::MB_ICONEXCLAMATION},
+        {{"/?"}, 0, "DriverSetup ", win::MB_ICONINFORMATION},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[0]);
+        int code = -1;
+        std::thread run([&] { code = unattended::RunProgram(c.arguments, boxHost); });
+        const ui::HWND box = boxHost.screen.WaitForMessageBox(std::chrono::seconds(5));
+        const ui::portable::WindowState state = boxHost.screen.WindowStateOf(box);
+        if (box != nullptr) boxHost.screen.AnswerMessageBox(box, win::IDOK);
+        run.join();
+        ASSERT_NE(box, nullptr) << "no box";
+        EXPECT_EQ(state.text.rfind(c.firstLine, 0), 0u) << state.text;
+        EXPECT_NE(state.text.find(std::string("DriverSetup ") + app::PROGRAM_VERSION), std::string::npos);
+        EXPECT_NE(state.text.find("/MODEL=name"), std::string::npos);
+        EXPECT_EQ(state.boxType & win::MB_ICONMASK, c.icon);
+        EXPECT_EQ(code, c.exitCode);
+    }
+}
+
+// --- The installation record -------------------------------------------------
+
+TEST_F(SilentRunTest, TheRecordIsWrittenInThe64BitViewAndGoesWithTheRemoval) {
+    const std::string package =
+        testing_support::BuildPackage({{"Ticket/x64/uniDRV.DLL", "MZ" + platform::sim::VersionBlock(3, 0, 1, 7)}});
+    harness.UsePackage(package);
+    package::Sha256 hash;
+    hash.Update(package.data(), package.size());
+    const std::string packageSha256 = hash.FinishHex();
+    harness.Machine().SetSystemTime({2026, 1, 6, 31, 9, 5, 7, 0});
+    auto& registry = harness.Machine().sim_registry();
+    const std::string key = "SOFTWARE\\DriverSetup\\Printers\\" + kReceiptModel;
+
+    // A record that cannot be written is logged; the run's outcome stays.
+    harness.Machine().env().InjectFault("RegDeleteKeyExA", win::ERROR_ACCESS_DENIED);
+    ASSERT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_TRUE(Logged("record: not written: the earlier record HKLM\\" + key + " cannot be replaced (error 5)"))
+        << Log();
+    EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, key));
+
+    registry.SetString(win::HKEY_LOCAL_MACHINE, key, "Stale", "from an older installation");
+    RemoveLog();
+    ASSERT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+    const std::string log = Log();
+    const std::string firstLine = log.substr(0, log.find("\r\n"));
+    EXPECT_NE(firstLine.find(std::string("; version ") + app::PROGRAM_VERSION +
+                             "; package C:\\Setup\\DriverData.Drv SHA-256 " + packageSha256),
+              std::string::npos)
+        << firstLine;
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "ProgramVersion"), app::PROGRAM_VERSION);
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "PackageSha256"), packageSha256);
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "DriverVersion"), "3.0.1.7");
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "Port"), "LPT1:");
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "InstalledAt"), "2026-01-31T09:05:07Z");
+    EXPECT_FALSE(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "Stale").has_value()) << "written whole";
+    EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\WOW6432Node\\DriverSetup"))
+        << "a 32-bit program's own view is not where engines look";
+
+    registry.SetString(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup\\Printers\\Another", "Port", "LPT2:");
+    ASSERT_EQ(Run({"/S", "/REMOVE", "/MODEL=" + kReceiptModel}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, key));
+    EXPECT_TRUE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup\\Printers\\Another"));
+    registry.DeleteKey(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup\\Printers\\Another");
+    // A printer already gone still has its record removed, and the keys it
+    // leaves empty with it.
+    registry.SetString(win::HKEY_LOCAL_MACHINE, key, "Port", "LPT1:");
+    ASSERT_EQ(Run({"/S", "/REMOVE", "/MODEL=" + kReceiptModel}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup"));
 }
 
 TEST_F(SilentRunTest, TheSameCommandTwiceGivesTheSameMachineAndCode) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/machine.h"
@@ -50,6 +52,8 @@ public:
     void SetLastError(win::DWORD code) override;
     // Sleeps for milliseconds times the time scale.
     void Sleep(win::DWORD milliseconds) override;
+    // The host's clock in UTC, or the time SetSystemTime fixed.
+    void GetSystemTime(win::SYSTEMTIME* time) override;
 
     // The concrete services, for tests.
     SimEnv& env() { return m_env; }
@@ -65,6 +69,8 @@ public:
 
     // 0 makes Sleep return at once; the default 1.0 sleeps for real.
     void SetTimeScale(double scale);
+    // Stops the machine's clock at `time` (UTC), for tests that read it.
+    void SetSystemTime(const win::SYSTEMTIME& time);
     // What Sleep was asked for in all, unscaled.
     unsigned long long SleptMilliseconds() const { return m_sleptMilliseconds.load(); }
 
@@ -102,6 +108,8 @@ private:
     SimSync m_sync;
     std::atomic<double> m_timeScale{1.0};
     std::atomic<unsigned long long> m_sleptMilliseconds{0};
+    std::mutex m_clockMutex;
+    std::optional<win::SYSTEMTIME> m_fixedTime;
 };
 
 }  // namespace platform::sim

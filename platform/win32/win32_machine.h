@@ -31,6 +31,7 @@ public:
     win::DWORD GetLastError() override;
     void SetLastError(win::DWORD code) override;
     void Sleep(win::DWORD milliseconds) override;
+    void GetSystemTime(win::SYSTEMTIME* time) override;
 
 private:
     Win32Spooler m_spooler;

@@ -98,6 +98,7 @@ public:
     win::DWORD GetLastError() override { return m_inner.GetLastError(); }
     void SetLastError(win::DWORD code) override { m_inner.SetLastError(code); }
     void Sleep(win::DWORD milliseconds) override { m_inner.Sleep(milliseconds); }
+    void GetSystemTime(win::SYSTEMTIME* time) override { m_inner.GetSystemTime(time); }
 
 private:
     platform::Machine& m_inner;
