@@ -306,7 +306,8 @@ fi
 scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label
            reinstall default-off usb-cancel usb-retry-cancel network-no-port network-dialog serial-receipt serial-declined
            serial-label serial-flood silent-parallel-receipt silent-label silent-serial silent-usb-no-port
-           silent-bad-command-line silent-remove silent-tcp-address ansi-1252 protected-print-policy)
+           silent-bad-command-line usage-box silent-record silent-remove silent-tcp-address ansi-1252
+           protected-print-policy)
 for s in "${scenarios[@]}"; do
   prefix=$work/prefix-$s
   fresh_prefix "$work/template-$arch" "$prefix"
@@ -317,6 +318,11 @@ if [ $win32 = 1 ]; then
   prefix=$work/prefix-wow64
   fresh_prefix "$work/template-win64" "$prefix"
   run_in_display wow64 --scenario wow64 win64 "$prefix"
+  rm -rf "$prefix"
+  # The installation record of a 32-bit program under WOW64: the 64-bit view.
+  prefix=$work/prefix-silent-record-wow64
+  fresh_prefix "$work/template-win64" "$prefix"
+  run_in_display silent-record-wow64 --scenario silent-record win64 "$prefix"
   rm -rf "$prefix"
 fi
 

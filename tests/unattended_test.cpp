@@ -16,6 +16,7 @@
 #include "package/sha256.h"
 #include "platform/sim/sim_version_info.h"
 #include "program_version.h"
+#include "run/installer_view.h"
 #include "tests/support/package_builder.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_spooler.h"
@@ -380,13 +381,16 @@ TEST_F(SilentRunTest, BadCommandLineTouchesNothingAndSaysWhy) {
 
 // Started from Explorer (a file dropped on it) the program has no console:
 // the usage, its error line first, is a message box, as msiexec shows one.
+// A host with a screen: the portable toolkit, which records every window.
+class ScreenHost : public TestHost {
+public:
+    using TestHost::TestHost;
+    ui::Toolkit& ScreenToolkit() override { return screen; }
+    ui::portable::PortableToolkit screen;
+};
+
 TEST_F(SilentRunTest, WithoutSTheUsageIsAMessageBox) {
-    class ScreenHost : public TestHost {
-    public:
-        using TestHost::TestHost;
-        ui::Toolkit& ScreenToolkit() override { return screen; }
-        ui::portable::PortableToolkit screen;
-    } boxHost(harness.Machine(), LogPath());
+    ScreenHost boxHost(harness.Machine(), LogPath());
     const struct {
         std::vector<std::string> arguments;
         int exitCode;
@@ -462,6 +466,45 @@ TEST_F(SilentRunTest, TheRecordIsWrittenInThe64BitViewAndGoesWithTheRemoval) {
     registry.SetString(win::HKEY_LOCAL_MACHINE, key, "Port", "LPT1:");
     ASSERT_EQ(Run({"/S", "/REMOVE", "/MODEL=" + kReceiptModel}), unattended::EXIT_INSTALLED) << Log();
     EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup"));
+}
+
+// A person at the window (no argument at all) gets the same record.
+TEST_F(SilentRunTest, APersonsInstallationWritesTheRecordToo) {
+    using namespace std::chrono_literals;
+    ScreenHost person(harness.Machine(), LogPath());
+    ui::portable::PortableToolkit& screen = person.screen;
+    // One parallel port: Install asks no more.
+    harness.Machine().sim_spooler().RemovePort("LPT2:");
+    harness.Machine().sim_spooler().RemovePort("LPT3:");
+    int code = -1;
+    std::thread run([&] { code = unattended::RunProgram({}, person); });
+    const ui::HWND main = screen.WaitForWindowByCaption("设置并安装票据/标签 驱动", 5s);
+    const auto installButton = [&] {
+        const ui::portable::ControlState* button = screen.WindowStateOf(main).Control(1012);
+        return button != nullptr ? *button : ui::portable::ControlState{};
+    };
+    bool done = false;
+    if (main != nullptr && screen.WaitFor([&](const auto&) { return installButton().enabled; }, 10s)) {
+        const auto items = screen.WindowStateOf(main).Control(1000)->items;
+        const auto model = std::find(items.begin(), items.end(), kReceiptModel);
+        screen.SelectComboItem(main, 1000, static_cast<int>(model - items.begin()));
+        screen.SelectListRow(main, 1004, 2);  // parallel
+        screen.Click(main, 1012);
+        done = screen.WaitFor(
+            [&](const auto&) { return installButton().enabled && installButton().text == run::TEXT_DONE; }, 20s);
+    }
+    if (done) {
+        screen.Click(main, 1012);
+    } else if (main != nullptr) {
+        ADD_FAILURE() << screen.Describe();
+        screen.CloseWindow(main);
+    }
+    run.join();
+    EXPECT_EQ(code, win::IDOK);
+    const std::string key = "SOFTWARE\\DriverSetup\\Printers\\" + kReceiptModel;
+    EXPECT_EQ(harness.Machine().sim_registry().GetString(win::HKEY_LOCAL_MACHINE, key, "ProgramVersion"),
+              app::PROGRAM_VERSION);
+    EXPECT_EQ(harness.Machine().sim_registry().GetString(win::HKEY_LOCAL_MACHINE, key, "Port"), "LPT1:");
 }
 
 TEST_F(SilentRunTest, TheSameCommandTwiceGivesTheSameMachineAndCode) {
