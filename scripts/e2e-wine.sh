@@ -319,11 +319,6 @@ if [ $win32 = 1 ]; then
   fresh_prefix "$work/template-win64" "$prefix"
   run_in_display wow64 --scenario wow64 win64 "$prefix"
   rm -rf "$prefix"
-  # The installation record of a 32-bit program under WOW64: the 64-bit view.
-  prefix=$work/prefix-silent-record-wow64
-  fresh_prefix "$work/template-win64" "$prefix"
-  run_in_display silent-record-wow64 --scenario silent-record win64 "$prefix"
-  rm -rf "$prefix"
 fi
 
 if [ $update_docs = 1 ]; then

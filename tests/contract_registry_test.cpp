@@ -335,9 +335,13 @@ TEST_P(RegistryContract, DeleteKeyExTakesOnlyAKeyWithoutSubkeys) {
     reg().RegCloseKey(child);
     reg().RegCloseKey(parent);
 
+    // Windows wants KEY_QUERY_VALUE ("RegQueryInfoKeyA function"); Wine
+    // answers without it (docs/wine-differences.md).
     HKEY writeOnly = CreateSub("write-only", KEY_SET_VALUE);
-    EXPECT_EQ(ERROR_ACCESS_DENIED, reg().RegQueryInfoKeyA(writeOnly, nullptr, nullptr, nullptr, &subKeys, nullptr,
-                                                          nullptr, &values, nullptr, nullptr, nullptr, nullptr));
+    if (!contract::UnderWine()) {
+        EXPECT_EQ(ERROR_ACCESS_DENIED, reg().RegQueryInfoKeyA(writeOnly, nullptr, nullptr, nullptr, &subKeys, nullptr,
+                                                              nullptr, &values, nullptr, nullptr, nullptr, nullptr));
+    }
     reg().RegCloseKey(writeOnly);
 }
 
