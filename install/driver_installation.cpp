@@ -324,15 +324,15 @@ void DriverInstallation::CreatePrinterAndFinish(const std::string& printerName, 
     m_view.SetProgress(40);
     if (m_view.SetAsDefault()) m_view.PublishStatus("设置打印机" + printerName + "为默认打印机");
 
-    run::RunOutcome outcome = run::RunOutcome::Installed(port);
+    run::RunOutcome outcome = run::RunOutcome::Installed(port, printerName);
     if (portType == PORTTYPE_SERIAL) {
         m_serialSearch.AutoSelectSerialPort(printerName, m_selection.m_seriesIndex < m_groups.ReceiptRowCount(), port);
     } else if (portType == PORTTYPE_USB) {
         std::string boundPort = port;
         if (!m_usbSearch.AutoSelectUsbPort(printerName, m_inventory.UsbPorts(), &boundPort)) {
-            outcome = run::RunOutcome::PortNotConfirmed(boundPort);
+            outcome = run::RunOutcome::PortNotConfirmed(boundPort, printerName);
         } else {
-            outcome = run::RunOutcome::Installed(boundPort);
+            outcome = run::RunOutcome::Installed(boundPort, printerName);
         }
     }
 

@@ -13,11 +13,11 @@
 
 #include "package/delete_tree.h"
 #include "package/model_list.h"
+#include "package/package_file.h"
 
 namespace package {
 
 namespace {
-const char* const kPackageName = "\\DriverData.Drv";
 const char* const kStagingPrefix = "DriverSetup-";
 // Full control for SYSTEM and the Administrators group, on the folder and
 // everything below it; nothing inherited from the temporary folder.
@@ -30,24 +30,12 @@ const char* const kNoStagingFolder = "无法在系统临时文件夹中创建存
 
 // The folder part of a path, without its last separator; empty when it has
 // none. Code page 936: a trail byte may be a '\' that separates nothing.
-std::string FolderOf(const std::string& path) {
-    size_t cut = std::string::npos;
-    for (size_t i = 0; i < path.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(path[i]);
-        if (byte >= 0x81 && byte <= 0xFE && i + 1 < path.size()) {
-            ++i;
-        } else if (path[i] == '\\' || path[i] == '/') {
-            cut = i;
-        }
-    }
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
 }  // namespace
 
 void PackageStaging::PreparePackage() {
     m_view.PublishStatus("正在整理驱动文件...");
 
-    const std::string package = FindPackage();
+    const std::string package = PackageFilePath(m_machine.files());
     if (!package.empty()) {
         // A missing package needs no folder: the unpacker finds nothing to
         // unpack and writes nothing.
@@ -60,34 +48,6 @@ void PackageStaging::PreparePackage() {
         }
     }
     m_extractor.Unload();
-}
-
-std::string PackageStaging::FindPackage() {
-    platform::Files& files = m_machine.files();
-    // Without a working folder that fits the buffer there is none there
-    // (never one at the root of the drive).
-    std::string inWorkingFolder;
-    char folder[win::MAX_PATH] = {};
-    const win::DWORD length = files.GetCurrentDirectoryA(sizeof(folder), folder);
-    if (length != 0 && length < sizeof(folder)) inWorkingFolder = std::string(folder) + kPackageName;
-    // A package in the working folder is the one meant, usable or not: one
-    // beside the program is never taken in place of a broken one, which
-    // would install other drivers than those brought, without a word.
-    if (!inWorkingFolder.empty() && files.GetFileAttributesA(inWorkingFolder.c_str()) != win::INVALID_FILE_ATTRIBUTES) {
-        return inWorkingFolder;
-    }
-    // A deployment script or a program started from a share has another
-    // working folder: the package lies beside the program.
-    char program[win::MAX_PATH] = {};
-    const win::DWORD programLength = files.GetModuleFileNameA(nullptr, program, sizeof(program));
-    if (programLength != 0 && programLength < sizeof(program)) {
-        const std::string programFolder = FolderOf(std::string(program, programLength));
-        const std::string beside = programFolder + kPackageName;
-        if (!programFolder.empty() && files.GetFileAttributesA(beside.c_str()) != win::INVALID_FILE_ATTRIBUTES) {
-            return beside;
-        }
-    }
-    return inWorkingFolder;
 }
 
 bool PackageStaging::CreateStagingFolder() {

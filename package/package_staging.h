@@ -39,7 +39,7 @@ private:
     // The package in the working folder, else the one beside the program;
     // the working folder's name for it when neither is there (empty without
     // a working folder that fits the buffer).
-    std::string FindPackage();
+
     // A new folder only SYSTEM and the Administrators group can write, at a
     // name nobody had taken; false when none could be made.
     bool CreateStagingFolder();

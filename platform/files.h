@@ -41,9 +41,10 @@ public:
     virtual BOOL Wow64DisableWow64FsRedirection(void** oldValue) = 0;
     virtual BOOL Wow64RevertWow64FsRedirection(void* oldValue) = 0;
 
-    // A file opened to append to (the run's log). The simulated machine
-    // takes GENERIC_WRITE or FILE_APPEND_DATA, OPEN_EXISTING or OPEN_ALWAYS
-    // (ERROR_ALREADY_EXISTS when it was there), and the flag
+    // A file opened to append to (the run's log), or to read (the package,
+    // for its fingerprint). The simulated machine takes GENERIC_WRITE or
+    // FILE_APPEND_DATA, OPEN_EXISTING or OPEN_ALWAYS (ERROR_ALREADY_EXISTS
+    // when it was there), or GENERIC_READ alone with OPEN_EXISTING, and the flag
     // FILE_FLAG_OPEN_REPARSE_POINT, which opens a link itself; without it a
     // link is followed. INVALID_HANDLE_VALUE on failure.
     virtual HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
@@ -55,6 +56,18 @@ public:
     // Appends when opened with FILE_APPEND_DATA; no overlapped writes.
     virtual BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written) = 0;
     virtual BOOL CloseHandle(HANDLE file) = 0;
+    // Reads from a file opened with GENERIC_READ; *read is 0 at its end. No
+    // overlapped reads.
+    virtual BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read) = 0;
+
+    // A file's version resource, as version.dll's calls of these names
+    // ("GetFileVersionInfoSizeA function", "GetFileVersionInfoA function",
+    // "VerQueryValueA function"). The size is 0 with the last error set for
+    // a file without one. The program reads the root block ("\\", the
+    // VS_FIXEDFILEINFO) only; the simulated machine answers no other.
+    virtual DWORD GetFileVersionInfoSizeA(const char* fileName, DWORD* handle) = 0;
+    virtual BOOL GetFileVersionInfoA(const char* fileName, DWORD handle, DWORD length, void* data) = 0;
+    virtual BOOL VerQueryValueA(const void* block, const char* subBlock, void** buffer, win::UINT* length) = 0;
 
     virtual DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) = 0;
     virtual DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,

@@ -42,6 +42,8 @@ public:
     // Milliseconds since the system started, as GetTickCount: it wraps after
     // 49.7 days, so only differences of two readings mean anything.
     virtual win::DWORD GetTickCount() = 0;
+    // The current time in UTC, as GetSystemTime.
+    virtual void GetSystemTime(win::SYSTEMTIME* time) = 0;
 };
 
 }  // namespace platform

@@ -29,6 +29,17 @@ public:
                                 DWORD cbData) = 0;
     virtual LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName, DWORD* reserved,
                                DWORD* type, BYTE* data, DWORD* cbData) = 0;
+    // Deletes a key without subkeys (ERROR_ACCESS_DENIED while it has any),
+    // in the view samDesired names (KEY_WOW64_64KEY or _32KEY) ("RegDeleteKeyExA
+    // function"). Where advapi32 lacks it (32-bit Windows XP and older, which
+    // have one view) RegDeleteKeyA stands in.
+    virtual LONG RegDeleteKeyExA(HKEY hKey, const char* subKey, REGSAM samDesired, DWORD reserved) = 0;
+    // The key's counts and longest names and data ("RegQueryInfoKeyA
+    // function"); every out-parameter may be null. Needs KEY_QUERY_VALUE.
+    virtual LONG RegQueryInfoKeyA(HKEY hKey, char* lpClass, DWORD* lpcchClass, DWORD* lpReserved, DWORD* lpcSubKeys,
+                                  DWORD* lpcbMaxSubKeyLen, DWORD* lpcbMaxClassLen, DWORD* lpcValues,
+                                  DWORD* lpcbMaxValueNameLen, DWORD* lpcbMaxValueLen,
+                                  DWORD* lpcbSecurityDescriptor, win::FILETIME* lpftLastWriteTime) = 0;
 };
 
 }  // namespace platform

@@ -113,6 +113,38 @@ constexpr DWORD OPEN_ALWAYS = 4;
 // The link itself is opened, not what it points to.
 constexpr DWORD FILE_FLAG_OPEN_REPARSE_POINT = 0x00200000;
 
+// A moment in UTC or local time ("SYSTEMTIME structure").
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+
+// The fixed part of a file's version resource ("VS_FIXEDFILEINFO structure").
+constexpr DWORD VS_FFI_SIGNATURE = 0xFEEF04BD;
+struct VS_FIXEDFILEINFO {
+    DWORD dwSignature;
+    DWORD dwStrucVersion;
+    DWORD dwFileVersionMS;
+    DWORD dwFileVersionLS;
+    DWORD dwProductVersionMS;
+    DWORD dwProductVersionLS;
+    DWORD dwFileFlagsMask;
+    DWORD dwFileFlags;
+    DWORD dwFileOS;
+    DWORD dwFileType;
+    DWORD dwFileSubtype;
+    DWORD dwFileDateMS;
+    DWORD dwFileDateLS;
+};
+// A file without a version resource ("System Error Codes (1700-3999)").
+constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
+
 struct BY_HANDLE_FILE_INFORMATION {
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;

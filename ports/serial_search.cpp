@@ -50,7 +50,7 @@ void SerialSearch::AutoSelectSerialPort(const std::string& printerName, bool rec
     if (count == 0) {
         // Nothing to search and no port to name.
         m_view.SetStatusText("无法识别可用串口,请在安装完成后手动配置打印机端口");
-        FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort));
+        FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort, m_printerName));
         return;
     }
     if (count == 1) {
@@ -194,7 +194,7 @@ void SerialSearch::FinishSerialSearch(const run::RunOutcome& outcome) {
 void SerialSearch::EndSerialSearchDeclined() {
     // The printer stays on the first serial port, where it was created.
     m_view.SetStatusText(kChosenForYou + m_serialPorts.front() + kChangeByHand);
-    FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort));
+    FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort, m_printerName));
 }
 
 void SerialSearch::EndSerialSearchSinglePort() {
@@ -210,7 +210,7 @@ void SerialSearch::EndSerialSearchSinglePort() {
     m_view.SetProgress(90);
     m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
     m_view.SetStatusText(kChosenForYou + port + kChangeByHand);
-    FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort));
+    FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort, m_printerName));
 }
 
 void SerialSearch::EndSerialSearchUnrecognised() {
@@ -218,7 +218,7 @@ void SerialSearch::EndSerialSearchUnrecognised() {
     m_view.SetProgress(90);
     m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
     m_view.SetStatusText(std::string("无法识别可用串口。") + kChosenForYou + m_serialPorts.front() + kChangeByHand);
-    FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort));
+    FinishSerialSearch(run::RunOutcome::PortNotConfirmed(m_fallbackPort, m_printerName));
 }
 
 void SerialSearch::EndSerialSearchAnswered() {
@@ -232,7 +232,7 @@ void SerialSearch::EndSerialSearchAnswered() {
     RestoreSerialPrinters(&m_printerName);
     m_view.SetProgress(90);
     m_services.StartOrRestartService("Spooler", services::SVCMODE_RESTART);
-    FinishSerialSearch(run::RunOutcome::Installed(port));
+    FinishSerialSearch(run::RunOutcome::Installed(port, m_printerName));
 }
 
 }  // namespace ports

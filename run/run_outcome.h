@@ -44,14 +44,20 @@ struct RunOutcome {
     // kInstalled and kPortNotConfirmed: the port the printer is on.
     std::string port;
     Refusal refusal = Refusal::kNone;
+    // kInstalled and kPortNotConfirmed: the printer's name.
+    std::string printer;
 
-    static RunOutcome Installed(std::string port) { return {RunEnd::kInstalled, {}, 0, std::move(port)}; }
-    static RunOutcome PortNotConfirmed(std::string port) {
-        return {RunEnd::kPortNotConfirmed, {}, 0, std::move(port)};
+    static RunOutcome Installed(std::string port, std::string printer) {
+        return {RunEnd::kInstalled, {}, 0, std::move(port), Refusal::kNone, std::move(printer)};
     }
-    static RunOutcome Failed(std::string step, win::DWORD error = 0) { return {RunEnd::kFailed, std::move(step), error, {}}; }
+    static RunOutcome PortNotConfirmed(std::string port, std::string printer) {
+        return {RunEnd::kPortNotConfirmed, {}, 0, std::move(port), Refusal::kNone, std::move(printer)};
+    }
+    static RunOutcome Failed(std::string step, win::DWORD error = 0) {
+        return {RunEnd::kFailed, std::move(step), error, {}, Refusal::kNone, {}};
+    }
     static RunOutcome Stopped(std::string why, Refusal refusal = Refusal::kNone) {
-        return {RunEnd::kStoppedBeforeChange, std::move(why), 0, {}, refusal};
+        return {RunEnd::kStoppedBeforeChange, std::move(why), 0, {}, refusal, {}};
     }
 };
 

@@ -310,7 +310,8 @@ fi
 scenarios=(start-close close-during-preparation missing-package corrupt-package parallel-receipt parallel-label
            reinstall default-off usb-cancel usb-retry-cancel network-no-port network-dialog serial-receipt serial-declined
            serial-label serial-flood silent-parallel-receipt silent-label silent-serial silent-usb-no-port
-           silent-bad-command-line silent-remove silent-tcp-address silent-package-beside-program ansi-1252
+           silent-bad-command-line usage-box silent-record silent-remove silent-tcp-address
+           silent-package-beside-program ansi-1252
            protected-print-policy)
 for s in "${scenarios[@]}"; do
   prefix=$work/prefix-$s

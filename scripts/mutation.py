@@ -154,6 +154,14 @@ MUTANTS = [
      "if (owner == nullptr || !owner->enabled) return;", "if (owner == nullptr) return;"),
     ("log-result-text", "platform/logging/call_line.cpp",
      'line += ", error " + std::to_string(error.code());', 'line += " error " + std::to_string(error.code());'),
+    # --- the installation record and the usage box
+    ("record-in-32-bit-view", "install/installation_record.cpp",
+     "constexpr win::REGSAM kView = win::KEY_WOW64_64KEY;", "constexpr win::REGSAM kView = 0;"),
+    ("record-kept-on-remove", "unattended/printer_removal.cpp", "    ForgetRecord(name);\n", ""),
+    ("sim-delete-key-with-subkeys", "platform/sim/sim_registry.cpp",
+     "if (!child->deleted) return ERROR_ACCESS_DENIED;", "if (false) return ERROR_ACCESS_DENIED;"),
+    ("usage-box-despite-s", "unattended/program.cpp",
+     "if (!NamesWindowlessOption(arguments)) ShowUsageBox(host, error);", "ShowUsageBox(host, error);"),
 ]
 
 

@@ -5,6 +5,7 @@
 // simulated machine here and on the Win32 backend under Wine. A traits class
 // gives: files() (the service), Root() (an empty scratch folder, a Windows
 // path without a trailing '\'), Write(path, bytes), SetReadOnly(path, on),
+// Versioned(path) (a file with a version resource: there, or the system's),
 // LastError() and SetLastError(code).
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -270,11 +271,54 @@ TYPED_TEST_P(FilesContractTest, PrivateFolderCalls) {
     EXPECT_EQ(files.RemoveDirectoryA(folder.c_str()), 1);
 }
 
+// The package is read to its end for its fingerprint; a driver DLL's
+// version is its resource's root block.
+TYPED_TEST_P(FilesContractTest, ReadingAFileAndItsVersionResource) {
+    this->m_traits.Write(this->At("package.bin"), "hello");
+    this->Unset();
+    EXPECT_EQ(this->files().CreateFileA(this->At("none.bin").c_str(), win::GENERIC_READ, win::FILE_SHARE_READ,
+                                        nullptr, win::OPEN_EXISTING, win::FILE_ATTRIBUTE_NORMAL, nullptr),
+              win::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(this->Error(), win::ERROR_FILE_NOT_FOUND);
+    win::HANDLE file = this->files().CreateFileA(this->At("package.bin").c_str(), win::GENERIC_READ,
+                                                 win::FILE_SHARE_READ, nullptr, win::OPEN_EXISTING,
+                                                 win::FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, win::INVALID_HANDLE_VALUE);
+    char buffer[16] = {};
+    win::DWORD read = 99;
+    EXPECT_EQ(this->files().ReadFile(file, buffer, 3, &read), 1);
+    EXPECT_EQ(std::string(buffer, read), "hel");
+    EXPECT_EQ(this->files().ReadFile(file, buffer, sizeof buffer, &read), 1);
+    EXPECT_EQ(std::string(buffer, read), "lo");
+    EXPECT_EQ(this->files().ReadFile(file, buffer, sizeof buffer, &read), 1) << "the end is no failure";
+    EXPECT_EQ(read, 0u);
+    this->Unset();
+    EXPECT_EQ(this->files().WriteFile(file, "x", 1, &read), 0) << "opened to read only";
+    EXPECT_EQ(this->Error(), win::ERROR_ACCESS_DENIED);
+    EXPECT_EQ(this->files().CloseHandle(file), 1);
+
+    win::DWORD handle = 99;
+    this->Unset();
+    EXPECT_EQ(this->files().GetFileVersionInfoSizeA(this->At("package.bin").c_str(), &handle), 0u);
+    EXPECT_NE(this->Error(), kUnset);
+    const std::string versioned = this->m_traits.Versioned(this->At("driver.dll"));
+    const win::DWORD size = this->files().GetFileVersionInfoSizeA(versioned.c_str(), &handle);
+    ASSERT_GT(size, sizeof(win::VS_FIXEDFILEINFO)) << versioned;
+    std::vector<char> block(size);
+    ASSERT_EQ(this->files().GetFileVersionInfoA(versioned.c_str(), handle, size, block.data()), 1);
+    void* fixed = nullptr;
+    win::UINT length = 0;
+    ASSERT_EQ(this->files().VerQueryValueA(block.data(), "\\", &fixed, &length), 1);
+    ASSERT_EQ(length, sizeof(win::VS_FIXEDFILEINFO));
+    EXPECT_EQ(static_cast<const win::VS_FIXEDFILEINFO*>(fixed)->dwSignature, win::VS_FFI_SIGNATURE);
+    EXPECT_NE(static_cast<const win::VS_FIXEDFILEINFO*>(fixed)->dwFileVersionMS, 0u);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(FilesContractTest, AttributesOfMissingNames, CopyFileResultsAndErrors,
                             DeleteAndRemoveResultsAndErrors, MoveFileResultsAndErrors,
                             FindListsDotsFirstAndEndsWithNoMoreFiles,
                             DirectoryQueriesReportTheSizeNeeded, ProfileStringsAndSectionNames,
-                            PrivateFolderCalls);
+                            PrivateFolderCalls, ReadingAFileAndItsVersionResource);
 
 #if !defined(_WIN32)
 class SimFilesTraits {
@@ -293,6 +337,12 @@ public:
     std::string Root() { return "C:\\contract"; }
     void Write(const std::string& path, const std::string& bytes) { ASSERT_TRUE(m_files->WriteFile(path, bytes)); }
     void SetReadOnly(const std::string& path, bool on) { ASSERT_TRUE(m_files->SetReadOnly(path, on)); }
+    // A file with version 1.2.3.4 at `path`.
+    std::string Versioned(const std::string& path) {
+        EXPECT_TRUE(m_files->WriteFile(path, "MZ driver code"));
+        EXPECT_TRUE(m_files->SetFileVersion(path, 1, 2, 3, 4));
+        return path;
+    }
     win::DWORD LastError() { return platform::sim::LastError(); }
     void SetLastError(win::DWORD code) { platform::sim::SetLastError(code); }
 

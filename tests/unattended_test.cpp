@@ -8,10 +8,16 @@
 #include <functional>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "install/driver_catalogue.h"
+#include "package/sha256.h"
+#include "platform/sim/sim_version_info.h"
+#include "program_version.h"
+#include "run/installer_view.h"
+#include "tests/support/package_builder.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_spooler.h"
 #include "tests/support/installer_harness.h"
@@ -405,9 +411,141 @@ TEST_F(SilentRunTest, BadCommandLineTouchesNothingAndSaysWhy) {
     EXPECT_EQ(SpoolerStops(), stopsBefore);
     EXPECT_NE(host.console.find("unknown port type"), std::string::npos) << host.console;
 
+    // With /S nothing shows on the screen (the host fails the test if asked).
     host.console.clear();
-    EXPECT_EQ(Run({"/?"}), 0);
+    EXPECT_EQ(Run({"/S", "C:\\Users\\a\\dropped.txt"}), unattended::EXIT_BAD_COMMAND_LINE);
+    EXPECT_EQ(Run({"/S", "/?"}), 0);
+    EXPECT_NE(host.console.find(std::string("DriverSetup ") + app::PROGRAM_VERSION + "\r\n"), std::string::npos)
+        << host.console;
     EXPECT_NE(host.console.find("/MODEL=name"), std::string::npos);
+}
+
+// Started from Explorer (a file dropped on it) the program has no console:
+// the usage, its error line first, is a message box, as msiexec shows one.
+// A host with a screen: the portable toolkit, which records every window.
+class ScreenHost : public TestHost {
+public:
+    using TestHost::TestHost;
+    ui::Toolkit& ScreenToolkit() override { return screen; }
+    ui::portable::PortableToolkit screen;
+};
+
+TEST_F(SilentRunTest, WithoutSTheUsageIsAMessageBox) {
+    ScreenHost boxHost(harness.Machine(), LogPath());
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* firstLine;
+        unsigned icon;
+    } cases[] = {
+        {{"C:\\Users\\a\\dropped.txt"}, unattended::EXIT_BAD_COMMAND_LINE,
+         "DriverSetup: not an option: \"C:\\Users\\a\\dropped.txt\"\r\n", win::MB_ICONEXCLAMATION},
+        {{"/?"}, 0, "DriverSetup ", win::MB_ICONINFORMATION},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[0]);
+        int code = -1;
+        std::thread run([&] { code = unattended::RunProgram(c.arguments, boxHost); });
+        const ui::HWND box = boxHost.screen.WaitForMessageBox(std::chrono::seconds(5));
+        const ui::portable::WindowState state = boxHost.screen.WindowStateOf(box);
+        if (box != nullptr) boxHost.screen.AnswerMessageBox(box, win::IDOK);
+        run.join();
+        ASSERT_NE(box, nullptr) << "no box";
+        EXPECT_EQ(state.text.rfind(c.firstLine, 0), 0u) << state.text;
+        EXPECT_NE(state.text.find(std::string("DriverSetup ") + app::PROGRAM_VERSION), std::string::npos);
+        EXPECT_NE(state.text.find("/MODEL=name"), std::string::npos);
+        EXPECT_EQ(state.boxType & win::MB_ICONMASK, c.icon);
+        EXPECT_EQ(code, c.exitCode);
+    }
+}
+
+// --- The installation record -------------------------------------------------
+
+TEST_F(SilentRunTest, TheRecordIsWrittenInThe64BitViewAndGoesWithTheRemoval) {
+    const std::string package =
+        testing_support::BuildPackage({{"Ticket/x64/uniDRV.DLL", "MZ" + platform::sim::VersionBlock(3, 0, 1, 7)}});
+    harness.UsePackage(package);
+    package::Sha256 hash;
+    hash.Update(package.data(), package.size());
+    const std::string packageSha256 = hash.FinishHex();
+    harness.Machine().SetSystemTime({2026, 1, 6, 31, 9, 5, 7, 0});
+    auto& registry = harness.Machine().sim_registry();
+    const std::string key = "SOFTWARE\\DriverSetup\\Printers\\" + kReceiptModel;
+
+    // A record that cannot be written is logged; the run's outcome stays.
+    harness.Machine().env().InjectFault("RegDeleteKeyExA", win::ERROR_ACCESS_DENIED);
+    ASSERT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_TRUE(Logged("record: not written: the earlier record HKLM\\" + key + " cannot be replaced (error 5)"))
+        << Log();
+    EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, key));
+
+    registry.SetString(win::HKEY_LOCAL_MACHINE, key, "Stale", "from an older installation");
+    RemoveLog();
+    ASSERT_EQ(Run({"/S", "/MODEL=" + kReceiptModel, "/PORT=LPT"}), unattended::EXIT_INSTALLED) << Log();
+    const std::string log = Log();
+    const std::string firstLine = log.substr(0, log.find("\r\n"));
+    EXPECT_NE(firstLine.find(std::string("; version ") + app::PROGRAM_VERSION +
+                             "; package C:\\Setup\\DriverData.Drv SHA-256 " + packageSha256),
+              std::string::npos)
+        << firstLine;
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "ProgramVersion"), app::PROGRAM_VERSION);
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "PackageSha256"), packageSha256);
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "DriverVersion"), "3.0.1.7");
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "Port"), "LPT1:");
+    EXPECT_EQ(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "InstalledAt"), "2026-01-31T09:05:07Z");
+    EXPECT_FALSE(registry.GetString(win::HKEY_LOCAL_MACHINE, key, "Stale").has_value()) << "written whole";
+    EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\WOW6432Node\\DriverSetup"))
+        << "a 32-bit program's own view is not where engines look";
+
+    registry.SetString(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup\\Printers\\Another", "Port", "LPT2:");
+    ASSERT_EQ(Run({"/S", "/REMOVE", "/MODEL=" + kReceiptModel}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, key));
+    EXPECT_TRUE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup\\Printers\\Another"));
+    registry.DeleteKey(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup\\Printers\\Another");
+    // A printer already gone still has its record removed, and the keys it
+    // leaves empty with it.
+    registry.SetString(win::HKEY_LOCAL_MACHINE, key, "Port", "LPT1:");
+    ASSERT_EQ(Run({"/S", "/REMOVE", "/MODEL=" + kReceiptModel}), unattended::EXIT_INSTALLED) << Log();
+    EXPECT_FALSE(registry.KeyExists(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup"));
+}
+
+// A person at the window (no argument at all) gets the same record.
+TEST_F(SilentRunTest, APersonsInstallationWritesTheRecordToo) {
+    using namespace std::chrono_literals;
+    ScreenHost person(harness.Machine(), LogPath());
+    ui::portable::PortableToolkit& screen = person.screen;
+    // One parallel port: Install asks no more.
+    harness.Machine().sim_spooler().RemovePort("LPT2:");
+    harness.Machine().sim_spooler().RemovePort("LPT3:");
+    int code = -1;
+    std::thread run([&] { code = unattended::RunProgram({}, person); });
+    const ui::HWND main = screen.WaitForWindowByCaption("设置并安装票据/标签 驱动", 5s);
+    const auto installButton = [&] {
+        const ui::portable::ControlState* button = screen.WindowStateOf(main).Control(1012);
+        return button != nullptr ? *button : ui::portable::ControlState{};
+    };
+    bool done = false;
+    if (main != nullptr && screen.WaitFor([&](const auto&) { return installButton().enabled; }, 10s)) {
+        const auto items = screen.WindowStateOf(main).Control(1000)->items;
+        const auto model = std::find(items.begin(), items.end(), kReceiptModel);
+        screen.SelectComboItem(main, 1000, static_cast<int>(model - items.begin()));
+        screen.SelectListRow(main, 1004, 2);  // parallel
+        screen.Click(main, 1012);
+        done = screen.WaitFor(
+            [&](const auto&) { return installButton().enabled && installButton().text == run::TEXT_DONE; }, 20s);
+    }
+    if (done) {
+        screen.Click(main, 1012);
+    } else if (main != nullptr) {
+        ADD_FAILURE() << screen.Describe();
+        screen.CloseWindow(main);
+    }
+    run.join();
+    EXPECT_EQ(code, win::IDOK);
+    const std::string key = "SOFTWARE\\DriverSetup\\Printers\\" + kReceiptModel;
+    EXPECT_EQ(harness.Machine().sim_registry().GetString(win::HKEY_LOCAL_MACHINE, key, "ProgramVersion"),
+              app::PROGRAM_VERSION);
+    EXPECT_EQ(harness.Machine().sim_registry().GetString(win::HKEY_LOCAL_MACHINE, key, "Port"), "LPT1:");
 }
 
 TEST_F(SilentRunTest, TheSameCommandTwiceGivesTheSameMachineAndCode) {

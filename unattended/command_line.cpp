@@ -4,6 +4,7 @@
 
 #include "app/dialog_templates.h"
 #include "dialogs/dialog_ids.h"
+#include "program_version.h"
 
 namespace unattended {
 
@@ -134,6 +135,19 @@ bool ParsePort(const std::string& value, CommandLine* result, std::string* error
 }
 
 }  // namespace
+
+std::string UsageText() {
+    return std::string("DriverSetup ") + app::PROGRAM_VERSION + "\r\n\r\n" + UNATTENDED_USAGE;
+}
+
+bool NamesWindowlessOption(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) continue;
+        const std::string name = ToUpper(argument.substr(1, argument.find_first_of("=:", 1) - 1));
+        if (name == "S" || name == "LIST" || name == "REMOVE") return true;
+    }
+    return false;
+}
 
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* result, std::string* error) {
     *result = CommandLine();

@@ -43,7 +43,14 @@ bool IsIpv4Address(const std::string& text);
 // saying what is wrong, in English, for the console and the log.
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* result, std::string* error);
 
-// What /? prints.
+// What /? prints after the program's name and version (UsageText()).
 extern const char* const UNATTENDED_USAGE;
+// "DriverSetup 1.1.0", an empty line, and UNATTENDED_USAGE.
+std::string UsageText();
+
+// Whether an argument is /S, /LIST or /REMOVE (any case, '/' or '-'),
+// whatever else is wrong with the line: such a run never shows a window,
+// not even for a mistake on its command line.
+bool NamesWindowlessOption(const std::vector<std::string>& arguments);
 
 }  // namespace unattended

@@ -1,7 +1,9 @@
 #include "unattended/printer_removal.h"
 
 #include "install/driver_catalogue.h"
+#include "install/installation_record.h"
 #include "ports/spooler_records.h"
+#include "program_version.h"
 #include "services/service_wait.h"
 #include "unattended/exit_codes.h"
 #include "unattended/text_match.h"
@@ -46,6 +48,7 @@ int PrinterRemoval::Remove(const std::string& printerName) {
     }
     if (target == nullptr) {
         m_log.Record("remove: there is no printer \"" + printerName + "\": nothing to remove");
+        ForgetRecord(printerName);
         return EXIT_INSTALLED;
     }
     const std::string name = target->name;
@@ -55,6 +58,7 @@ int PrinterRemoval::Remove(const std::string& printerName) {
                       std::to_string(m_machine.GetLastError()) + ")");
     }
     m_log.Record("remove: printer \"" + name + "\" deleted");
+    ForgetRecord(name);
 
     if (!IsPackageDriver(driver)) {
         m_log.Record("remove: driver \"" + driver + "\" is not one of this package's: left as it is");
@@ -99,6 +103,15 @@ int PrinterRemoval::Remove(const std::string& printerName) {
                       ")");
     }
     return EXIT_INSTALLED;
+}
+
+void PrinterRemoval::ForgetRecord(const std::string& printerName) {
+    std::string why;
+    if (install::InstallationRecord(m_machine, app::PROGRAM_VERSION).Remove(printerName, &why)) {
+        m_log.Record("remove: no installation record of \"" + printerName + "\" remains");
+    } else {
+        m_log.Record("remove: " + why);
+    }
 }
 
 bool PrinterRemoval::ListPrinters(std::vector<PrinterEntry>* printers) {

@@ -4,7 +4,8 @@
 // The rules:
 // - A printer that is not there: nothing changes, exit 0.
 // - The printer is deleted (its queue purged first, so that it goes at
-//   once rather than after its last job).
+//   once rather than after its last job), and its installation record with
+//   the product's keys it leaves empty (also when the printer was gone).
 // - Its driver goes, in every environment it is registered for, with the
 //   files no other driver uses (DPD_DELETE_UNUSED_FILES), unless another
 //   printer still uses it (the log names that printer) or it is not a
@@ -52,6 +53,9 @@ private:
     // it does not come up.
     bool RunSpooler(bool restart);
     int Failed(const std::string& reason);
+    // The printer's installation record goes with it; one that cannot be
+    // deleted is logged and changes nothing of the outcome.
+    void ForgetRecord(const std::string& printerName);
 
     platform::Machine& m_machine;
     RunLog& m_log;

@@ -6,11 +6,14 @@
 #include "package/model_list.h"
 #include "install/driver_catalogue.h"
 #include "install/install_rights.h"
+#include "package/package_file.h"
 #include "platform/logging/logging_machine.h"
+#include "program_version.h"
 #include "ui/portable/portable_toolkit.h"
 #include "unattended/command_line.h"
 #include "unattended/exit_codes.h"
 #include "unattended/printer_removal.h"
+#include "unattended/record_observer.h"
 #include "unattended/run_log.h"
 #include "unattended/silent_toolkit.h"
 #include "unattended/tcp_port.h"
@@ -108,7 +111,24 @@ void ListModels(platform::Machine& machine, RunLog& log, ProgramHost& host, cons
     host.WriteConsole(text);
 }
 
-int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& log, ProgramHost& host) {
+// The log's first words after the arguments: which program, and which
+// package by its fingerprint.
+std::string Provenance(const std::string& packagePath, const std::string& packageSha256) {
+    std::string text = std::string("; version ") + app::PROGRAM_VERSION;
+    if (packageSha256.empty()) return text + "; no package";
+    return text + "; package " + packagePath + " SHA-256 " + packageSha256;
+}
+
+// The usage in a message box, as msiexec shows its own: a program started
+// from Explorer (a file dropped on it) has no console to read it on.
+void ShowUsageBox(ProgramHost& host, const std::string& error) {
+    const std::string text = error.empty() ? UsageText() : "DriverSetup: " + error + "\r\n\r\n" + UsageText();
+    const win::UINT icon = error.empty() ? win::MB_ICONINFORMATION : win::MB_ICONEXCLAMATION;
+    host.ScreenToolkit().MessageBox(nullptr, text.c_str(), app::APP_TITLE, win::MB_OK | icon);
+}
+
+int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& log, ProgramHost& host,
+                const std::string& packageSha256) {
     ui::portable::PortableToolkit screenless;
     const RunBound bound(machine, SILENT_RETRY_BOUND_MS);
     CommandLine resolved = options;
@@ -125,7 +145,8 @@ int RunSilently(const CommandLine& options, platform::Machine& machine, RunLog& 
         ListModels(machine, log, host, packageFolder);
     });
     WatchingToolkit watching(silent, log);
-    app::InstallerApp application(machine, watching, &silent);
+    RecordObserver record(machine, packageSha256, log, &silent);
+    app::InstallerApp application(machine, watching, &record);
     application.Run();
     const RunResult result = silent.Result();
     log.Record("result: " + result.reason);
@@ -138,10 +159,15 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
     CommandLine options;
     std::string error;
     const bool parsed = ParseCommandLine(arguments, &options, &error);
+    platform::Files& files = host.Machine().files();
+    const std::string packagePath = package::PackageFilePath(files);
+    const std::string packageSha256 = package::HashFile(files, packagePath);
 
     if (options.interactive) {
         RunMutex mutex(host.Machine());
-        app::InstallerApp application(host.Machine(), host.ScreenToolkit());
+        RunLog none(nullptr, nullptr);
+        RecordObserver record(host.Machine(), packageSha256, none);
+        app::InstallerApp application(host.Machine(), host.ScreenToolkit(), &record);
         return application.Run();
     }
 
@@ -166,18 +192,20 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
     } else {
         log = std::make_unique<RunLog>(nullptr, nullptr);
     }
-    log->Record("DriverSetup started: " + JoinArguments(arguments));
+    log->Record("DriverSetup started: " + JoinArguments(arguments) + Provenance(packagePath, packageSha256));
     if (!fellBack.empty()) log->Record(fellBack);
 
     if (!parsed) {
-        host.WriteConsole("DriverSetup: " + error + "\r\n\r\n" + UNATTENDED_USAGE);
+        host.WriteConsole("DriverSetup: " + error + "\r\n\r\n" + UsageText());
         log->Record("invalid command line: " + error);
+        if (!NamesWindowlessOption(arguments)) ShowUsageBox(host, error);
         log->Record("exit code " + std::to_string(EXIT_BAD_COMMAND_LINE));
         return EXIT_BAD_COMMAND_LINE;
     }
     if (options.help) {
-        host.WriteConsole(UNATTENDED_USAGE);
-        log->Record(std::string("usage:\n") + UNATTENDED_USAGE);
+        host.WriteConsole(UsageText());
+        log->Record("usage:\n" + UsageText());
+        if (!NamesWindowlessOption(arguments)) ShowUsageBox(host, std::string());
         log->Record("exit code 0");
         return 0;
     }
@@ -209,10 +237,11 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
         } else if (options.remove) {
             code = PrinterRemoval(machine, *log).Remove(options.model);
         } else if (options.silent || options.list) {
-            code = RunSilently(options, machine, *log, host);
+            code = RunSilently(options, machine, *log, host, packageSha256);
         } else {
             WatchingToolkit watching(host.ScreenToolkit(), *log);
-            app::InstallerApp application(machine, watching);
+            RecordObserver record(machine, packageSha256, *log);
+            app::InstallerApp application(machine, watching, &record);
             code = application.Run();
         }
     }

@@ -8,7 +8,7 @@
 // are raw bytes that the program hands to the ANSI CB_ADDSTRING, so those
 // texts are converted to code page 936 here.
 //
-// Usage: rc_generator OUTPUT.rc MANIFEST_PATH APP_TITLE VERSION(a.b.c.d)
+// Usage: rc_generator OUTPUT.rc MANIFEST_PATH APP_TITLE VERSION(a.b.c or a.b.c.d)
 #include <iconv.h>
 
 #include <cstdio>
@@ -116,11 +116,18 @@ bool WriteDialogInit(std::ostream& rc, const ui::DialogTemplate& dialog) {
     return true;
 }
 
+// FILEVERSION and PRODUCTVERSION take four numbers: "1.1.0" is 1,1,0,0.
+// The strings carry the version as the project writes it.
 void WriteVersion(std::ostream& rc, const std::string& title, const std::string& version) {
     std::string commas = version;
+    int parts = 1;
     for (char& c : commas) {
-        if (c == '.') c = ',';
+        if (c == '.') {
+            c = ',';
+            ++parts;
+        }
     }
+    for (; parts < 4; ++parts) commas += ",0";
     rc << "1 VERSIONINFO\n"
        << "FILEVERSION " << commas << "\n"
        << "PRODUCTVERSION " << commas << "\n"

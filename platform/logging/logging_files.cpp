@@ -33,6 +33,23 @@ BOOL LoggingFiles::WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWO
 
 BOOL LoggingFiles::CloseHandle(HANDLE file) { return inner().CloseHandle(file); }
 
+// Reads change nothing: not logged.
+BOOL LoggingFiles::ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read) {
+    return inner().ReadFile(file, buffer, toRead, read);
+}
+
+DWORD LoggingFiles::GetFileVersionInfoSizeA(const char* fileName, DWORD* handle) {
+    return inner().GetFileVersionInfoSizeA(fileName, handle);
+}
+
+BOOL LoggingFiles::GetFileVersionInfoA(const char* fileName, DWORD handle, DWORD length, void* data) {
+    return inner().GetFileVersionInfoA(fileName, handle, length, data);
+}
+
+BOOL LoggingFiles::VerQueryValueA(const void* block, const char* subBlock, void** buffer, win::UINT* length) {
+    return inner().VerQueryValueA(block, subBlock, buffer, length);
+}
+
 DWORD LoggingFiles::GetFileAttributesA(const char* fileName) { return inner().GetFileAttributesA(fileName); }
 
 BOOL LoggingFiles::CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists) {

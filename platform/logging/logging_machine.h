@@ -41,6 +41,7 @@ public:
     void SetLastError(win::DWORD code) override { m_inner.SetLastError(code); }
     void Sleep(win::DWORD milliseconds) override { m_inner.Sleep(milliseconds); }
     win::DWORD GetTickCount() override { return m_inner.GetTickCount(); }
+    void GetSystemTime(win::SYSTEMTIME* time) override { m_inner.GetSystemTime(time); }
 
 private:
     Machine& m_inner;

@@ -127,4 +127,23 @@ LONG LoggingRegistry::RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWO
     return inner().RegEnumValueA(hKey, index, valueName, cchValueName, reserved, type, data, cbData);
 }
 
+LONG LoggingRegistry::RegDeleteKeyExA(HKEY hKey, const char* subKey, REGSAM samDesired, DWORD reserved) {
+    const LONG result = inner().RegDeleteKeyExA(hKey, subKey, samDesired, reserved);
+    KeptError error(m_recorder.inner());
+    m_recorder.Write(CallLine("RegDeleteKeyExA")
+                         .Text("key", PathUnder(hKey, subKey))
+                         .Number("view", samDesired)
+                         .ReturnsCode(result));
+    return result;
+}
+
+LONG LoggingRegistry::RegQueryInfoKeyA(HKEY hKey, char* lpClass, DWORD* lpcchClass, DWORD* lpReserved,
+                                       DWORD* lpcSubKeys, DWORD* lpcbMaxSubKeyLen, DWORD* lpcbMaxClassLen,
+                                       DWORD* lpcValues, DWORD* lpcbMaxValueNameLen, DWORD* lpcbMaxValueLen,
+                                       DWORD* lpcbSecurityDescriptor, win::FILETIME* lpftLastWriteTime) {
+    return inner().RegQueryInfoKeyA(hKey, lpClass, lpcchClass, lpReserved, lpcSubKeys, lpcbMaxSubKeyLen,
+                                    lpcbMaxClassLen, lpcValues, lpcbMaxValueNameLen, lpcbMaxValueLen,
+                                    lpcbSecurityDescriptor, lpftLastWriteTime);
+}
+
 }  // namespace platform::logging

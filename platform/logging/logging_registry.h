@@ -24,6 +24,11 @@ public:
                         DWORD cbData) override;
     LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName, DWORD* reserved, DWORD* type,
                        BYTE* data, DWORD* cbData) override;
+    LONG RegDeleteKeyExA(HKEY hKey, const char* subKey, REGSAM samDesired, DWORD reserved) override;
+    LONG RegQueryInfoKeyA(HKEY hKey, char* lpClass, DWORD* lpcchClass, DWORD* lpReserved, DWORD* lpcSubKeys,
+                          DWORD* lpcbMaxSubKeyLen, DWORD* lpcbMaxClassLen, DWORD* lpcValues, DWORD* lpcbMaxValueNameLen,
+                          DWORD* lpcbMaxValueLen, DWORD* lpcbSecurityDescriptor,
+                          win::FILETIME* lpftLastWriteTime) override;
 
 private:
     Registry& inner() { return m_recorder.inner().registry(); }

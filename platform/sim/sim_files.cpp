@@ -13,6 +13,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/sim/sim_version_info.h"
 #include "platform/sim/sim_wow64.h"
 
 namespace platform::sim {
@@ -196,8 +197,10 @@ win::HANDLE SimFiles::CreateFileA(const char* fileName, win::DWORD desiredAccess
                                   win::DWORD flagsAndAttributes, win::HANDLE) {
     if (Fault("CreateFileA")) return win::INVALID_HANDLE_VALUE;
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const bool writes = (desiredAccess & (win::GENERIC_WRITE | win::FILE_APPEND_DATA)) != 0;
+    const bool reads = desiredAccess == win::GENERIC_READ;
     if (fileName == nullptr || (creationDisposition != win::OPEN_EXISTING && creationDisposition != win::OPEN_ALWAYS) ||
-        (desiredAccess & (win::GENERIC_WRITE | win::FILE_APPEND_DATA)) == 0) {
+        writes == reads || (reads && creationDisposition != win::OPEN_EXISTING)) {
         SetLastError(win::ERROR_INVALID_PARAMETER);
         return win::INVALID_HANDLE_VALUE;
     }
@@ -230,7 +233,8 @@ win::HANDLE SimFiles::CreateFileA(const char* fileName, win::DWORD desiredAccess
             }
         }
         const int append = (desiredAccess & win::GENERIC_WRITE) != 0 ? 0 : O_APPEND;
-        fd = ::open(r.hostPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | append, 0644);
+        fd = reads ? ::open(r.hostPath.c_str(), O_RDONLY | O_CLOEXEC)
+                   : ::open(r.hostPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | append, 0644);
         if (fd < 0) {
             SetLastError(errno == ENOENT ? win::ERROR_PATH_NOT_FOUND : win::ERROR_ACCESS_DENIED);
             return win::INVALID_HANDLE_VALUE;
@@ -303,6 +307,83 @@ win::BOOL SimFiles::WriteFile(win::HANDLE file, const void* buffer, win::DWORD t
     }
     if (written != nullptr) *written = done;
     return 1;
+}
+
+win::BOOL SimFiles::ReadFile(win::HANDLE file, void* buffer, win::DWORD toRead, win::DWORD* read) {
+    if (read != nullptr) *read = 0;
+    if (Fault("ReadFile")) return 0;
+    int fd = -1;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        auto it = m_openFiles.find(reinterpret_cast<std::uintptr_t>(file));
+        if (it == m_openFiles.end()) {
+            SetLastError(win::ERROR_INVALID_HANDLE);
+            return 0;
+        }
+        fd = it->second;
+    }
+    ssize_t n = -1;
+    if (fd >= 0) {
+        do {
+            n = ::read(fd, buffer, toRead);
+        } while (n < 0 && errno == EINTR);
+    }
+    if (n < 0) {
+        // A handle opened to write, or a link opened itself.
+        SetLastError(win::ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    if (read != nullptr) *read = static_cast<win::DWORD>(n);
+    return 1;
+}
+
+win::DWORD SimFiles::GetFileVersionInfoSizeA(const char* fileName, win::DWORD* handle) {
+    if (handle != nullptr) *handle = 0;
+    if (Fault("GetFileVersionInfoSizeA")) return 0;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const Resolution r = ResolveLocked(CallerPath(fileName));
+    if (r.error || !r.exists || r.isDirectory || r.isLink) {
+        SetLastError(r.error ? r.error : win::ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    const std::optional<std::string> bytes = ReadHostFile(r.hostPath);
+    const std::optional<std::string> block = bytes ? FindVersionBlock(*bytes) : std::nullopt;
+    if (!block) {
+        SetLastError(win::ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return 0;
+    }
+    return static_cast<win::DWORD>(block->size());
+}
+
+win::BOOL SimFiles::GetFileVersionInfoA(const char* fileName, win::DWORD, win::DWORD length, void* data) {
+    if (Fault("GetFileVersionInfoA")) return 0;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const Resolution r = ResolveLocked(CallerPath(fileName));
+    if (r.error || !r.exists || r.isDirectory || r.isLink || data == nullptr) {
+        SetLastError(r.error ? r.error : data == nullptr ? win::ERROR_INVALID_PARAMETER : win::ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    const std::optional<std::string> bytes = ReadHostFile(r.hostPath);
+    const std::optional<std::string> block = bytes ? FindVersionBlock(*bytes) : std::nullopt;
+    if (!block) {
+        SetLastError(win::ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return 0;
+    }
+    // A buffer shorter than the block gets its beginning, as on Windows.
+    std::memcpy(data, block->data(), std::min<std::size_t>(length, block->size()));
+    return 1;
+}
+
+win::BOOL SimFiles::VerQueryValueA(const void* block, const char* subBlock, void** buffer, win::UINT* length) {
+    m_env.Record("VerQueryValueA");
+    return QueryVersionBlock(block, subBlock, buffer, length);
+}
+
+bool SimFiles::SetFileVersion(const std::string& winPath, win::WORD major, win::WORD minor, win::WORD build,
+                              win::WORD revision) {
+    std::optional<std::string> bytes = ReadFile(winPath);
+    if (!bytes) return false;
+    return WriteFile(winPath, *bytes + VersionBlock(major, minor, build, revision));
 }
 
 win::BOOL SimFiles::CloseHandle(win::HANDLE file) {

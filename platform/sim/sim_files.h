@@ -80,6 +80,10 @@ public:
     win::BOOL GetFileInformationByHandle(win::HANDLE file, win::BY_HANDLE_FILE_INFORMATION* information) override;
     win::BOOL WriteFile(win::HANDLE file, const void* buffer, win::DWORD toWrite, win::DWORD* written) override;
     win::BOOL CloseHandle(win::HANDLE file) override;
+    win::BOOL ReadFile(win::HANDLE file, void* buffer, win::DWORD toRead, win::DWORD* read) override;
+    win::DWORD GetFileVersionInfoSizeA(const char* fileName, win::DWORD* handle) override;
+    win::BOOL GetFileVersionInfoA(const char* fileName, win::DWORD handle, win::DWORD length, void* data) override;
+    win::BOOL VerQueryValueA(const void* block, const char* subBlock, void** buffer, win::UINT* length) override;
 
     win::DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, win::DWORD size, const char* fileName) override;
     win::DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,
@@ -97,6 +101,9 @@ public:
     std::optional<std::string> ReadFile(const std::string& winPath) const;
     bool Exists(const std::string& winPath) const;
     bool SetReadOnly(const std::string& winPath, bool readOnly);
+    // Gives an existing file the version a.b.c.d (sim_version_info.h).
+    bool SetFileVersion(const std::string& winPath, win::WORD major, win::WORD minor, win::WORD build,
+                        win::WORD revision);
     std::string HostPath(const std::string& winPath) const;  // empty when it cannot be resolved
     // A host symbolic link at winPath (its folder must exist) to hostTarget.
     bool MakeLink(const std::string& winPath, const std::string& hostTarget);

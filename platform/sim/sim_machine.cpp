@@ -3,6 +3,7 @@
 #include "platform/sim/sim_machine.h"
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 #include <utility>
 
@@ -111,6 +112,35 @@ win::DWORD SimMachine::GetTickCount() {
 }
 
 void SimMachine::SetTimeScale(double scale) { m_timeScale = scale < 0 ? 0 : scale; }
+
+void SimMachine::GetSystemTime(win::SYSTEMTIME* time) {
+    m_env.Record("GetSystemTime");
+    {
+        std::lock_guard<std::mutex> lock(m_clockMutex);
+        if (m_fixedTime) {
+            *time = *m_fixedTime;
+            return;
+        }
+    }
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    time->wYear = static_cast<win::WORD>(utc.tm_year + 1900);
+    time->wMonth = static_cast<win::WORD>(utc.tm_mon + 1);
+    time->wDayOfWeek = static_cast<win::WORD>(utc.tm_wday);
+    time->wDay = static_cast<win::WORD>(utc.tm_mday);
+    time->wHour = static_cast<win::WORD>(utc.tm_hour);
+    time->wMinute = static_cast<win::WORD>(utc.tm_min);
+    time->wSecond = static_cast<win::WORD>(utc.tm_sec);
+    time->wMilliseconds = static_cast<win::WORD>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+}
+
+void SimMachine::SetSystemTime(const win::SYSTEMTIME& time) {
+    std::lock_guard<std::mutex> lock(m_clockMutex);
+    m_fixedTime = time;
+}
 
 void SimMachine::AddSerialDevice(const std::string& deviceName, const std::string& comName) {
     m_registry.SetString(win::HKEY_LOCAL_MACHINE, kSerialDeviceMap, deviceName, comName);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/machine.h"
@@ -51,6 +53,8 @@ public:
     // Sleeps for milliseconds times the time scale.
     void Sleep(win::DWORD milliseconds) override;
     win::DWORD GetTickCount() override;
+    // The host's clock in UTC, or the time SetSystemTime fixed.
+    void GetSystemTime(win::SYSTEMTIME* time) override;
 
     // The concrete services, for tests.
     SimEnv& env() { return m_env; }
@@ -66,6 +70,8 @@ public:
 
     // 0 makes Sleep return at once; the default 1.0 sleeps for real.
     void SetTimeScale(double scale);
+    // Stops the machine's clock at `time` (UTC), for tests that read it.
+    void SetSystemTime(const win::SYSTEMTIME& time);
     // What Sleep was asked for in all, unscaled.
     unsigned long long SleptMilliseconds() const { return m_sleptMilliseconds.load(); }
     // The machine's clock runs on what Sleep was asked for, whatever the
@@ -108,6 +114,8 @@ private:
     std::atomic<double> m_timeScale{1.0};
     std::atomic<unsigned long long> m_sleptMilliseconds{0};
     std::atomic<unsigned long long> m_clockOffset{0};
+    std::mutex m_clockMutex;
+    std::optional<win::SYSTEMTIME> m_fixedTime;
 };
 
 }  // namespace platform::sim

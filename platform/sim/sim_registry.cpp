@@ -1,6 +1,7 @@
 // Simulated machine: the registry, a tree of keys held in memory.
 #include "platform/sim/sim_registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -437,6 +438,90 @@ LONG SimRegistry::RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* 
     *cchValueName = nameLength;
     if (data && size) std::memcpy(data, value.data.data(), size);
     return ERROR_SUCCESS;
+}
+
+// The key must have no subkeys; its values go with it ("RegDeleteKeyExA
+// function"). Handles still open on it then fail with ERROR_KEY_DELETED.
+LONG SimRegistry::RegDeleteKeyExA(HKEY hKey, const char* subKey, REGSAM samDesired, DWORD reserved) {
+    win::DWORD fault = 0;
+    if (m_env.TakeFault("RegDeleteKeyExA", &fault)) return static_cast<LONG>(fault);
+    if (subKey == nullptr || reserved != 0 || (samDesired & kWow64Views) == kWow64Views) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    LONG error = 0;
+    auto parent = HandleForLocked(hKey, &error);
+    if (!parent) return error;
+    auto found = WalkFromHandleLocked(*parent, subKey, samDesired, Walk::kOpen, false, nullptr, &error);
+    if (!found) return error;
+    const std::shared_ptr<Key> key = found->key;
+    std::shared_ptr<Key> holder = ParentLocked(key);
+    if (!holder) return ERROR_ACCESS_DENIED;  // a root
+    for (const auto& child : key->children) {
+        if (!child->deleted) return ERROR_ACCESS_DENIED;
+    }
+    auto& siblings = holder->children;
+    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
+        if (*it == key) {
+            MarkDeleted(*key);
+            siblings.erase(it);
+            break;
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+LONG SimRegistry::RegQueryInfoKeyA(HKEY hKey, char* lpClass, DWORD* lpcchClass, DWORD* lpReserved, DWORD* lpcSubKeys,
+                                   DWORD* lpcbMaxSubKeyLen, DWORD* lpcbMaxClassLen, DWORD* lpcValues,
+                                   DWORD* lpcbMaxValueNameLen, DWORD* lpcbMaxValueLen, DWORD* lpcbSecurityDescriptor,
+                                   win::FILETIME* lpftLastWriteTime) {
+    win::DWORD fault = 0;
+    if (m_env.TakeFault("RegQueryInfoKeyA", &fault)) return static_cast<LONG>(fault);
+    if (lpReserved != nullptr || (lpClass != nullptr && lpcchClass == nullptr)) return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    LONG error = 0;
+    auto handle = HandleForLocked(hKey, &error);
+    if (!handle) return error;
+    if (!(handle->access & win::KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    const Key& key = *handle->key;
+    // The simulation's keys have no class.
+    if (lpClass != nullptr) {
+        if (*lpcchClass == 0) return ERROR_MORE_DATA;
+        lpClass[0] = '\0';
+    }
+    if (lpcchClass != nullptr) *lpcchClass = 0;
+    DWORD subKeys = 0, longestSubKey = 0, longestName = 0, longestData = 0;
+    for (const auto& child : key.children) {
+        if (child->deleted) continue;
+        ++subKeys;
+        longestSubKey = std::max(longestSubKey, static_cast<DWORD>(child->name.size()));
+    }
+    for (const Value& value : key.values) {
+        longestName = std::max(longestName, static_cast<DWORD>(value.name.size()));
+        longestData = std::max(longestData, static_cast<DWORD>(value.data.size()));
+    }
+    if (lpcSubKeys != nullptr) *lpcSubKeys = subKeys;
+    if (lpcbMaxSubKeyLen != nullptr) *lpcbMaxSubKeyLen = longestSubKey;
+    if (lpcbMaxClassLen != nullptr) *lpcbMaxClassLen = 0;
+    if (lpcValues != nullptr) *lpcValues = static_cast<DWORD>(key.values.size());
+    if (lpcbMaxValueNameLen != nullptr) *lpcbMaxValueNameLen = longestName;
+    if (lpcbMaxValueLen != nullptr) *lpcbMaxValueLen = longestData;
+    if (lpcbSecurityDescriptor != nullptr) *lpcbSecurityDescriptor = 0;
+    if (lpftLastWriteTime != nullptr) *lpftLastWriteTime = {};
+    return ERROR_SUCCESS;
+}
+
+std::shared_ptr<SimRegistry::Key> SimRegistry::ParentLocked(const std::shared_ptr<Key>& key) const {
+    std::vector<std::shared_ptr<Key>> pending{m_localMachine, m_currentUser};
+    while (!pending.empty()) {
+        std::shared_ptr<Key> next = pending.back();
+        pending.pop_back();
+        for (const auto& child : next->children) {
+            if (child == key) return next;
+            if (child->linkTarget.empty()) pending.push_back(child);
+        }
+    }
+    return nullptr;
 }
 
 // ---------------------------------------------------------------------------

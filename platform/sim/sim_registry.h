@@ -44,6 +44,11 @@ public:
                         DWORD cbData) override;
     LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName, DWORD* reserved,
                        DWORD* type, BYTE* data, DWORD* cbData) override;
+    LONG RegDeleteKeyExA(HKEY hKey, const char* subKey, REGSAM samDesired, DWORD reserved) override;
+    LONG RegQueryInfoKeyA(HKEY hKey, char* lpClass, DWORD* lpcchClass, DWORD* lpReserved, DWORD* lpcSubKeys,
+                          DWORD* lpcbMaxSubKeyLen, DWORD* lpcbMaxClassLen, DWORD* lpcValues, DWORD* lpcbMaxValueNameLen,
+                          DWORD* lpcbMaxValueLen, DWORD* lpcbSecurityDescriptor,
+                          win::FILETIME* lpftLastWriteTime) override;
 
     // Direct access for tests and the terminal front end. `root` is one of
     // the predefined keys; `path` is relative to it and may pass the links.
@@ -144,6 +149,8 @@ private:
     // with *error set when it is not a usable key.
     std::optional<Handle> HandleForLocked(HKEY hKey, LONG* error) const;
     static Value* FindValue(Key& key, const std::string& name);
+    // The key that holds `key` as a subkey; null for a root.
+    std::shared_ptr<Key> ParentLocked(const std::shared_ptr<Key>& key) const;
     static void MarkDeleted(Key& key);
     void DumpLocked(const Key& key, int depth, std::string* out) const;
     void SaveLocked(HKEY root, const Key& key, const std::string& path, std::vector<SavedKey>* out) const;

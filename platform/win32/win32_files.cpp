@@ -135,6 +135,51 @@ BOOL Win32Files::WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD
 
 BOOL Win32Files::CloseHandle(HANDLE file) { return ::CloseHandle(file); }
 
+BOOL Win32Files::ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read) {
+    ::DWORD done = 0;
+    const ::BOOL result = ::ReadFile(file, buffer, toRead, &done, nullptr);
+    if (read != nullptr) *read = done;
+    return result;
+}
+
+// version.dll is loaded by its full path when first needed: the program
+// imports only the system's known DLLs (scripts/check-pe.sh), and one
+// planted beside the package must never be loaded. The file's path goes
+// through the W form, in the program's code page; VerQueryValueA reads the
+// block either form returns.
+namespace {
+template <typename Function>
+Function VersionFunction(const char* name) {
+    static const ::HMODULE version = LoadSystemLibrary("version.dll");
+    if (version == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(version, name)));
+}
+}  // namespace
+
+DWORD Win32Files::GetFileVersionInfoSizeA(const char* fileName, DWORD* handle) {
+    using Function = ::DWORD(WINAPI*)(::LPCWSTR, ::LPDWORD);
+    const auto size = VersionFunction<Function>("GetFileVersionInfoSizeW");
+    if (size == nullptr) return 0;
+    ::DWORD ignored = 0;
+    const ::DWORD result = size(WideArg(fileName).get(), &ignored);
+    if (handle != nullptr) *handle = ignored;
+    return result;
+}
+
+BOOL Win32Files::GetFileVersionInfoA(const char* fileName, DWORD handle, DWORD length, void* data) {
+    using Function = ::BOOL(WINAPI*)(::LPCWSTR, ::DWORD, ::DWORD, ::LPVOID);
+    const auto info = VersionFunction<Function>("GetFileVersionInfoW");
+    if (info == nullptr) return FALSE;
+    return info(WideArg(fileName).get(), handle, length, data);
+}
+
+BOOL Win32Files::VerQueryValueA(const void* block, const char* subBlock, void** buffer, win::UINT* length) {
+    using Function = ::BOOL(WINAPI*)(::LPCVOID, ::LPCSTR, ::LPVOID*, ::PUINT);
+    const auto query = VersionFunction<Function>("VerQueryValueA");
+    if (query == nullptr) return FALSE;
+    return query(block, subBlock, buffer, length);
+}
+
 BOOL Win32Files::DeleteFileA(const char* fileName) { return ::DeleteFileW(WideArg(fileName).get()); }
 
 BOOL Win32Files::MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {

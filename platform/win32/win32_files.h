@@ -27,6 +27,10 @@ public:
     BOOL GetFileInformationByHandle(HANDLE file, win::BY_HANDLE_FILE_INFORMATION* information) override;
     BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written) override;
     BOOL CloseHandle(HANDLE file) override;
+    BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read) override;
+    DWORD GetFileVersionInfoSizeA(const char* fileName, DWORD* handle) override;
+    BOOL GetFileVersionInfoA(const char* fileName, DWORD handle, DWORD length, void* data) override;
+    BOOL VerQueryValueA(const void* block, const char* subBlock, void** buffer, win::UINT* length) override;
 
     DWORD GetPrivateProfileSectionNamesA(char* returnBuffer, DWORD size, const char* fileName) override;
     DWORD GetPrivateProfileStringA(const char* appName, const char* keyName, const char* defaultValue,

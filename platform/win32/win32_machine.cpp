@@ -12,5 +12,9 @@ void Win32Machine::SetLastError(win::DWORD code) { ::SetLastError(code); }
 void Win32Machine::Sleep(win::DWORD milliseconds) { ::Sleep(milliseconds); }
 
 win::DWORD Win32Machine::GetTickCount() { return ::GetTickCount(); }
+void Win32Machine::GetSystemTime(win::SYSTEMTIME* time) {
+    static_assert(sizeof(win::SYSTEMTIME) == sizeof(::SYSTEMTIME), "layout of SYSTEMTIME");
+    ::GetSystemTime(reinterpret_cast<::SYSTEMTIME*>(time));
+}
 
 }  // namespace platform::win32

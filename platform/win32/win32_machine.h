@@ -32,6 +32,7 @@ public:
     void SetLastError(win::DWORD code) override;
     void Sleep(win::DWORD milliseconds) override;
     win::DWORD GetTickCount() override;
+    void GetSystemTime(win::SYSTEMTIME* time) override;
 
 private:
     Win32Spooler m_spooler;

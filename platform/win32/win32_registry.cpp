@@ -127,4 +127,30 @@ LONG Win32Registry::RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD
     return ERROR_SUCCESS;
 }
 
+// advapi32 has RegDeleteKeyExW from Windows Vista and 64-bit Windows XP
+// on: looked up, never imported. Where it is missing the system has one
+// registry view, and RegDeleteKeyW deletes in it.
+LONG Win32Registry::RegDeleteKeyExA(HKEY hKey, const char* subKey, REGSAM samDesired, DWORD reserved) {
+    using Function = ::LONG(WINAPI*)(::HKEY, ::LPCWSTR, ::REGSAM, ::DWORD);
+    ::HMODULE advapi32 = ::GetModuleHandleA("advapi32");
+    const auto deleteEx = advapi32 == nullptr ? nullptr
+                                              : reinterpret_cast<Function>(reinterpret_cast<void*>(
+                                                    ::GetProcAddress(advapi32, "RegDeleteKeyExW")));
+    if (deleteEx == nullptr) return ::RegDeleteKeyW(Key(hKey), WideArg(subKey).get());
+    return deleteEx(Key(hKey), WideArg(subKey).get(), samDesired, reserved);
+}
+
+// The counts are the same in either form; the A form is called as it is
+// (a class name, which this program never gives its keys, would come in the
+// system's ANSI code page).
+LONG Win32Registry::RegQueryInfoKeyA(HKEY hKey, char* lpClass, DWORD* lpcchClass, DWORD* lpReserved,
+                                     DWORD* lpcSubKeys, DWORD* lpcbMaxSubKeyLen, DWORD* lpcbMaxClassLen,
+                                     DWORD* lpcValues, DWORD* lpcbMaxValueNameLen, DWORD* lpcbMaxValueLen,
+                                     DWORD* lpcbSecurityDescriptor, win::FILETIME* lpftLastWriteTime) {
+    return ::RegQueryInfoKeyA(Key(hKey), lpClass, Out(lpcchClass).get(), Out(lpReserved).get(),
+                              Out(lpcSubKeys).get(), Out(lpcbMaxSubKeyLen).get(), Out(lpcbMaxClassLen).get(),
+                              Out(lpcValues).get(), Out(lpcbMaxValueNameLen).get(), Out(lpcbMaxValueLen).get(),
+                              Out(lpcbSecurityDescriptor).get(), reinterpret_cast<::FILETIME*>(lpftLastWriteTime));
+}
+
 }  // namespace platform::win32

@@ -82,6 +82,12 @@ void Win32FilesTraits::SetReadOnly(const std::string& path, bool on) {
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), wanted)) << path << " " << ::GetLastError();
 }
 
+std::string Win32FilesTraits::Versioned(const std::string&) {
+    char system[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryA(system, MAX_PATH);
+    return std::string(system, length) + "\\kernel32.dll";
+}
+
 win::DWORD Win32FilesTraits::LastError() { return m_machine->GetLastError(); }
 
 void Win32FilesTraits::SetLastError(win::DWORD code) { m_machine->SetLastError(code); }

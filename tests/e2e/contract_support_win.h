@@ -42,6 +42,8 @@ public:
     std::string Root() { return m_root; }
     void Write(const std::string& path, const std::string& bytes);
     void SetReadOnly(const std::string& path, bool on);
+    // A file with a version resource: the system's kernel32.dll.
+    std::string Versioned(const std::string& path);
     win::DWORD LastError();
     void SetLastError(win::DWORD code);
 

@@ -2,12 +2,14 @@
 // options, as a deployment engine starts it: the exit code, what it left on
 // the machine, its log, and that no window of it shows at any moment.
 #include <windows.h>
+#include <winver.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "program_version.h"
 #include "tests/e2e/e2e_installer_win.h"
 #include "tests/e2e/e2e_scenarios_win.h"
 #include "tests/e2e/e2e_state_win.h"
@@ -200,8 +202,117 @@ void SilentBadCommandLine(const ScenarioArgs& args) {
     CheckSilent(RunWithOptions(args, std::string("/S /MODEL=\"Sample R58-01\" /PORT=LPT:LPT9 /LOG=") + kLog), 1796);
     Check(Contains(ReadLog(), "this machine lacks the port"), "the log says which port is missing");
     Check(Printers().empty(), "no printer created");
-    const SilentRun help = RunWithOptions(args, "/?");
-    Check(help.exitCode == 0 && Contains(help.output, "/MODEL=name"), "/? prints the usage");
+    const SilentRun help = RunWithOptions(args, "/S /?");
+    Check(help.exitCode == 0 && Contains(help.output, "/MODEL=name") && help.visibleWindows == 0,
+          "/S /? prints the usage, without a window");
+    Check(Contains(help.output, std::string("DriverSetup ") + app::PROGRAM_VERSION), "/? shows the version");
+}
+
+// A file dropped on the program (no /S): the usage in a message box, the
+// error first, and 1639 once it is closed.
+void UsageBox(const ScenarioArgs& args) {
+    std::string commandLine = "\"" + args.installer + "\" C:\\dropped.txt";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!Check(::CreateProcessA(args.installer.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                args.workingFolder.c_str(), &startup, &process) != 0,
+               "installer started with a file")) {
+        return;
+    }
+    HWND box = nullptr;
+    WaitFor([&] { return (box = FindMessageBox(process.dwProcessId)) != nullptr; }, 20000);
+    if (Check(box != nullptr, "a message box shows the usage")) {
+        const std::string text = Utf8(MessageBoxText(box));
+        Check(text.rfind("DriverSetup: not an option: \"C:\\dropped.txt\"", 0) == 0, "the error first: " + text);
+        Check(Contains(text, std::string("DriverSetup ") + app::PROGRAM_VERSION) && Contains(text, "/MODEL=name"),
+              "then the version and the usage");
+        PostCommand(box, IDOK);
+    }
+    if (::WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 1);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    Check(code == 1639, "exit code 1639 after the box (got " + std::to_string(code) + ")");
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+}
+
+// The installation record, as a deployment engine's 64-bit agent reads it.
+std::string Record64(const std::string& key, const char* value) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened) !=
+        ERROR_SUCCESS) {
+        return "<no key>";
+    }
+    char data[512] = {};
+    DWORD size = sizeof data - 1;
+    DWORD type = 0;
+    const LONG read = ::RegQueryValueExA(opened, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    ::RegCloseKey(opened);
+    return read == ERROR_SUCCESS && type == REG_SZ ? std::string(data) : "<no value>";
+}
+
+// The program file's version resource: its fixed FILEVERSION and its
+// ProductVersion string. version.dll by its full path, as the program loads it.
+bool ProgramFileVersion(const std::string& program, std::string* fixed, std::string* product) {
+    HMODULE version = ::LoadLibraryA((SystemDirectory() + "\\version.dll").c_str());
+    if (version == nullptr) return false;
+    using Size = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+    using Info = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+    using Query = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    const auto size = reinterpret_cast<Size>(reinterpret_cast<void*>(::GetProcAddress(version, "GetFileVersionInfoSizeA")));
+    const auto info = reinterpret_cast<Info>(reinterpret_cast<void*>(::GetProcAddress(version, "GetFileVersionInfoA")));
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(::GetProcAddress(version, "VerQueryValueA")));
+    DWORD ignored = 0;
+    const DWORD length = size != nullptr ? size(program.c_str(), &ignored) : 0;
+    std::string block(length, '\0');
+    void* data = nullptr;
+    UINT dataLength = 0;
+    bool found = length != 0 && info(program.c_str(), 0, length, block.data()) &&
+                 query(block.data(), "\\", &data, &dataLength) && dataLength >= sizeof(VS_FIXEDFILEINFO);
+    if (found) {
+        const auto* numbers = static_cast<const VS_FIXEDFILEINFO*>(data);
+        *fixed = std::to_string(HIWORD(numbers->dwFileVersionMS)) + "." + std::to_string(LOWORD(numbers->dwFileVersionMS)) +
+                 "." + std::to_string(HIWORD(numbers->dwFileVersionLS)) + "." +
+                 std::to_string(LOWORD(numbers->dwFileVersionLS));
+        found = query(block.data(), "\\StringFileInfo\\080404B0\\ProductVersion", &data, &dataLength) &&
+                dataLength > 0;
+        if (found) *product = static_cast<const char*>(data);
+    }
+    ::FreeLibrary(version);
+    return found;
+}
+
+// Installed silently: the record is in the 64-bit view with the built
+// version, which the program file carries too; the removal takes it away
+// with the product's keys it leaves empty.
+void SilentRecord(const ScenarioArgs& args) {
+    const std::string key = std::string("SOFTWARE\\DriverSetup\\Printers\\") + kReceiptModel;
+    CheckSilent(RunWithOptions(args, std::string("/S /MODEL=\"Sample R58-01\" /PORT=LPT /LOG=") + kLog), 0);
+    const std::string version = app::PROGRAM_VERSION;
+    Check(Record64(key, "ProgramVersion") == version, "ProgramVersion = \"" + Record64(key, "ProgramVersion") + "\"");
+    Check(Record64(key, "Port") == "LPT1:", "Port = \"" + Record64(key, "Port") + "\"");
+    const std::string sha = Record64(key, "PackageSha256");
+    Check(sha.size() == 64 && sha.find_first_not_of("0123456789abcdef") == std::string::npos, "PackageSha256 = " + sha);
+    const std::string log = ReadLog();
+    Check(Contains(log.substr(0, log.find("\r\n")), "; version " + version + "; package ") &&
+              Contains(log.substr(0, log.find("\r\n")), sha),
+          "the log's first line names the version and the package's SHA-256");
+    const std::string at = Record64(key, "InstalledAt");
+    Check(at.size() == 20 && at[10] == 'T' && at.back() == 'Z', "InstalledAt = " + at);
+    std::string fixed;
+    std::string product;
+    Check(ProgramFileVersion(args.installer, &fixed, &product), "DriverSetup.exe has a version resource");
+    Check(fixed == version + ".0" && product == version,
+          "its FILEVERSION " + fixed + " and ProductVersion " + product + " are " + version);
+
+    ::DeleteFileA(kLog);
+    CheckSilent(RunWithOptions(args, std::string("/S /REMOVE /MODEL=\"Sample R58-01\" /LOG=") + kLog), 0);
+    HKEY product64 = nullptr;
+    const LONG opened =
+        ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\DriverSetup", 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &product64);
+    if (opened == ERROR_SUCCESS) ::RegCloseKey(product64);
+    Check(opened == ERROR_FILE_NOT_FOUND, "the record and its empty keys are gone (" + std::to_string(opened) + ")");
 }
 
 // Installed silently, then removed without a window; a second removal
@@ -296,6 +407,8 @@ const std::vector<Scenario>& SilentScenarios() {
         {"silent-serial", SilentSerial},
         {"silent-usb-no-port", SilentUsbWithoutPort},
         {"silent-bad-command-line", SilentBadCommandLine},
+        {"usage-box", UsageBox},
+        {"silent-record", SilentRecord},
         {"silent-remove", SilentRemove},
         {"silent-tcp-address", SilentTcpAddress},
         {"protected-print-policy", ProtectedPrintPolicy},

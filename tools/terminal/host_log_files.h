@@ -43,6 +43,10 @@ public:
     win::BOOL FindClose(win::HANDLE) override { return Unsupported(); }
     win::BOOL Wow64DisableWow64FsRedirection(void**) override { return Unsupported(); }
     win::BOOL Wow64RevertWow64FsRedirection(void*) override { return Unsupported(); }
+    win::BOOL ReadFile(win::HANDLE, void*, win::DWORD, win::DWORD*) override { return Unsupported(); }
+    win::DWORD GetFileVersionInfoSizeA(const char*, win::DWORD*) override { return Unsupported(); }
+    win::BOOL GetFileVersionInfoA(const char*, win::DWORD, win::DWORD, void*) override { return Unsupported(); }
+    win::BOOL VerQueryValueA(const void*, const char*, void**, win::UINT*) override { return Unsupported(); }
     win::DWORD GetPrivateProfileSectionNamesA(char*, win::DWORD, const char*) override { return Unsupported(); }
     win::DWORD GetPrivateProfileStringA(const char*, const char*, const char*, char*, win::DWORD,
                                         const char*) override {

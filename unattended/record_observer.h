@@ -1,0 +1,29 @@
+// Writes the installation record (install/installation_record.h) when a run
+// of the installer's dialog ends well, whether a person or the silent
+// policy pressed Install, then tells the next observer. A record that
+// cannot be written is logged and changes nothing of the run's outcome.
+#pragma once
+
+#include <string>
+
+#include "app/installer_dialog.h"
+#include "install/installation_record.h"
+#include "unattended/run_log.h"
+
+namespace unattended {
+
+class RecordObserver : public app::RunObserver {
+public:
+    RecordObserver(platform::Machine& machine, std::string packageSha256, RunLog& log,
+                   app::RunObserver* next = nullptr);
+
+    void OnRunEnded(const run::RunOutcome& outcome) override;
+
+private:
+    install::InstallationRecord m_record;
+    const std::string m_packageSha256;
+    RunLog& m_log;
+    app::RunObserver* m_next;
+};
+
+}  // namespace unattended
