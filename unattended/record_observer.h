@@ -1,7 +1,8 @@
 // Writes the installation record (install/installation_record.h) when a run
 // of the installer's dialog ends well, whether a person or the silent
-// policy pressed Install, then tells the next observer. A record that
-// cannot be written is logged and changes nothing of the run's outcome.
+// policy pressed Install, then tells the next observer, and passes every
+// other question on to it. A record that cannot be written is logged and
+// changes nothing of the run's outcome.
 #pragma once
 
 #include <string>
@@ -18,6 +19,12 @@ public:
                    app::RunObserver* next = nullptr);
 
     void OnRunEnded(const run::RunOutcome& outcome) override;
+    // Asked of the next observer; a run with no other observer has a
+    // person at the window and may always try again.
+    bool MayTryAgain() override { return m_next == nullptr || m_next->MayTryAgain(); }
+    void OnPackagePrepared(const std::string& packageFolder) override {
+        if (m_next != nullptr) m_next->OnPackagePrepared(packageFolder);
+    }
 
 private:
     install::InstallationRecord m_record;

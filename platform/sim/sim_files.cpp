@@ -801,7 +801,7 @@ win::BOOL SimFiles::MoveFileExA(const char* existingFileName, const char* newFil
     if (atRestart) {
         // Kept in the registry's PendingFileRenameOperations, which only an
         // administrator may write ("MoveFileExA function").
-        if (!IsElevated(m_caller)) {
+        if (!IsElevated(m_token)) {
             SetLastError(win::ERROR_ACCESS_DENIED);
             return 0;
         }
@@ -1123,7 +1123,7 @@ bool SimFiles::LoadedLocked(const std::string& hostPath) const {
 
 void SimFiles::SetCaller(SimToken caller) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    m_caller = caller;
+    m_token = caller;
 }
 
 std::vector<std::pair<std::string, std::string>> SimFiles::PendingRenames() const {

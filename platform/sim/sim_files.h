@@ -252,7 +252,7 @@ private:
     mutable int m_linkRefusals = 0;
     // The loaded files, by host device and inode.
     std::set<std::pair<std::uint64_t, std::uint64_t>> m_loaded;
-    SimToken m_caller = SimToken::kElevatedAdministrator;
+    SimToken m_token = SimToken::kElevatedAdministrator;  // whether the caller is elevated
     std::vector<std::pair<std::string, std::string>> m_pendingRenames;
     bool m_wow64Redirection = false;
     bool m_hasSysnative = true;
