@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "ports/spooler_records.h"
+
 namespace install {
 
 const char* const RECORD_PRODUCT_KEY = "SOFTWARE\\DriverSetup";
@@ -17,22 +19,6 @@ constexpr win::REGSAM kView = win::KEY_WOW64_64KEY;
 std::string RecordKey(const std::string& printer) { return std::string(RECORD_PRINTERS_KEY) + "\\" + printer; }
 
 std::string Text(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
-
-// Asks for the size, then the records; a list that grew meanwhile is asked
-// for again.
-template <typename Call>
-bool Enumerate(platform::Machine& machine, Call call, std::vector<win::BYTE>* buffer, win::DWORD* count) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        win::DWORD needed = 0;
-        *count = 0;
-        if (call(buffer->empty() ? nullptr : buffer->data(), static_cast<win::DWORD>(buffer->size()), &needed, count)) {
-            return true;
-        }
-        if (machine.GetLastError() != win::ERROR_INSUFFICIENT_BUFFER) return false;
-        buffer->assign(needed, 0);
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -110,8 +96,7 @@ std::string InstallationRecord::DriverName(const std::string& printer) {
     platform::Spooler& spooler = m_machine.spooler();
     std::vector<win::BYTE> buffer;
     win::DWORD count = 0;
-    const bool listed = Enumerate(
-        m_machine,
+    const bool listed = ports::ReadSpoolerRecords(
         [&](win::BYTE* data, win::DWORD size, win::DWORD* needed, win::DWORD* returned) {
             return spooler.EnumPrintersA(win::PRINTER_ENUM_LOCAL, nullptr, 2, data, size, needed, returned) == 1;
         },
@@ -132,8 +117,7 @@ std::string InstallationRecord::DriverVersion(const std::string& printer) {
     win::DWORD count = 0;
     // "all": the driver registered for the machine's own environment, which
     // differs from a 32-bit program's on 64-bit Windows.
-    const bool listed = Enumerate(
-        m_machine,
+    const bool listed = ports::ReadSpoolerRecords(
         [&](win::BYTE* data, win::DWORD size, win::DWORD* needed, win::DWORD* returned) {
             return spooler.EnumPrinterDriversA(nullptr, "all", 3, data, size, needed, returned) == 1;
         },

@@ -276,19 +276,22 @@ win::BOOL SimFiles::GetFileInformationByHandle(win::HANDLE file, win::BY_HANDLE_
     return 1;
 }
 
+bool SimFiles::OpenDescriptor(win::HANDLE file, int* fd) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto it = m_openFiles.find(reinterpret_cast<std::uintptr_t>(file));
+    if (it == m_openFiles.end()) {
+        SetLastError(win::ERROR_INVALID_HANDLE);
+        return false;
+    }
+    *fd = it->second;
+    return true;
+}
+
 win::BOOL SimFiles::WriteFile(win::HANDLE file, const void* buffer, win::DWORD toWrite, win::DWORD* written) {
     if (written != nullptr) *written = 0;
     if (Fault("WriteFile")) return 0;
     int fd = -1;
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        auto it = m_openFiles.find(reinterpret_cast<std::uintptr_t>(file));
-        if (it == m_openFiles.end()) {
-            SetLastError(win::ERROR_INVALID_HANDLE);
-            return 0;
-        }
-        fd = it->second;
-    }
+    if (!OpenDescriptor(file, &fd)) return 0;
     if (fd < 0) {
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;
@@ -313,15 +316,7 @@ win::BOOL SimFiles::ReadFile(win::HANDLE file, void* buffer, win::DWORD toRead, 
     if (read != nullptr) *read = 0;
     if (Fault("ReadFile")) return 0;
     int fd = -1;
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        auto it = m_openFiles.find(reinterpret_cast<std::uintptr_t>(file));
-        if (it == m_openFiles.end()) {
-            SetLastError(win::ERROR_INVALID_HANDLE);
-            return 0;
-        }
-        fd = it->second;
-    }
+    if (!OpenDescriptor(file, &fd)) return 0;
     ssize_t n = -1;
     if (fd >= 0) {
         do {

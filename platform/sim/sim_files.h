@@ -230,6 +230,9 @@ private:
     win::DWORD UserWriteFile(const std::string& name, const std::string& winPath, const std::string& bytes);
     win::DWORD UserRename(const std::string& name, const std::string& from, const std::string& to);
     win::DWORD AsCaller(const std::string& name, const std::function<win::BOOL()>& call);
+    // The host descriptor of an open file (-1 for a link opened itself);
+    // false, with ERROR_INVALID_HANDLE, for a handle that is not open.
+    bool OpenDescriptor(win::HANDLE file, int* fd);
 
     SimEnv& m_env;
     std::string m_hostRoot;
