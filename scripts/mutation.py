@@ -118,7 +118,7 @@ MUTANTS = [
     ("staging-folder-inherits", "package/package_staging.cpp",
      "win::SECURITY_ATTRIBUTES security{sizeof(win::SECURITY_ATTRIBUTES), descriptor, 0};",
      "win::SECURITY_ATTRIBUTES security{sizeof(win::SECURITY_ATTRIBUTES), nullptr, 0};"),
-    ("staging-beside-replaces-broken", "package/package_staging.cpp",
+    ("staging-beside-replaces-broken", "package/package_file.cpp",
      "if (!inWorkingFolder.empty() && files.GetFileAttributesA(inWorkingFolder.c_str()) != win::INVALID_FILE_ATTRIBUTES) {",
      "if (false) {"),
     ("new-port-not-selected", "dialogs/network_port_dialog.cpp",

@@ -34,6 +34,8 @@ public:
     void CloseAsDone() override {}
     void EndRun(const run::RunOutcome&) override {}
     bool SetAsDefault() override { return true; }
+    bool MayTryAgain() override { return true; }
+    void KeepAnswering() override {}
     void RefreshPortTypeList(int) override {}
     int AskSerialSearch() override { return 0; }
     void SetProbeTimer(win::UINT) override {}
