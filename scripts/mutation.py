@@ -159,7 +159,7 @@ MUTANTS = [
      "constexpr win::REGSAM kView = win::KEY_WOW64_64KEY;", "constexpr win::REGSAM kView = 0;"),
     ("record-kept-on-remove", "unattended/printer_removal.cpp", "    ForgetRecord(name);\n", ""),
     ("sim-delete-key-with-subkeys", "platform/sim/sim_registry.cpp",
-     "if (!child->deleted) return ERROR_ACCESS_DENIED;", "if (false) return ERROR_ACCESS_DENIED;"),
+     "if (!child->deleted) return ERROR_ACCESS_DENIED;", "if (!child->deleted && false) return ERROR_ACCESS_DENIED;"),
     ("usage-box-despite-s", "unattended/program.cpp",
      "if (!NamesWindowlessOption(arguments)) ShowUsageBox(host, error);", "ShowUsageBox(host, error);"),
 ]
