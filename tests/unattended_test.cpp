@@ -521,7 +521,8 @@ TEST_F(SilentRunTest, APersonsInstallationWritesTheRecordToo) {
     std::thread run([&] { code = unattended::RunProgram({}, person); });
     const ui::HWND main = screen.WaitForWindowByCaption("设置并安装票据/标签 驱动", 5s);
     const auto installButton = [&] {
-        const ui::portable::ControlState* button = screen.WindowStateOf(main).Control(1012);
+        const ui::portable::WindowState state = screen.WindowStateOf(main);
+        const ui::portable::ControlState* button = state.Control(1012);
         return button != nullptr ? *button : ui::portable::ControlState{};
     };
     bool done = false;
