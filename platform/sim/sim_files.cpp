@@ -276,6 +276,19 @@ win::BOOL SimFiles::GetFileInformationByHandle(win::HANDLE file, win::BY_HANDLE_
     return 1;
 }
 
+bool SimFiles::ResolveExistingLocked(const char* fileName, Resolution* r) const {
+    *r = ResolveLocked(CallerPath(fileName));
+    if (r->error) {
+        SetLastError(r->error);
+        return false;
+    }
+    if (!r->exists) {
+        SetLastError(win::ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    return true;
+}
+
 bool SimFiles::OpenDescriptor(win::HANDLE file, int* fd) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     auto it = m_openFiles.find(reinterpret_cast<std::uintptr_t>(file));
@@ -676,30 +689,16 @@ win::UINT SimFiles::GetWindowsDirectoryA(char* buffer, win::UINT size) {
 win::DWORD SimFiles::GetFileAttributesA(const char* fileName) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (Fault("GetFileAttributesA")) return win::INVALID_FILE_ATTRIBUTES;
-    Resolution r = ResolveLocked(CallerPath(fileName));
-    if (r.error) {
-        SetLastError(r.error);
-        return win::INVALID_FILE_ATTRIBUTES;
-    }
-    if (!r.exists) {
-        SetLastError(win::ERROR_FILE_NOT_FOUND);
-        return win::INVALID_FILE_ATTRIBUTES;
-    }
+    Resolution r;
+    if (!ResolveExistingLocked(fileName, &r)) return win::INVALID_FILE_ATTRIBUTES;
     return AttributesOf(r.hostPath);
 }
 
 win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileName, win::BOOL failIfExists) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (Fault("CopyFileA")) return 0;
-    Resolution source = ResolveLocked(CallerPath(existingFileName));
-    if (source.error) {
-        SetLastError(source.error);
-        return 0;
-    }
-    if (!source.exists) {
-        SetLastError(win::ERROR_FILE_NOT_FOUND);
-        return 0;
-    }
+    Resolution source;
+    if (!ResolveExistingLocked(existingFileName, &source)) return 0;
     if (source.isLink) {
         CountLinkRefusal();
         SetLastError(win::ERROR_ACCESS_DENIED);
@@ -757,15 +756,8 @@ win::BOOL SimFiles::CopyFileA(const char* existingFileName, const char* newFileN
 win::BOOL SimFiles::DeleteFileA(const char* fileName) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (Fault("DeleteFileA")) return 0;
-    Resolution r = ResolveLocked(CallerPath(fileName));
-    if (r.error) {
-        SetLastError(r.error);
-        return 0;
-    }
-    if (!r.exists) {
-        SetLastError(win::ERROR_FILE_NOT_FOUND);
-        return 0;
-    }
+    Resolution r;
+    if (!ResolveExistingLocked(fileName, &r)) return 0;
     win::DWORD attributes = AttributesOf(r.hostPath);
     // A loaded DLL cannot be deleted (STATUS_CANNOT_DELETE, which the
     // system reports as ERROR_ACCESS_DENIED).
@@ -803,15 +795,8 @@ win::BOOL SimFiles::MoveFileExA(const char* existingFileName, const char* newFil
         m_pendingRenames.emplace_back(CallerPath(existingFileName), newFileName ? CallerPath(newFileName) : "");
         return 1;
     }
-    Resolution source = ResolveLocked(CallerPath(existingFileName));
-    if (source.error) {
-        SetLastError(source.error);
-        return 0;
-    }
-    if (!source.exists) {
-        SetLastError(win::ERROR_FILE_NOT_FOUND);
-        return 0;
-    }
+    Resolution source;
+    if (!ResolveExistingLocked(existingFileName, &source)) return 0;
     if (source.isRoot || source.isLink) {
         if (source.isLink) CountLinkRefusal();
         SetLastError(win::ERROR_ACCESS_DENIED);
@@ -878,15 +863,8 @@ win::BOOL SimFiles::CreateDirectoryA(const char* pathName, const win::SECURITY_A
 win::BOOL SimFiles::RemoveDirectoryA(const char* pathName) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (Fault("RemoveDirectoryA")) return 0;
-    Resolution r = ResolveLocked(CallerPath(pathName));
-    if (r.error) {
-        SetLastError(r.error);
-        return 0;
-    }
-    if (!r.exists) {
-        SetLastError(win::ERROR_FILE_NOT_FOUND);
-        return 0;
-    }
+    Resolution r;
+    if (!ResolveExistingLocked(pathName, &r)) return 0;
     if (r.isRoot) {
         SetLastError(win::ERROR_ACCESS_DENIED);
         return 0;

@@ -230,6 +230,9 @@ private:
     win::DWORD UserWriteFile(const std::string& name, const std::string& winPath, const std::string& bytes);
     win::DWORD UserRename(const std::string& name, const std::string& from, const std::string& to);
     win::DWORD AsCaller(const std::string& name, const std::function<win::BOOL()>& call);
+    // An existing name, resolved for the caller; false, with the last error
+    // set (the resolution's, else ERROR_FILE_NOT_FOUND), when it is not.
+    bool ResolveExistingLocked(const char* fileName, Resolution* r) const;
     // The host descriptor of an open file (-1 for a link opened itself);
     // false, with ERROR_INVALID_HANDLE, for a handle that is not open.
     bool OpenDescriptor(win::HANDLE file, int* fd);
