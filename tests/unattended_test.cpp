@@ -547,6 +547,13 @@ TEST_F(SilentRunTest, APersonsInstallationWritesTheRecordToo) {
     EXPECT_EQ(harness.Machine().sim_registry().GetString(win::HKEY_LOCAL_MACHINE, key, "ProgramVersion"),
               app::PROGRAM_VERSION);
     EXPECT_EQ(harness.Machine().sim_registry().GetString(win::HKEY_LOCAL_MACHINE, key, "Port"), "LPT1:");
+    // Fingerprinted when the record is written, not before the window opens.
+    const auto bytes = harness.Machine().sim_files().ReadFile("C:\\Setup\\DriverData.Drv");
+    ASSERT_TRUE(bytes.has_value());
+    package::Sha256 hash;
+    hash.Update(bytes->data(), bytes->size());
+    EXPECT_EQ(harness.Machine().sim_registry().GetString(win::HKEY_LOCAL_MACHINE, key, "PackageSha256"),
+              hash.FinishHex());
 }
 
 TEST_F(SilentRunTest, TheSameCommandTwiceGivesTheSameMachineAndCode) {

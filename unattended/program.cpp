@@ -159,17 +159,19 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramHost& host) {
     CommandLine options;
     std::string error;
     const bool parsed = ParseCommandLine(arguments, &options, &error);
-    platform::Files& files = host.Machine().files();
-    const std::string packagePath = package::PackageFilePath(files);
-    const std::string packageSha256 = package::HashFile(files, packagePath);
 
     if (options.interactive) {
         RunMutex mutex(host.Machine());
         RunLog none(nullptr, nullptr);
-        RecordObserver record(host.Machine(), packageSha256, none);
+        RecordObserver record(host.Machine(), std::nullopt, none);
         app::InstallerApp application(host.Machine(), host.ScreenToolkit(), &record);
         return application.Run();
     }
+
+    // Every log's first line names the package it used.
+    platform::Files& files = host.Machine().files();
+    const std::string packagePath = package::PackageFilePath(files);
+    const std::string packageSha256 = package::HashFile(files, packagePath);
 
     std::unique_ptr<RunLog> log;
     std::string fellBack;  // why the log is not where it was asked for

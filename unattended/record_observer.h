@@ -5,6 +5,7 @@
 // changes nothing of the run's outcome.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/installer_dialog.h"
@@ -15,7 +16,9 @@ namespace unattended {
 
 class RecordObserver : public app::RunObserver {
 public:
-    RecordObserver(platform::Machine& machine, std::string packageSha256, RunLog& log,
+    // Without `packageSha256` the package is fingerprinted when a record is
+    // written, not before the window opens.
+    RecordObserver(platform::Machine& machine, std::optional<std::string> packageSha256, RunLog& log,
                    app::RunObserver* next = nullptr);
 
     void OnRunEnded(const run::RunOutcome& outcome) override;
@@ -28,7 +31,8 @@ public:
 
 private:
     install::InstallationRecord m_record;
-    const std::string m_packageSha256;
+    platform::Machine& m_machine;
+    const std::optional<std::string> m_packageSha256;
     RunLog& m_log;
     app::RunObserver* m_next;
 };
